@@ -1,0 +1,10 @@
+set(OpenGL_GL_PREFERENCE GLVND)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+find_package(Coin CONFIG REQUIRED)
+find_package(Qt5 REQUIRED COMPONENTS Core Gui Widgets)
+find_package(TCL REQUIRED)
+find_package(ZLIB REQUIRED)
+
+add_library(vorna_tcl INTERFACE)
+target_include_directories(vorna_tcl SYSTEM INTERFACE ${TCL_INCLUDE_PATH})
+target_link_libraries(vorna_tcl INTERFACE ${TCL_LIBRARY})

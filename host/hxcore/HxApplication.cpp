@@ -1,0 +1,57 @@
+#include <hxcore/HxApplication.h>
+#include <hxcore/HxObjectPool.h>
+#include <viewer/HxController.h>
+
+#include <Inventor/SoDB.h>
+#include <QCoreApplication>
+#include <deque>
+
+void hxRegisterHostCommands();    // HxHostCommands.cpp
+void hxRegisterViewerCommands();  // viewer/HxViewerCommands.cpp
+
+namespace {
+std::deque<std::function<void()>>& queue() {
+    static std::deque<std::function<void()>> events;
+    return events;
+}
+}  // namespace
+
+void HxApplication::initInventor() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    SoDB::init();
+}
+
+void HxApplication::initCommands() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    initInventor();
+    hxRegisterHostCommands();
+    hxRegisterViewerCommands();
+}
+
+HxPackageLoader& HxApplication::packages() {
+    static HxPackageLoader loader;
+    return loader;
+}
+
+void HxApplication::post(std::function<void()> event) { queue().push_back(std::move(event)); }
+
+int HxApplication::numPendingEvents() { return static_cast<int>(queue().size()); }
+
+void HxApplication::handlePendingEvents() {
+    // Only what was queued before this call runs now; events posted by these
+    // run on the next call, so a loop that posts cannot starve its caller.
+    auto pending = std::move(queue());
+    queue().clear();
+    for (auto& event : pending) event();
+    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+void HxApplication::shutdown() {
+    theObjectPool->clear();
+    packages().unloadAll();
+    theController->reset();
+}

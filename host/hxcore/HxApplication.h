@@ -1,0 +1,28 @@
+// Session-wide services: start-up of the scene database and the script
+// commands, the loaded packages, and the queue of pending events.
+#pragma once
+#include <hxcore/HxPackageLoader.h>
+
+#include <functional>
+
+class HxApplication {
+public:
+    // Initialises the scene database once; safe to call repeatedly.
+    static void initInventor();
+    // Registers the host-wide script commands (create, remove, load, quit,
+    // viewer, ...) in the interpreter; safe to call repeatedly.
+    static void initCommands();
+
+    static HxPackageLoader& packages();
+
+    // Queues work to run on the next handlePendingEvents() (clicks, script
+    // commands arriving while a loop runs).
+    static void post(std::function<void()> event);
+    // Delivers queued host events and, when a Qt application exists, Qt's events.
+    static void handlePendingEvents();
+    static int numPendingEvents();
+
+    // Removes every object, calls the packages' finishing entry points and drops
+    // the viewers. Call before the program ends.
+    static void shutdown();
+};

@@ -1,0 +1,49 @@
+// Helpers for objects' script commands.
+//
+// A parse() compares its command word with each command name through
+// cmdCheck(). When the word is "help", every cmdCheck() records its name in the
+// command-information list instead of matching, so the base class can answer
+// "help" with the list of all commands the object understands.
+#pragma once
+#include <mc/McDArray.h>
+
+#include <string>
+
+struct Tcl_Interp;
+
+struct CmdInfo {
+    std::string name;
+    std::string description;
+
+    // Frees both strings.
+    void release() {
+        std::string().swap(name);
+        std::string().swap(description);
+    }
+
+    // Answers a word that matched no command: for "help" the result becomes the
+    // recorded command names (TCL_OK); otherwise an "unknown command" error that
+    // lists them (TCL_ERROR).
+    static int usage(Tcl_Interp* interp, const char* word);
+};
+
+// The host's list of recorded commands. It is emptied before each command an
+// object receives from the interpreter.
+McDArray<CmdInfo>& getCmdInfo();
+
+// True when `word` names the command `name`. For the word "help" it records
+// (name, description) and returns false.
+bool cmdCheck(const char* word, const char* name, const char* description);
+
+// Call after cmdCheck() matched: answers "obj cmd help" (result: the command's
+// description, returns TCL_OK) and a wrong argument count (a usage message on the
+// console, returns TCL_ERROR). Returns 4 when the command is to run.
+int cmdHelp(Tcl_Interp* interp, const char* word, bool countFits, int argc, char** argv);
+
+// Sets the interpreter's result from a printf-style format.
+void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Strict number parsing for host commands: the whole word must be a number.
+bool parseLong(const char* word, long& value);
+bool parseFloat(const char* word, float& value);

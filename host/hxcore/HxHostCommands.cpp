@@ -1,0 +1,99 @@
+// Host-wide script commands: create, remove, load, edit, quit.
+#include <hxcore/HxApplication.h>
+#include <hxcore/HxCmd.h>
+#include <hxcore/HxData.h>
+#include <hxcore/HxEditor.h>
+#include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
+#include <hxcore/HxObjectPool.h>
+
+#include <QFileInfo>
+#include <cstring>
+#include <tcl.h>
+
+namespace {
+int fail(Tcl_Interp* interp, const std::string& message) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+    return TCL_ERROR;
+}
+
+int createCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    if (argc < 2 || argc > 3) return fail(interp, "usage: create Type [name]");
+    const McTypeInfo* type = McTypeInfo::fromName(argv[1]);
+    if (!type || !type->isDerivedFrom(HxObject::getClassTypeId()) || !type->factory())
+        return fail(interp, std::string("create: unknown type \"") + argv[1] + "\"");
+    McTypedObject* created = type->createInstance();
+    auto* object = static_cast<HxObject*>(created);
+    std::string name = theObjectPool->add(object, argc == 3 ? argv[2] : argv[1]);
+    object->updateInfo(false);
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(name.c_str(), -1));
+    return TCL_OK;
+}
+
+int removeCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    if (argc < 2) return fail(interp, "usage: remove name [name ...]");
+    for (int i = 1; i < argc; ++i)
+        if (!theObjectPool->find(argv[i])) return fail(interp, std::string("remove: no object named \"") + argv[i] + "\"");
+    for (int i = 1; i < argc; ++i) theObjectPool->remove(theObjectPool->find(argv[i]));
+    return TCL_OK;
+}
+
+int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    if (argc != 2) return fail(interp, "usage: load file");
+    QFileInfo file(QString::fromLocal8Bit(argv[1]));
+    if (!file.isFile() || !file.isReadable()) return fail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
+    const std::string extension = file.suffix().toLower().toStdString();
+    for (const auto& package : HxApplication::packages().packages()) {
+        const HxPackageDescription::Reader* reader = package.description.findReader(extension);
+        if (!reader) continue;
+        auto read = reinterpret_cast<int (*)(const char*)>(HxApplication::packages().findSymbol(reader->symbol));
+        if (!read) return fail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
+        const auto before = theObjectPool->objects().size();
+        if (!read(argv[1])) return fail(interp, std::string("load: could not read \"") + argv[1] + "\"");
+        const auto& objects = theObjectPool->objects();
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(objects.size() > before ? objects.back()->getName() : "", -1));
+        return TCL_OK;
+    }
+    return fail(interp, "load: no reader for files of type \"." + extension + "\"");
+}
+
+int editCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    if (argc != 2) return fail(interp, "usage: edit name");
+    auto* data = dynamic_cast<HxData*>(theObjectPool->find(argv[1]));
+    if (!data) return fail(interp, std::string("edit: no data object named \"") + argv[1] + "\"");
+    const char* dataClass = data->getTypeId()->getName();
+    for (const auto& package : HxApplication::packages().packages()) {
+        const auto* entry = package.description.findEditorFor(dataClass);
+        if (!entry) continue;
+        const McTypeInfo* type = McTypeInfo::fromName(entry->editorClass.c_str());
+        auto* editor = type && type->isDerivedFrom(HxEditor::getClassTypeId())
+                           ? static_cast<HxEditor*>(type->createInstance())
+                           : nullptr;
+        if (!editor) return fail(interp, "edit: editor class " + entry->editorClass + " is not registered");
+        std::string name = theObjectPool->add(editor, entry->editorClass.c_str());
+        editor->attach(data);
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(name.c_str(), -1));
+        return TCL_OK;
+    }
+    return fail(interp, std::string("edit: no editor for objects of type ") + dataClass);
+}
+
+int quitCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    long code = 0;
+    if (argc > 2 || (argc == 2 && !parseLong(argv[1], code))) return fail(interp, "usage: quit [exitCode]");
+    theInterpreter->requestQuit(static_cast<int>(code));
+    // An error unwinds every procedure of the running script; the program sees
+    // the request and exits with the code.
+    Tcl_SetObjResult(interp, Tcl_NewStringObj("quit", -1));
+    Tcl_SetErrorCode(interp, "VORNA", "QUIT", nullptr);
+    return TCL_ERROR;
+}
+}  // namespace
+
+void hxRegisterHostCommands() {
+    theInterpreter->createCommand("create", createCmd);
+    theInterpreter->createCommand("remove", removeCmd);
+    theInterpreter->createCommand("load", loadCmd);
+    theInterpreter->createCommand("edit", editCmd);
+    theInterpreter->createCommand("quit", quitCmd);
+}

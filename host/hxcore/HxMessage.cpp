@@ -1,0 +1,60 @@
+#include <hxcore/HxMessage.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+HxMessage theMessageInstance;
+
+std::string vformat(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (n < 0) return format;
+    std::string out(static_cast<std::size_t>(n), '\0');
+    std::vsnprintf(out.data(), out.size() + 1, format, args);
+    return out;
+}
+}  // namespace
+
+HxMessage* theMsg = &theMessageInstance;
+
+void HxMessage::deliver(std::string line) {
+    if (line.empty() || line.back() != '\n') line += '\n';
+    history += line;
+    if (echo) {
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    }
+    if (extraSink) extraSink(line);
+}
+
+void HxMessage::printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    deliver(vformat(format, args));
+    va_end(args);
+}
+
+void HxMessage::error(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    deliver("Error: " + vformat(format, args));
+    va_end(args);
+}
+
+void HxMessage::warning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    deliver("Warning: " + vformat(format, args));
+    va_end(args);
+}
+
+void HxMessage::ioError(const char* file) {
+    int code = errno;
+    deliver(std::string("Error: cannot access file \"") + (file ? file : "") + "\"" +
+         (code ? std::string(": ") + std::strerror(code) : std::string()));
+}

@@ -1,0 +1,31 @@
+// The host console: messages for the user. In batch they also go to standard
+// output; tests read them back with text() and clear().
+#pragma once
+#include <functional>
+#include <string>
+
+class HxMessage {
+public:
+    // printf-style message; a trailing newline is added when missing.
+    void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Reports a failed file operation on `file`, with the system's reason.
+    void ioError(const char* file);
+
+    // Every message since the last clear(), one per line.
+    const std::string& text() const { return history; }
+    void clear() { history.clear(); }
+
+    void setEchoToStdout(bool on) { echo = on; }
+    // Extra receiver of every line (the window's console pane).
+    void setSink(std::function<void(const std::string&)> sink) { extraSink = std::move(sink); }
+
+private:
+    void deliver(std::string line);
+    std::string history;
+    bool echo = false;
+    std::function<void(const std::string&)> extraSink;
+};
+
+extern HxMessage* theMsg;

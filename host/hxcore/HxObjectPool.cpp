@@ -1,0 +1,73 @@
+#include <hxcore/HxInterpreter.h>
+#include <hxcore/HxObject.h>
+#include <hxcore/HxObjectPool.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+HxObjectPool thePoolInstance;
+
+// Object names become Tcl command names: keep them to one plain word.
+std::string sanitized(const char* wanted) {
+    std::string name = wanted ? wanted : "";
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.') c = '_';
+    if (name.empty()) name = "Object";
+    return name;
+}
+}  // namespace
+
+HxObjectPool* theObjectPool = &thePoolInstance;
+
+std::string HxObjectPool::uniqueName(const char* wantedName) const {
+    std::string base = sanitized(wantedName);
+    auto taken = [&](const std::string& n) {
+        return find(n.c_str()) != nullptr || theInterpreter->isCommand(n.c_str());
+    };
+    if (!taken(base)) return base;
+    for (int i = 2;; ++i) {
+        std::string candidate = base + std::to_string(i);
+        if (!taken(candidate)) return candidate;
+    }
+}
+
+std::string HxObjectPool::add(HxObject* object, const char* wantedName) {
+    if (!object || contains(object)) return object ? object->getName() : "";
+    object->name = uniqueName(wantedName);
+    list.emplace_back(object);
+    theInterpreter->addObjectCommand(object);
+    return object->name;
+}
+
+bool HxObjectPool::remove(HxObject* object) {
+    auto it = std::find(list.begin(), list.end(), object);
+    if (it == list.end()) return false;
+    McHandle<HxObject> keep = *it;  // stays alive until its command is gone
+    theInterpreter->removeObjectCommand(object);
+    list.erase(it);
+    return true;
+}
+
+void HxObjectPool::clear() {
+    while (!list.empty()) remove(list.back());
+}
+
+HxObject* HxObjectPool::find(const char* name) const {
+    for (const auto& obj : list)
+        if (obj->name == name) return obj;
+    return nullptr;
+}
+
+bool HxObjectPool::contains(const HxBase* object) const {
+    return std::any_of(list.begin(), list.end(), [&](const McHandle<HxObject>& o) { return o.ptr() == object; });
+}
+
+std::string HxObjectPool::rename(HxBase* object, const char* wantedName) {
+    auto* obj = static_cast<HxObject*>(object);
+    theInterpreter->removeObjectCommand(obj);
+    obj->name.clear();
+    obj->name = uniqueName(wantedName);
+    theInterpreter->addObjectCommand(obj);
+    return obj->name;
+}

@@ -1,0 +1,36 @@
+// What a package offers the host, read from its description file: the classes
+// users may create, which editor edits which data class, and which reader
+// handles which file extension.
+//
+// The file is a Tcl script evaluated in a safe interpreter that knows only
+// these commands:
+//   dataClass Name -label "Shown name" [-category "Group"] [-create 0|1]
+//   editor EditorClass -edits DataClass
+//   reader -extension ext -format "Format name" -symbol exported_function
+#pragma once
+#include <string>
+#include <vector>
+
+struct HxPackageDescription {
+    struct DataClass {
+        std::string name, label, category;
+        bool userCreatable = true;
+    };
+    struct Editor {
+        std::string editorClass, dataClass;
+    };
+    struct Reader {
+        std::string extension, formatName, symbol;
+    };
+
+    std::vector<DataClass> dataClasses;
+    std::vector<Editor> editors;
+    std::vector<Reader> readers;
+
+    // Reads a description file; on failure returns false and sets `error`.
+    bool read(const std::string& file, std::string& error);
+
+    const DataClass* findClass(const std::string& name) const;
+    const Editor* findEditorFor(const std::string& dataClass) const;
+    const Reader* findReader(const std::string& extension) const;
+};

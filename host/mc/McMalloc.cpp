@@ -1,0 +1,25 @@
+#include <mc/McMalloc.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+[[noreturn]] void outOfMemory(std::size_t size) {
+    std::fprintf(stderr, "vorna: out of memory (%zu bytes requested)\n", size);
+    std::abort();
+}
+}  // namespace
+
+void* mcmalloc(std::size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) outOfMemory(size);
+    return p;
+}
+
+void* mcrealloc(void* ptr, std::size_t size) {
+    void* p = std::realloc(ptr, size ? size : 1);
+    if (!p) outOfMemory(size);
+    return p;
+}
+
+void mcfree(void* ptr) { std::free(ptr); }

@@ -1,0 +1,78 @@
+// Base of ports: a named, labelled input of an object with a widget row and
+// script access. A port is a member of its owner and registers itself with it.
+#pragma once
+#include <mc/McTypeMacros.h>
+
+#include <QObject>
+#include <QString>
+#include <string>
+
+class HxBase;
+class HxPort;
+class QWidget;
+struct Tcl_Interp;
+
+// Forwards Qt signals of a port's widgets to the port's guiCallback().
+class HxPortRelay : public QObject {
+    Q_OBJECT
+public:
+    explicit HxPortRelay(HxPort* owner) : port(owner) {}
+public slots:
+    void guiCallback();
+
+private:
+    HxPort* port;
+};
+
+class HxPort : public McTypedObject {
+    MC_ABSTRACT_HEADER(HxPort)
+
+public:
+    HxPort(HxBase* owner, const char* name, const QString& label);
+    ~HxPort() override;
+    HxPort(const HxPort&) = delete;
+    HxPort& operator=(const HxPort&) = delete;
+
+    HxBase* getOwner() const { return owner; }
+    const char* getName() const { return name.c_str(); }
+    const QString& getLabel() const { return label; }
+    void setLabel(const QString& text) { label = text; }
+    void setToolTip(const QString& text) { toolTip = text; }
+    const QString& getToolTip() const { return toolTip; }
+
+    void show() { visible = true; }
+    void hide() { visible = false; }
+    bool isVisible() const { return visible; }
+
+    // New-flags: set by touch() and by value changes, cleared after the owner fired.
+    bool isNew(unsigned int mask = 0xffffffff) const { return (newFlags & mask) != 0; }
+    virtual void touch(unsigned int mask = 0xffffffff) { newFlags |= mask; }
+    void untouch() { newFlags = 0; }
+
+    // Builds the port's widget row under `parent` (the label, and the port's
+    // controls from createControls()). The row belongs to its parent widget.
+    QWidget* createWidget(QWidget* parent);
+    // Called when a widget of the port changed; reads the widgets back.
+    virtual void guiCallback() {}
+
+    // Script access; argv[0] is the port's name, argv[1] the command word.
+    virtual int parse(Tcl_Interp* interp, int argc, char** argv);
+    // The value in the form "setValue" accepts, or empty when the port has none.
+    virtual std::string valueForSave() const { return {}; }
+
+protected:
+    virtual void createControls(QWidget* row) { (void)row; }
+    HxPortRelay* relay() { return &relayObject; }
+    // Marks the port new and tells the owner it changed.
+    void valueChanged();
+
+private:
+    friend class HxBase;
+    HxBase* owner;
+    std::string name;
+    QString label;
+    QString toolTip;
+    bool visible = true;
+    unsigned int newFlags = 0;
+    HxPortRelay relayObject{this};
+};

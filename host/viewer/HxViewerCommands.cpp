@@ -1,0 +1,143 @@
+// The "viewer n ..." script command: a viewer's camera and window state.
+#include <hxcore/HxCmd.h>
+#include <hxcore/HxInterpreter.h>
+#include <paths/VeVazaruPath.h>
+#include <viewer/HxController.h>
+#include <viewer/HxViewer.h>
+
+#include <Inventor/nodes/SoCamera.h>
+#include <cstring>
+#include <string>
+#include <tcl.h>
+
+namespace {
+int fail(Tcl_Interp* interp, const std::string& message) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+    return TCL_ERROR;
+}
+
+// Reads argv[first .. first+n-1] as floats; false if any is not a number.
+bool readFloats(const char** argv, int first, int n, float* out) {
+    for (int i = 0; i < n; ++i)
+        if (!parseFloat(argv[first + i], out[i])) return false;
+    return true;
+}
+
+struct Command {
+    const char* name;
+    int numArgs;  // numbers after the command word
+    const char* usage;
+    int (*run)(Tcl_Interp*, HxViewer*, const float*);
+};
+
+int setCamera(Tcl_Interp*, HxViewer* v, const float* a) {
+    VeVazaruPath::setCamera(v->getCamera(), SbVec3f(a[0], a[1], a[2]), SbVec3f(a[3], a[4], a[5]),
+                            SbVec3f(a[6], a[7], a[8]));
+    return TCL_OK;
+}
+int getCamera(Tcl_Interp* interp, HxViewer* v, const float*) {
+    SoCamera* cam = v->getCamera();
+    SbVec3f p = cam->position.getValue(), aim, up;
+    VeVazaruPath::AIMPOINT(cam, aim);
+    VeVazaruPath::UPDIR(cam, up);
+    Tcl_VaSetResult(interp, "%g %g %g %g %g %g %g %g %g", p[0], p[1], p[2], aim[0], aim[1], aim[2], up[0], up[1], up[2]);
+    return TCL_OK;
+}
+int setPosition(Tcl_Interp*, HxViewer* v, const float* a) {
+    v->getCamera()->position.setValue(a[0], a[1], a[2]);
+    return TCL_OK;
+}
+int getPosition(Tcl_Interp* interp, HxViewer* v, const float*) {
+    SbVec3f p = v->getCamera()->position.getValue();
+    Tcl_VaSetResult(interp, "%g %g %g", p[0], p[1], p[2]);
+    return TCL_OK;
+}
+int setOrientation(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    SbVec3f axis(a[0], a[1], a[2]);
+    if (axis.length() == 0) return fail(interp, "viewer setCameraOrientation: the axis must not be zero");
+    v->getCamera()->orientation.setValue(SbRotation(axis, a[3]));
+    return TCL_OK;
+}
+int getOrientation(Tcl_Interp* interp, HxViewer* v, const float*) {
+    SbVec3f axis;
+    float angle;
+    v->getCamera()->orientation.getValue(axis, angle);
+    Tcl_VaSetResult(interp, "%g %g %g %g", axis[0], axis[1], axis[2], angle);
+    return TCL_OK;
+}
+int setFocal(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    if (a[0] < 0) return fail(interp, "viewer setCameraFocalDistance: the distance must not be negative");
+    v->getCamera()->focalDistance.setValue(a[0]);
+    return TCL_OK;
+}
+int getFocal(Tcl_Interp* interp, HxViewer* v, const float*) {
+    Tcl_VaSetResult(interp, "%g", v->getCamera()->focalDistance.getValue());
+    return TCL_OK;
+}
+int showViewer(Tcl_Interp*, HxViewer* v, const float*) {
+    v->show();
+    return TCL_OK;
+}
+int hideViewer(Tcl_Interp*, HxViewer* v, const float*) {
+    v->hide();
+    return TCL_OK;
+}
+int isVisible(Tcl_Interp* interp, HxViewer* v, const float*) {
+    Tcl_VaSetResult(interp, "%d", v->isVisible() ? 1 : 0);
+    return TCL_OK;
+}
+int setSize(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    if (a[0] < 1 || a[1] < 1 || a[0] > 16384 || a[1] > 16384)
+        return fail(interp, "viewer setSize: width and height must be from 1 to 16384");
+    v->setSize(static_cast<int>(a[0]), static_cast<int>(a[1]));
+    return TCL_OK;
+}
+int getSize(Tcl_Interp* interp, HxViewer* v, const float*) {
+    Tcl_VaSetResult(interp, "%d %d", v->getSize()[0], v->getSize()[1]);
+    return TCL_OK;
+}
+int setNavigation(Tcl_Interp*, HxViewer* v, const float* a) {
+    v->setNavigationMode(static_cast<int>(a[0]));
+    return TCL_OK;
+}
+int getNavigation(Tcl_Interp* interp, HxViewer* v, const float*) {
+    Tcl_VaSetResult(interp, "%d", v->getNavigationMode());
+    return TCL_OK;
+}
+
+const Command commands[] = {
+    {"setCamera", 9, "setCamera px py pz ax ay az ux uy uz", setCamera},
+    {"getCamera", 0, "getCamera", getCamera},
+    {"setCameraPosition", 3, "setCameraPosition x y z", setPosition},
+    {"getCameraPosition", 0, "getCameraPosition", getPosition},
+    {"setCameraOrientation", 4, "setCameraOrientation ax ay az angle", setOrientation},
+    {"getCameraOrientation", 0, "getCameraOrientation", getOrientation},
+    {"setCameraFocalDistance", 1, "setCameraFocalDistance d", setFocal},
+    {"getCameraFocalDistance", 0, "getCameraFocalDistance", getFocal},
+    {"show", 0, "show", showViewer},
+    {"hide", 0, "hide", hideViewer},
+    {"isVisible", 0, "isVisible", isVisible},
+    {"setSize", 2, "setSize w h", setSize},
+    {"getSize", 0, "getSize", getSize},
+    {"setNavigationMode", 1, "setNavigationMode m", setNavigation},
+    {"getNavigationMode", 0, "getNavigationMode", getNavigation},
+};
+
+int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    long id = -1;
+    if (argc < 3 || !parseLong(argv[1], id) || id < 0 || id >= HxController::maxViewers)
+        return fail(interp, "usage: viewer n command ... (n from 0 to 15)");
+    for (const Command& c : commands) {
+        if (std::strcmp(argv[2], c.name) != 0) continue;
+        float numbers[9];
+        if (argc != 3 + c.numArgs || !readFloats(argv, 3, c.numArgs, numbers))
+            return fail(interp, std::string("usage: viewer n ") + c.usage);
+        return c.run(interp, theController->viewer(static_cast<int>(id), 1), numbers);
+    }
+    std::string known;
+    for (const Command& c : commands) known += std::string(" ") + c.name;
+    return fail(interp, std::string("viewer: unknown command \"") + argv[2] + "\"; known:" + known);
+}
+}  // namespace
+
+void hxRegisterViewerCommands() { theInterpreter->createCommand("viewer", viewerCmd); }

@@ -1,0 +1,3 @@
+#include "VeVazaruMetric.h"
+
+VeVazaruMetric::~VeVazaruMetric() = default;
