@@ -1,6 +1,7 @@
 #include "HxKeyframeCameraPath.h"
 #include "VeVazaruMetricTranslation.h"
 
+#include <hxcore/HxCmd.h>
 #include <hxcore/HxMessage.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
@@ -8,6 +9,8 @@
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <QCoreApplication>
 #include <cmath>
+#include <cstdlib>
+#include <tcl.h>
 
 MC_INIT_CLASS(HxKeyframeCameraPath, VeVazaruPath::getClassTypeId())
 
@@ -98,8 +101,15 @@ void HxKeyframeCameraPath::removeKeyframe(int index) {
     touch(0xFFFFFFFF);
 }
 
+// Only keyframes that exist are changed: a range reaching outside 0..count-1 is
+// cut to it, and first > last changes nothing.
+void HxKeyframeCameraPath::clampRange(int& first, int& last) const {
+    if (last < 0 || last >= cameras.size()) last = cameras.size() - 1;
+    if (first < 0) first = 0;
+}
+
 void HxKeyframeCameraPath::setAimPoint(const SbVec3f& aim, int first, int last) {
-    if (last < 0) last = cameras.size() - 1;
+    clampRange(first, last);
     for (int i = first; i <= last; ++i) {
         SbVec3f up;
         UPDIR(cameras[i], up);
@@ -108,7 +118,7 @@ void HxKeyframeCameraPath::setAimPoint(const SbVec3f& aim, int first, int last) 
 }
 
 void HxKeyframeCameraPath::setUpDir(const SbVec3f& up, int first, int last) {
-    if (last < 0) last = cameras.size() - 1;
+    clampRange(first, last);
     for (int i = first; i <= last; ++i) {
         SbVec3f aim;
         AIMPOINT(cameras[i], aim);
@@ -341,4 +351,182 @@ void HxKeyframeCameraPath::compute() {
         if (SoCamera* camera = viewer->getCamera()) getCamera(t, *camera);
         touch(2);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Circular paths and re-timing
+
+void HxKeyframeCameraPath::createCircularPath(const SoCamera* camera, float angle, float duration, int steps) {
+    // Fewer than one step has no angular step to divide by: take one.
+    if (steps < 1) steps = 1;
+    const double r = std::fmod(std::fabs(double(angle)) + 0.01, 360.0);
+    closed = 0.02 > r ? 1 : 0;
+
+    cameras.clear();
+    times.clear();
+    splineAimPoint = 0;
+    splineUpDir = 0;
+    splinePosition = 1;
+
+    SbVec3f up, aim;
+    UPDIR(camera, up);
+    AIMPOINT(camera, aim);
+    const SbVec3f offset = camera->position.getValue() - aim;
+
+    int component;
+    if (std::fabs(up[0]) > std::fabs(up[1]))
+        component = std::fabs(up[0]) > std::fabs(up[2]) ? 0 : 2;
+    else
+        component = std::fabs(up[1]) > std::fabs(up[2]) ? 1 : 2;
+    SbVec3f axis(0, 0, 0);
+    axis[component] = up[component] > 0 ? 1.0f : -1.0f;
+
+    const int count = closed ? steps + 1 : steps;
+    for (int k = 0; k < count; ++k) {
+        const float f = float(k) / float(steps);
+        const float degrees = f * angle;
+        const float radians = static_cast<float>((degrees / 180.0) * 3.14159265358979323846);
+        SbVec3f rotated;
+        SbRotation(axis, radians).multVec(offset, rotated);
+        McHandle<SoCamera> keyframe = new SoPerspectiveCamera;
+        setCamera(keyframe, aim + rotated, aim, axis);
+        cameras.append(keyframe);
+        times.append(f * duration);
+    }
+
+    update();
+    updateInfo(false);
+    touch(0xFFFFFFFF);
+}
+
+void HxKeyframeCameraPath::makeConstVelocity() {
+    const int n = times.size();
+    if (n < 3) {
+        theMsg->printf("%s", qPrintable(QCoreApplication::translate("HxKeyframeCameraPath",
+                                                                     "Please add at least three keyframes.")));
+        return;
+    }
+    const float lastTime = times[n - 1];
+    McHandle<SoCamera> previous = new SoPerspectiveCamera;
+    McHandle<SoCamera> current = new SoPerspectiveCamera;
+
+    McDArray<float> lengths(n);  // cumulative metric length up to keyframe i
+    float sum = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        interp(i, 0, previous);
+        for (int k = 1; k <= 10; ++k) {
+            interp(i, k / 10.0f, current);
+            sum += metric->dist(previous, current);
+            std::swap(previous, current);
+        }
+        lengths[i + 1] = sum;
+    }
+    // A path that does not move under the metric has no length to share out:
+    // its times stay as they are.
+    if (!(sum > 0) || !std::isfinite(sum)) {
+        theMsg->printf("%s", qPrintable(QCoreApplication::translate(
+                                 "HxKeyframeCameraPath", "The path has no length under its metric; times unchanged.")));
+        return;
+    }
+    const float f = lastTime / sum;
+    for (int i = 1; i < n - 1; ++i) times[i] = lengths[i] * f;
+    times[n - 1] = lastTime;  // the last time is kept exactly, not recomputed
+
+    updateInfo(false);
+    touch(0xffffffff);
+}
+
+// ---------------------------------------------------------------------------
+// Script commands
+
+namespace {
+void printMessage(const char* text) {
+    theMsg->printf("%s", qPrintable(QCoreApplication::translate("HxKeyframeCameraPath", text)));
+}
+
+SoCamera* mainViewerCamera() {
+    HxViewer* viewer = theController->viewer(0, 1, nullptr, true);
+    return viewer ? viewer->getCamera() : nullptr;
+}
+}  // namespace
+
+int HxKeyframeCameraPath::parse(Tcl_Interp* interp, int argc, char** argv) {
+    const char* cmd = argv[1];
+
+    if (cmdCheck(cmd, "camera", "")) {
+        if (argc <= 2) {
+            printMessage("Usage: camera n <cmd>");
+            return 1;
+        }
+        McDArray<CmdInfo>& list = getCmdInfo();
+        for (CmdInfo& entry : list) entry.release();
+        list.resize(0);
+        return cameraParse(interp, argc - 2, argv + 2);
+    }
+    if (cmdCheck(cmd, "interpRot", "")) {
+        if (int r = cmdHelp(interp, cmd, argc == 3, argc, argv); r != 4) return r;
+        rotationMode = static_cast<int>(std::strtol(argv[2], nullptr, 10));
+        return 0;
+    }
+    if (cmdCheck(cmd, "getDuration", "")) {
+        Tcl_VaSetResult(interp, "%f", getDuration());
+        return 0;
+    }
+    if (cmdCheck(cmd, "getStarttime", "")) {
+        Tcl_VaSetResult(interp, "%f", getTime(0));
+        return 0;
+    }
+    if (cmdCheck(cmd, "getNumCameras", "")) {
+        Tcl_VaSetResult(interp, "%d", cameras.size());
+        return 0;
+    }
+    const bool isUpDir = cmdCheck(cmd, "setUpDir", "");
+    if (isUpDir || cmdCheck(cmd, "setAimPoint", "")) {
+        if (argc <= 4) {
+            printMessage(isUpDir ? "Usage: setUpDir x y z [first [last]]" : "Usage: setAimPoint x y z [first [last]]");
+            return 1;
+        }
+        int first = argc > 5 ? static_cast<int>(std::strtol(argv[5], nullptr, 10)) : 0;
+        int last = argc > 6 ? static_cast<int>(std::strtol(argv[6], nullptr, 10)) : -1;
+        const SbVec3f v(static_cast<float>(std::strtod(argv[2], nullptr)),
+                        static_cast<float>(std::strtod(argv[3], nullptr)),
+                        static_cast<float>(std::strtod(argv[4], nullptr)));
+        if (isUpDir)
+            setUpDir(v, first, last);
+        else
+            setAimPoint(v, first, last);
+        return 0;
+    }
+    if (cmdCheck(cmd, "append", "")) {
+        const float t = times.size() == 0 ? 0.0f : times.last() + 10.0f;
+        if (SoCamera* camera = mainViewerCamera()) addKeyframe(t, camera);
+        return 0;
+    }
+    if (cmdCheck(cmd, "createCircularPath", "")) {
+        if (SoCamera* camera = mainViewerCamera()) createCircularPath(camera, 360.0f, 100.0f, 16);
+        return 0;
+    }
+    return HxData::parse(interp, argc, argv);
+}
+
+int HxKeyframeCameraPath::cameraParse(Tcl_Interp* interp, int argc, char** argv) {
+    const long n = std::strtol(argv[0], nullptr, 10);
+    if (n < 0 || n >= cameras.size()) {
+        printMessage("No such camera");
+        return 1;
+    }
+    SoCamera* camera = cameras[static_cast<int>(n)];
+    const char* cmd = argc > 1 ? argv[1] : "help";
+    SbVec3f v;
+    if (cmdCheck(cmd, "getPosition", "")) {
+        v = camera->position.getValue();
+    } else if (cmdCheck(cmd, "getAimPoint", "")) {
+        AIMPOINT(camera, v);
+    } else if (cmdCheck(cmd, "getUpDir", "")) {
+        UPDIR(camera, v);
+    } else {
+        return CmdInfo::usage(interp, cmd);
+    }
+    Tcl_VaSetResult(interp, "%g %g %g", v[0], v[1], v[2]);
+    return 0;
 }

@@ -36,9 +36,11 @@ public:
     void addKeyframe(float time, SoCamera* camera);
     // Removes keyframe `index` (0 <= index < count; not checked).
     void removeKeyframe(int index);
-    // Re-aims keyframes first..last (last < 0: the last keyframe) at `aim`.
+    // Re-aims keyframes first..last (last < 0: the last keyframe) at `aim`. A range
+    // reaching outside the keyframes is cut to them.
     void setAimPoint(const SbVec3f& aim, int first, int last);
-    // Gives keyframes first..last (last < 0: the last keyframe) the up direction `up`.
+    // Gives keyframes first..last (last < 0: the last keyframe) the up direction
+    // `up`. A range reaching outside the keyframes is cut to them.
     void setUpDir(const SbVec3f& up, int first, int last);
     // Moves every keyframe along its line of sight to the mean distance of the
     // keyframes from `refPoint`.
@@ -61,9 +63,25 @@ public:
     // Fills arcTable with the cumulative metric lengths of segment i.
     void fillPath(int i);
 
+    // Replaces the keyframes by a flight of `angle` degrees (sign: direction) about
+    // the coordinate axis nearest the camera's up direction, through its aim point,
+    // in `steps` equal steps, the last at `duration` seconds. Steps below 1 count as 1.
+    void createCircularPath(const SoCamera* camera, float angle, float duration, int steps);
+    // Re-times the keyframes so each segment's duration is proportional to its
+    // metric length; first and last times stay. Needs at least three keyframes.
+    void makeConstVelocity();
+
+    // Script commands; argv[0] is the object's name.
+    int parse(Tcl_Interp* interp, int argc, char** argv) override;
+    // Keyframe sub-commands; argv[0] is the keyframe number.
+    int cameraParse(Tcl_Interp* interp, int argc, char** argv);
+
     // Host callbacks.
     void info() override;
     void update() override;
     void compute() override;
     HxKeyframeCameraPath* duplicate() const override;
+
+private:
+    void clampRange(int& first, int& last) const;
 };

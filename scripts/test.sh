@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The project's test command: installs what is missing, builds with warnings as
+# errors and runs every test; then builds the tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs them again.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build (warnings as errors)"
+scripts/build.sh "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== tests"
+(cd build && ctest --output-on-failure -j"$(nproc)")
+
+echo "== build (address and undefined-behaviour sanitizers)"
+scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORNA_SANITIZE=ON -DVORNA_BUILD_BENCH=OFF
+echo "== tests under the sanitizers"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
+export LSAN_OPTIONS="suppressions=$root/cmake/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build-asan && ctest --output-on-failure -j"$(nproc)")
