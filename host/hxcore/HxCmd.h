@@ -22,8 +22,8 @@ struct CmdInfo {
     }
 
     // Answers a word that matched no command: for "help" the result becomes the
-    // recorded command names (TCL_OK); otherwise an "unknown command" error that
-    // lists them (TCL_ERROR).
+    // recorded command names (TCL_OK); otherwise the error
+    // `unknown command "word"` (TCL_ERROR).
     static int usage(Tcl_Interp* interp, const char* word);
 };
 

@@ -1,6 +1,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
+#include <ports/HxConnection.h>
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +47,13 @@ bool HxObjectPool::remove(HxObject* object) {
     McHandle<HxObject> keep = *it;  // stays alive until its command is gone
     theInterpreter->removeObjectCommand(object);
     list.erase(it);
+    // Connections hold no reference: the remaining objects' ports let go of it.
+    for (const auto& other : list) {
+        for (HxPort* port : other->ports()) {
+            auto* connection = mcinterface_cast<HxConnection>(port);
+            if (connection && connection->getSource() == object) connection->disconnect();
+        }
+    }
     return true;
 }
 

@@ -1,7 +1,9 @@
 // Growable array with an element count. Elements are proper C++ objects
 // (constructed, copied and destroyed), so it may hold handles.
 #pragma once
+#include <algorithm>
 #include <cassert>
+#include <functional>
 #include <vector>
 
 template <class T>
@@ -23,11 +25,24 @@ public:
         return size() - 1;
     }
     // Inserts n copies of values[0..n-1] before position pos (0 <= pos <= size()).
+    // values may point into this array.
     void insert(int pos, int n, const T* values) {
         assert(pos >= 0 && pos <= size());
-        items.insert(items.begin() + pos, values, values + n);
+        if (n <= 0) return;
+        // A vector's range insert must not read from the vector itself: the
+        // elements move before they are copied. Copy them out first.
+        const std::less<const T*> before;  // a total order, also for unrelated pointers
+        if (before(values, dataPtr() + size()) && before(dataPtr(), values + n)) {
+            std::vector<T> copies(values, values + n);
+            items.insert(items.begin() + pos, copies.begin(), copies.end());
+        } else {
+            items.insert(items.begin() + pos, values, values + n);
+        }
     }
-    void insert(int pos, const T& value) { insert(pos, 1, &value); }
+    void insert(int pos, const T& value) {
+        assert(pos >= 0 && pos <= size());
+        items.insert(items.begin() + pos, value);  // safe when value is an element
+    }
     // Removes n elements starting at pos, moving the later ones down.
     void remove(int pos, int n = 1) {
         assert(pos >= 0 && pos + n <= size());

@@ -23,8 +23,10 @@ public:
     McHandle& operator=(const McHandle& other) { return *this = other.obj; }
     McHandle& operator=(McHandle&& other) noexcept {
         if (this != &other) {
+            // Take other's object first: other may belong to what release() frees.
+            T* p = std::exchange(other.obj, nullptr);
             release();
-            obj = std::exchange(other.obj, nullptr);
+            obj = p;
         }
         return *this;
     }

@@ -27,6 +27,8 @@ class McManualClock {
 public:
     McManualClock();   // installs itself as the clock of every McWatch
     ~McManualClock();  // restores the system clock
+    McManualClock(const McManualClock&) = delete;
+    McManualClock& operator=(const McManualClock&) = delete;
     void advance(double seconds) { current += seconds; }
     double time() const { return current; }
 

@@ -23,6 +23,7 @@ HxPort::~HxPort() {
 
 void HxPort::valueChanged() {
     touch();
+    if (owner) owner->touch();
 }
 
 QWidget* HxPort::createWidget(QWidget* parent) {

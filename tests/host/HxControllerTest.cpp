@@ -1,0 +1,105 @@
+// HxController: viewers 0 to 15, created on demand.
+#include <viewer/HxController.h>
+#include <viewer/HxViewer.h>
+
+#include <Inventor/nodes/SoCamera.h>
+#include <Inventor/nodes/SoCube.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+class HxControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override { theController->reset(); }
+    void TearDown() override { theController->reset(); }
+};
+
+TEST_F(HxControllerTest, viewerIsCreatedOnDemand) {
+    EXPECT_EQ(theController->viewer(3, 0), nullptr);
+    HxViewer* viewer = theController->viewer(3);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->getId(), 3);
+    EXPECT_EQ(theController->viewer(3), viewer) << "the same viewer on the next call";
+    EXPECT_EQ(theController->viewer(3, 0), viewer);
+}
+
+TEST_F(HxControllerTest, createZeroNeverCreates) {
+    for (int id = 0; id < HxController::maxViewers; ++id) EXPECT_EQ(theController->viewer(id, 0), nullptr) << id;
+    EXPECT_FALSE(theController->isViewerVisible(0));
+}
+
+TEST_F(HxControllerTest, eachIdHasItsOwnViewer) {
+    HxViewer* first = theController->viewer(0);
+    HxViewer* last = theController->viewer(15);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(last, nullptr);
+    EXPECT_NE(first, last);
+    EXPECT_EQ(first->getId(), 0);
+    EXPECT_EQ(last->getId(), 15);
+    EXPECT_EQ(theController->viewer(7, 0), nullptr) << "others are not created along";
+}
+
+class HxControllerBadId : public HxControllerTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HxControllerBadId, givesNullEvenWhenAskedToCreate) {
+    EXPECT_EQ(theController->viewer(GetParam(), 1), nullptr);
+    EXPECT_EQ(theController->viewer(GetParam(), 0), nullptr);
+    EXPECT_FALSE(theController->isViewerVisible(GetParam()));
+    for (int id = 0; id < HxController::maxViewers; ++id) EXPECT_EQ(theController->viewer(id, 0), nullptr) << id;
+}
+
+INSTANTIATE_TEST_SUITE_P(OutsideTheRange, HxControllerBadId, ::testing::Values(-1, -100, 16, 17, 1000));
+
+TEST_F(HxControllerTest, showFlagDecidesVisibility) {
+    HxViewer* hidden = theController->viewer(2, 1, nullptr, false);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(hidden->isVisible());
+    EXPECT_FALSE(theController->isViewerVisible(2));
+    HxViewer* shown = theController->viewer(4, 1, nullptr, true);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(theController->isViewerVisible(4));
+    shown->hide();
+    EXPECT_FALSE(theController->isViewerVisible(4));
+}
+
+TEST_F(HxControllerTest, resetDropsEveryViewer) {
+    HxViewer* viewer = theController->viewer(5);
+    viewer->setNavigationMode(1);
+    theController->reset();
+    EXPECT_EQ(theController->viewer(5, 0), nullptr);
+    HxViewer* fresh = theController->viewer(5);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->getNavigationMode(), 3) << "a fresh viewer, not the old one";
+}
+
+TEST_F(HxControllerTest, newViewerHasItsCameraInTheScene) {
+    HxViewer* viewer = theController->viewer(0);
+    ASSERT_NE(viewer->getCamera(), nullptr);
+    EXPECT_GE(viewer->getSceneRoot()->findChild(viewer->getCamera()), 0);
+    EXPECT_EQ(viewer->getCamera()->position.getValue(), SbVec3f(0, 0, 10));
+}
+
+TEST_F(HxControllerTest, geometryIsAddedOnceAndRemoved) {
+    HxViewer* viewer = theController->viewer(1);
+    auto* cube = new SoCube;
+    cube->ref();
+    viewer->addGeometry(cube);
+    viewer->addGeometry(cube);
+    EXPECT_EQ(cube->getRefCount(), 2) << "held once by the viewer";
+    viewer->removeGeometry(cube);
+    EXPECT_EQ(cube->getRefCount(), 1);
+    viewer->removeGeometry(cube);  // not there any more: nothing happens
+    viewer->addGeometry(nullptr);
+    cube->unref();
+}
+
+TEST_F(HxControllerTest, sizeIsKeptInItsRange) {
+    HxViewer* viewer = theController->viewer(0);
+    viewer->setSize(800, 600);
+    EXPECT_EQ(viewer->getSize(), SbVec2s(800, 600));
+    viewer->setSize(0, 20000);
+    EXPECT_EQ(viewer->getSize(), SbVec2s(1, 16384));
+}
+
+}  // namespace
