@@ -1,6 +1,7 @@
 #include <paths/VeVazaruPath.h>
 
 #include <Inventor/nodes/SoCamera.h>
+#include <algorithm>
 #include <cmath>
 
 MC_ABSTRACT_INIT_CLASS(VeVazaruPath, HxData::getClassTypeId())
@@ -30,32 +31,64 @@ Vec rotate(const SbRotation& rotation, Vec v) {
     return {v.x + w * t.x + c.x, v.y + w * t.y + c.y, v.z + w * t.z + c.z};
 }
 
+// The quaternion of the rotation matrix m (rows: images of the unit axes), by
+// the same float arithmetic as SbRotation(const SbMatrix&) with m[3][3] = 1,
+// without building a 4x4 matrix. SbRotation normalises the quaternion it is
+// given, which may change the last bit of a component.
+SbRotation quaternionOfRows(const float m[3][3]) {
+    float q[4];
+    const float trace = m[0][0] + m[1][1] + m[2][2];
+    if (trace > 0.0f) {
+        const float s = static_cast<float>(std::sqrt(trace + 1.0f));
+        const float r = 0.5f / s;
+        q[0] = (m[1][2] - m[2][1]) * r;
+        q[1] = (m[2][0] - m[0][2]) * r;
+        q[2] = (m[0][1] - m[1][0]) * r;
+        q[3] = s * 0.5f;
+    } else {
+        // Led by the largest diagonal element, whose component is positive.
+        int i = 0;
+        if (m[1][1] > m[0][0]) i = 1;
+        if (m[2][2] > m[i][i]) i = 2;
+        const int j = (i + 1) % 3, k = (j + 1) % 3;
+        const float s = static_cast<float>(std::sqrt((m[i][i] - (m[j][j] + m[k][k])) + 1.0f));
+        const float r = 0.5f / s;
+        q[i] = s * 0.5f;
+        q[3] = (m[j][k] - m[k][j]) * r;
+        q[j] = (m[i][j] + m[j][i]) * r;
+        q[k] = (m[i][k] + m[k][i]) * r;
+    }
+    return SbRotation(q);
+}
+
 // The rotation whose -Z axis is `forward` and whose +Y axis is `up`; both unit
 // and perpendicular.
 SbRotation frame(Vec forward, Vec up) {
     Vec z = forward * -1.0;
     Vec x = cross(up, z);
     // Rows are the images of the unit axes (row-vector convention).
-    SbMatrix m(static_cast<float>(x.x), static_cast<float>(x.y), static_cast<float>(x.z), 0,
-               static_cast<float>(up.x), static_cast<float>(up.y), static_cast<float>(up.z), 0,
-               static_cast<float>(z.x), static_cast<float>(z.y), static_cast<float>(z.z), 0,
-               0, 0, 0, 1);
-    return SbRotation(m);
+    const float m[3][3] = {{static_cast<float>(x.x), static_cast<float>(x.y), static_cast<float>(x.z)},
+                           {static_cast<float>(up.x), static_cast<float>(up.y), static_cast<float>(up.z)},
+                           {static_cast<float>(z.x), static_cast<float>(z.y), static_cast<float>(z.z)}};
+    return quaternionOfRows(m);
+}
+
+// The unit part of c perpendicular to the unit vector `forward`, unless c has
+// next to none; `ortho` is left alone then.
+bool perpendicularPart(Vec c, Vec forward, Vec& ortho) {
+    Vec o = c - forward * dot(c, forward);
+    double len = length(o);
+    if (!(len > 1e-6 * length(c))) return false;  // relative: any non-zero length counts
+    ortho = o * (1.0 / len);
+    return true;
 }
 }  // namespace
 
 void VeVazaruPath::AIMPOINT(const SoCamera* camera, SbVec3f& aim) {
-    Vec dir = rotate(camera->orientation.getValue(), {0, 0, -1});
-    Vec pos = toVec(camera->position.getValue());
-    double d = camera->focalDistance.getValue();
-    aim.setValue(static_cast<float>(pos.x + d * dir.x), static_cast<float>(pos.y + d * dir.y),
-                 static_cast<float>(pos.z + d * dir.z));
+    aim = aimPointOf(camera->position.getValue(), camera->orientation.getValue(), camera->focalDistance.getValue());
 }
 
-void VeVazaruPath::UPDIR(const SoCamera* camera, SbVec3f& up) {
-    Vec u = rotate(camera->orientation.getValue(), {0, 1, 0});
-    up.setValue(static_cast<float>(u.x), static_cast<float>(u.y), static_cast<float>(u.z));
-}
+void VeVazaruPath::UPDIR(const SoCamera* camera, SbVec3f& up) { up = upDirOf(camera->orientation.getValue()); }
 
 void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
     Vec p = toVec(position);
@@ -63,29 +96,27 @@ void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, Sb
 
     Vec view = toVec(aim) - p;
     double distance = length(view);
-    const SbRotation current = camera->orientation.getValue();
-    Vec forward = distance > 0 ? view * (1.0 / distance) : rotate(current, {0, 0, -1});
+    // The current orientation is read (before anything is written) only where
+    // the input leaves the viewing direction or the roll undefined.
+    Vec forward = distance > 0 ? view * (1.0 / distance) : rotate(camera->orientation.getValue(), {0, 0, -1});
 
     // Up made perpendicular to the viewing direction; fall back to the current
     // up, then to any perpendicular axis, when it has no such component.
-    Vec candidates[] = {toVec(up), rotate(current, {0, 1, 0}), {0, 1, 0}, {1, 0, 0}};
     Vec ortho{0, 1, 0};
-    for (Vec c : candidates) {
-        Vec o = c - forward * dot(c, forward);
-        double len = length(o);
-        if (len > 1e-6 * std::max(1.0, length(c))) {
-            ortho = o * (1.0 / len);
-            break;
+    if (!perpendicularPart(toVec(up), forward, ortho)) {
+        Vec fallbacks[] = {rotate(camera->orientation.getValue(), {0, 1, 0}), {0, 1, 0}, {1, 0, 0}};
+        for (Vec c : fallbacks) {
+            if (perpendicularPart(c, forward, ortho)) break;
         }
     }
 
     // Position, orientation and focal distance are written with notification
     // only on the last field, so observers see one change.
-    camera->position.enableNotify(FALSE);
+    const SbBool notifyPosition = camera->position.enableNotify(FALSE);
     camera->position.setValue(position);
-    camera->position.enableNotify(TRUE);
-    camera->orientation.enableNotify(FALSE);
+    camera->position.enableNotify(notifyPosition);
+    const SbBool notifyOrientation = camera->orientation.enableNotify(FALSE);
     camera->orientation.setValue(frame(forward, ortho));
-    camera->orientation.enableNotify(TRUE);
+    camera->orientation.enableNotify(notifyOrientation);
     camera->focalDistance.setValue(static_cast<float>(distance));
 }

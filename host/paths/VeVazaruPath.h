@@ -27,11 +27,37 @@ public:
     static void AIMPOINT(const SoCamera* camera, SbVec3f& aim);
     // The camera's up direction (unit length).
     static void UPDIR(const SoCamera* camera, SbVec3f& up);
+    // AIMPOINT and UPDIR from field values already read: the same results, for
+    // callers that read each camera's fields once.
+    static SbVec3f aimPointOf(const SbVec3f& position, const SbRotation& orientation, float focalDistance);
+    static SbVec3f upDirOf(const SbRotation& orientation);
     // Places the camera at `position`, looking at `aim`, with `up` projected
     // perpendicular to the viewing direction. `up` may have any non-zero length.
     // Degenerate input keeps what cannot be derived: aim == position keeps the
     // viewing direction (focal distance becomes 0); an up vector that is zero or
     // parallel to the viewing direction keeps the camera's current roll as far
     // as possible. The camera never receives a NaN.
+    // Position and orientation are written with their notification switched
+    // off, so observers of the camera see one change (of the focal distance);
+    // each field's own notification setting is restored afterwards.
     static void setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up);
 };
+
+// Inline: the interpolation calls these several times per camera. Both rotate
+// an axis by the quaternion (x, y, z, w) in double precision.
+inline SbVec3f VeVazaruPath::aimPointOf(const SbVec3f& position, const SbRotation& orientation,
+                                        float focalDistance) {
+    const float* q = orientation.getValue();
+    const double x = q[0], y = q[1], z = q[2], w = q[3], d = focalDistance;
+    // The viewing direction is the image of -Z.
+    const double dx = -2 * (x * z + w * y), dy = -2 * (y * z - w * x), dz = 2 * (x * x + y * y) - 1;
+    return SbVec3f(static_cast<float>(position[0] + d * dx), static_cast<float>(position[1] + d * dy),
+                   static_cast<float>(position[2] + d * dz));
+}
+
+inline SbVec3f VeVazaruPath::upDirOf(const SbRotation& orientation) {
+    const float* q = orientation.getValue();
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    return SbVec3f(static_cast<float>(2 * (x * y - w * z)), static_cast<float>(1 - 2 * (x * x + z * z)),
+                   static_cast<float>(2 * (y * z + w * x)));
+}
