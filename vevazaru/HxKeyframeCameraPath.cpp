@@ -8,8 +8,10 @@
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <tcl.h>
 
 MC_INIT_CLASS(HxKeyframeCameraPath, VeVazaruPath::getClassTypeId())
@@ -56,6 +58,7 @@ void HxKeyframeCameraPath::copyData(const HxKeyframeCameraPath& source) {
     rotationMode = source.rotationMode;
     arcTable = source.arcTable;
     times = source.times;
+    forgetTimeOrder();
     splineAimPoint = source.splineAimPoint;
     splineUpDir = source.splineUpDir;
     splinePosition = source.splinePosition;
@@ -88,6 +91,7 @@ void HxKeyframeCameraPath::addKeyframe(float t, SoCamera* camera) {
             return;
         }
         times.insert(i, t);
+        forgetTimeOrder();
         cameras.insert(i, copy);
     }
     updateInfo(false);
@@ -97,6 +101,7 @@ void HxKeyframeCameraPath::addKeyframe(float t, SoCamera* camera) {
 void HxKeyframeCameraPath::removeKeyframe(int index) {
     if (cameras.size() > 0) cameras.remove(index);
     if (times.size() > 0) times.remove(index);
+    forgetTimeOrder();
     updateInfo(false);
     touch(0xFFFFFFFF);
 }
@@ -172,6 +177,7 @@ void HxKeyframeCameraPath::info() {
 }
 
 void HxKeyframeCameraPath::update() {
+    forgetTimeOrder();
     if (!portTime.getSource()) portTime.setMinMax(0, getDuration());
     arcTableSegment = -1;
 }
@@ -179,112 +185,170 @@ void HxKeyframeCameraPath::update() {
 // ---------------------------------------------------------------------------
 // Interpolation
 
+// Keyframe cameras can be changed from outside between any two calls (scripts,
+// setAimPoint, a manipulator dragging one), so nothing read from them outlives
+// a call; within a call each needed keyframe's fields are read once.
+
 namespace {
-// What the interpolation reads of one keyframe camera.
+// The fields of a keyframe camera that the interpolation reads, each read once.
+struct KeyFields {
+    SbVec3f position;
+    SbRotation orientation;
+    float focalDistance;
+};
+
+KeyFields readFields(const SoCamera* camera) {
+    return {camera->position.getValue(), camera->orientation.getValue(), camera->focalDistance.getValue()};
+}
+
+SbVec3f positionOf(const KeyFields& f) { return f.position; }
+SbVec3f aimPointOf(const KeyFields& f) { return VeVazaruPath::aimPointOf(f.position, f.orientation, f.focalDistance); }
+SbVec3f upDirOf(const KeyFields& f) { return VeVazaruPath::upDirOf(f.orientation); }
+
+// The quantities of a keyframe: position, aim point, up direction, orientation.
 struct KeyState {
     SbVec3f p, a, v;
     SbRotation q;
 };
 
-KeyState readKey(const SoCamera* camera) {
-    KeyState k;
-    k.p = camera->position.getValue();
-    k.q = camera->orientation.getValue();
-    VeVazaruPath::AIMPOINT(camera, k.a);
-    VeVazaruPath::UPDIR(camera, k.v);
-    return k;
+KeyState keyState(const KeyFields& f) { return {f.position, aimPointOf(f), upDirOf(f), f.orientation}; }
+
+// Inline, unlike SbVec3f::length; the same float arithmetic.
+float norm(const SbVec3f& v) { return std::sqrt(v.dot(v)); }
+
+// The Catmull-Rom tangent at x between its neighbours.
+SbVec3f centralTangent(const SbVec3f& prev, const SbVec3f& x, const SbVec3f& next) {
+    return ((x - prev) + (next - x)) * 0.5f;
 }
 
+// The tangents of one quantity at keyframe i and at its successor: half the
+// central difference where the neighbour exists, at an open end the whole
+// one-sided difference.
+template <class Quantity>
+void endTangents(Quantity x, const std::optional<KeyFields>& prev, const SbVec3f& x0, const SbVec3f& x1,
+                 const std::optional<KeyFields>& next2, SbVec3f t[2]) {
+    t[0] = prev ? centralTangent(x(*prev), x0, x1) : x1 - x0;
+    t[1] = next2 ? centralTangent(x0, x1, x(*next2)) : x1 - x0;
+}
+
+// The blends are written as x0 plus weighted differences (h00 = 1 - h01), which
+// is the same polynomial but gives x0 exactly where nothing changes: keyframes
+// that are equal interpolate to exactly themselves, so a segment that does not
+// move has a length of exactly 0.
 SbVec3f hermite(float u, const SbVec3f& x0, const SbVec3f& x1, const SbVec3f& t0, const SbVec3f& t1) {
     const float u2 = u * u, u3 = u2 * u;
-    const float h00 = 2 * u3 - 3 * u2 + 1, h01 = -2 * u3 + 3 * u2;
+    const float h01 = -2 * u3 + 3 * u2;
     const float h10 = u3 - 2 * u2 + u, h11 = u3 - u2;
-    return x0 * h00 + x1 * h01 + t0 * h10 + t1 * h11;
+    return x0 + (x1 - x0) * h01 + t0 * h10 + t1 * h11;
 }
 
 SbVec3f blend(int spline, float u, const SbVec3f& x0, const SbVec3f& x1, const SbVec3f& t0, const SbVec3f& t1) {
-    return spline ? hermite(u, x0, x1, t0, t1) : x0 * (1 - u) + x1 * u;
+    return spline ? hermite(u, x0, x1, t0, t1) : x0 + (x1 - x0) * u;
+}
+
+// Scratch cameras that nobody observes: writing them need not notify.
+void silence(SoCamera* camera) {
+    camera->position.enableNotify(FALSE);
+    camera->orientation.enableNotify(FALSE);
+    camera->focalDistance.enableNotify(FALSE);
+}
+
+// Segment i of a path with its keyframes read: keyframe i, its successor and the
+// tangents at both. Places the cameras of the segment at any local parameter
+// without reading the keyframe cameras again; lives no longer than one call.
+class SegmentCameras {
+public:
+    SegmentCameras(const HxKeyframeCameraPath& path, int i);
+    void place(float u, SoCamera* camera) const;
+
+private:
+    SbVec3f atBlendedAimDistance(const SbVec3f& position, const SbVec3f& aim, float u) const;
+
+    const HxKeyframeCameraPath& path;
+    bool lastOfOpenPath;  // then only keyframe i is read and placed
+    KeyState k0, k1;
+    // Tangents at keyframe i and at its successor, of the quantities blended by spline.
+    SbVec3f tp[2], ta[2], tv[2];
+    float d0 = 0, d1 = 0;  // distances from position to aim point
+};
+
+SegmentCameras::SegmentCameras(const HxKeyframeCameraPath& path_, int i) : path(path_) {
+    const McDArray<McHandle<SoCamera>>& cameras = path.cameras;
+    const int n = cameras.size();
+    const bool loop = path.closed && n > 2;
+    lastOfOpenPath = !loop && i + 1 >= n;
+    if (lastOfOpenPath) {
+        k0 = keyState(readFields(cameras[i]));
+        return;
+    }
+
+    // All fields before any arithmetic: on a long path the keyframe cameras lie
+    // far apart in memory, and reads issued together wait for memory together.
+    const KeyFields fi = readFields(cameras[i]), fn = readFields(cameras[(i + 1) % n]);
+    std::optional<KeyFields> fp, fn2;  // neighbours that exist
+    if (loop || i > 0) fp = readFields(cameras[i == 0 ? n - 1 : i - 1]);
+    if (loop || i + 2 < n) fn2 = readFields(cameras[(i + 2) % n]);
+
+    k0 = keyState(fi);
+    k1 = keyState(fn);
+    d0 = norm(k0.a - k0.p);
+    d1 = norm(k1.a - k1.p);
+    // Tangents only of the quantities that are blended by spline.
+    if (path.splinePosition) endTangents(positionOf, fp, k0.p, k1.p, fn2, tp);
+    if (path.splineAimPoint) endTangents(aimPointOf, fp, k0.a, k1.a, fn2, ta);
+    if (path.splineUpDir) endTangents(upDirOf, fp, k0.v, k1.v, fn2, tv);
+}
+
+// The position moved along its line from the aim point to the blend of the
+// keyframes' aim distances.
+SbVec3f SegmentCameras::atBlendedAimDistance(const SbVec3f& position, const SbVec3f& aim, float u) const {
+    SbVec3f w = position - aim;
+    float len = norm(w);
+    // Where the blended position meets the blended aim point the direction is
+    // taken from the blend of the keyframes' own aim-to-camera directions.
+    if (len == 0) {
+        w = (k0.p - k0.a) * (1 - u) + (k1.p - k1.a) * u;
+        len = norm(w);
+    }
+    const float scale = len > 0 ? (d0 + u * (d1 - d0)) / len : 1.0f;
+    return scale != 1.0f ? aim + w * scale : position;
+}
+
+void SegmentCameras::place(float u, SoCamera* camera) const {
+    if (lastOfOpenPath) {
+        VeVazaruPath::setCamera(camera, k0.p, k0.a, k0.v);
+        return;
+    }
+    const SbVec3f up = blend(path.splineUpDir, u, k0.v, k1.v, tv[0], tv[1]);
+    const SbVec3f aim = blend(path.splineAimPoint, u, k0.a, k1.a, ta[0], ta[1]);
+    SbVec3f position = blend(path.splinePosition, u, k0.p, k1.p, tp[0], tp[1]);
+    if (path.keepAimDistance) position = atBlendedAimDistance(position, aim, u);
+
+    VeVazaruPath::setCamera(camera, position, aim, up);
+    if (path.rotationMode != 0) {
+        const SbRotation orientation = SbRotation::slerp(k0.q, k1.q, u);
+        camera->orientation.setValue(orientation);
+        // The up direction of the camera so oriented.
+        if (path.rotationMode == 2) VeVazaruPath::setCamera(camera, position, aim, VeVazaruPath::upDirOf(orientation));
+    }
 }
 }  // namespace
 
 void HxKeyframeCameraPath::interp(int i, float u, SoCamera* camera) {
-    const int n = cameras.size();
-    if (n == 0) return;
-    const KeyState ki = readKey(cameras[i]);
-    KeyState kn;
-    SbVec3f tp[2], ta[2], tv[2];  // tangents at keyframe i and at its successor
-
-    if (closed && n > 2) {
-        const int prev = i == 0 ? n - 1 : i - 1;
-        const int next = (i + 1) % n, next2 = (i + 2) % n;
-        const KeyState kp = readKey(cameras[prev]);
-        kn = readKey(cameras[next]);
-        const KeyState kn2 = readKey(cameras[next2]);
-        tp[0] = ((ki.p - kp.p) + (kn.p - ki.p)) * 0.5f;
-        tp[1] = ((kn.p - ki.p) + (kn2.p - kn.p)) * 0.5f;
-        ta[0] = ((ki.a - kp.a) + (kn.a - ki.a)) * 0.5f;
-        ta[1] = ((kn.a - ki.a) + (kn2.a - kn.a)) * 0.5f;
-        tv[0] = ((ki.v - kp.v) + (kn.v - ki.v)) * 0.5f;
-        tv[1] = ((kn.v - ki.v) + (kn2.v - kn.v)) * 0.5f;
-    } else {
-        if (i + 1 >= n) {
-            setCamera(camera, ki.p, ki.a, ki.v);
-            return;
-        }
-        kn = readKey(cameras[i + 1]);
-        // At an open end the tangent is the whole one-sided difference.
-        tp[0] = kn.p - ki.p;
-        ta[0] = kn.a - ki.a;
-        tv[0] = kn.v - ki.v;
-        tp[1] = tp[0];
-        ta[1] = ta[0];
-        tv[1] = tv[0];
-        if (i > 0) {
-            const KeyState kp = readKey(cameras[i - 1]);
-            tp[0] = ((ki.p - kp.p) + (kn.p - ki.p)) / 2;
-            ta[0] = ((ki.a - kp.a) + (kn.a - ki.a)) / 2;
-            tv[0] = ((ki.v - kp.v) + (kn.v - ki.v)) / 2;
-        }
-        if (i + 2 < n) {
-            const KeyState kn2 = readKey(cameras[i + 2]);
-            tp[1] = ((kn.p - ki.p) + (kn2.p - kn.p)) / 2;
-            ta[1] = ((kn.a - ki.a) + (kn2.a - kn.a)) / 2;
-            tv[1] = ((kn.v - ki.v) + (kn2.v - kn.v)) / 2;
-        }
-    }
-
-    const SbVec3f U = blend(splineUpDir, u, ki.v, kn.v, tv[0], tv[1]);
-    const SbVec3f A = blend(splineAimPoint, u, ki.a, kn.a, ta[0], ta[1]);
-    SbVec3f P = blend(splinePosition, u, ki.p, kn.p, tp[0], tp[1]);
-
-    if (keepAimDistance) {
-        const float di = (ki.a - ki.p).length(), dn = (kn.a - kn.p).length();
-        SbVec3f w = P - A;
-        // Where the blended position meets the blended aim point the direction is
-        // taken from the blend of the keyframes' own aim-to-camera directions.
-        if (w.length() == 0) w = (ki.p - ki.a) * (1 - u) + (kn.p - kn.a) * u;
-        const float len = w.length();
-        if (len > 0) P = A + w * (((1 - u) * di + u * dn) / len);
-    }
-
-    setCamera(camera, P, A, U);
-    if (rotationMode != 0) {
-        camera->orientation.setValue(SbRotation::slerp(ki.q, kn.q, u));
-        if (rotationMode == 2) {
-            SbVec3f up;
-            UPDIR(camera, up);
-            setCamera(camera, P, A, up);
-        }
-    }
+    if (cameras.size() == 0) return;
+    SegmentCameras(*this, i).place(u, camera);
 }
 
 void HxKeyframeCameraPath::fillPath(int i) {
     McHandle<SoCamera> previous = copyOf(cameras[i]);
     McHandle<SoCamera> current = copyOf(cameras[i]);
+    silence(previous);
+    silence(current);
+    const SegmentCameras segment(*this, i);
     arcTable.resize(101);
     float sum = 0;
     for (int k = 0; k <= 100; ++k) {
-        interp(i, k / 100.0f, current);
+        segment.place(k / 100.0f, current);
         sum += metric->dist(previous, current);
         std::swap(previous, current);
         arcTable[k] = sum;
@@ -307,12 +371,26 @@ float HxKeyframeCameraPath::getRealTime(int i, float u) {
     return ((k - 1) + (target - arcTable[k - 1]) / (arcTable[k] - arcTable[k - 1])) / 100;
 }
 
+int HxKeyframeCameraPath::segmentAt(float t) {
+    // The first keyframe k >= 1 whose time is greater than t (times[0] <= t <
+    // times[n - 1] here); its segment starts at k - 1.
+    const int n = times.size();
+    if (timeOrder < 0) timeOrder = std::is_sorted(times.begin(), times.end()) ? 1 : 0;
+    int k = 1;
+    if (timeOrder == 1) {
+        const float* first = &times[1];
+        k = static_cast<int>(std::upper_bound(first, first + (n - 1), t) - first) + 1;
+    } else {
+        while (!(times[k] > t)) ++k;
+    }
+    return k - 1;
+}
+
 void HxKeyframeCameraPath::getCamera(float t, SoCamera& camera) {
     const int n = times.size();
     if (n == 0) return;
     if (n == 1) {
-        const KeyState k = readKey(cameras[0]);
-        setCamera(&camera, k.p, k.a, k.v);
+        interp(0, 0, &camera);  // the only keyframe, placed as it is
         return;
     }
     int i;
@@ -324,9 +402,7 @@ void HxKeyframeCameraPath::getCamera(float t, SoCamera& camera) {
         i = 0;
         s = 0;
     } else {
-        int k = 1;
-        while (!(times[k] > t)) ++k;
-        i = k - 1;
+        i = segmentAt(t);
         s = (t - times[i]) / (times[i + 1] - times[i]);
     }
     interp(i, getRealTime(i, s), &camera);
@@ -364,6 +440,7 @@ void HxKeyframeCameraPath::createCircularPath(const SoCamera* camera, float angl
 
     cameras.clear();
     times.clear();
+    forgetTimeOrder();
     splineAimPoint = 0;
     splineUpDir = 0;
     splinePosition = 1;
@@ -409,13 +486,16 @@ void HxKeyframeCameraPath::makeConstVelocity() {
     const float lastTime = times[n - 1];
     McHandle<SoCamera> previous = new SoPerspectiveCamera;
     McHandle<SoCamera> current = new SoPerspectiveCamera;
+    silence(previous);
+    silence(current);
 
     McDArray<float> lengths(n);  // cumulative metric length up to keyframe i
     float sum = 0;
     for (int i = 0; i < n - 1; ++i) {
-        interp(i, 0, previous);
+        const SegmentCameras segment(*this, i);
+        segment.place(0, previous);
         for (int k = 1; k <= 10; ++k) {
-            interp(i, k / 10.0f, current);
+            segment.place(k / 10.0f, current);
             sum += metric->dist(previous, current);
             std::swap(previous, current);
         }
@@ -431,6 +511,7 @@ void HxKeyframeCameraPath::makeConstVelocity() {
     const float f = lastTime / sum;
     for (int i = 1; i < n - 1; ++i) times[i] = lengths[i] * f;
     times[n - 1] = lastTime;  // the last time is kept exactly, not recomputed
+    forgetTimeOrder();
 
     updateInfo(false);
     touch(0xffffffff);

@@ -84,4 +84,13 @@ public:
 
 private:
     void clampRange(int& first, int& last) const;
+    // The segment holding t (rules of getCamera); a binary search when the
+    // times are known to ascend, the defining linear scan otherwise.
+    int segmentAt(float t);
+    void forgetTimeOrder() { timeOrder = -1; }
+
+    // Whether `times` ascends: -1 not known yet, 0 no, 1 yes. Like the distance
+    // table it is dropped by update(); code that writes `times` directly calls
+    // update() afterwards.
+    int timeOrder = -1;
 };
