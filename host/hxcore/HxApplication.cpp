@@ -8,6 +8,7 @@
 
 void hxRegisterHostCommands();    // HxHostCommands.cpp
 void hxRegisterViewerCommands();  // viewer/HxViewerCommands.cpp
+void hxRegisterNetworkCommands();  // HxNetwork.cpp
 
 namespace {
 std::deque<std::function<void()>>& queue() {
@@ -30,6 +31,7 @@ void HxApplication::initCommands() {
     initInventor();
     hxRegisterHostCommands();
     hxRegisterViewerCommands();
+    hxRegisterNetworkCommands();
 }
 
 HxPackageLoader& HxApplication::packages() {

@@ -24,6 +24,27 @@ void HxData::setLoadCmd(const char* command, bool isScript) {
     loadCmdIsScript = isScript;
 }
 
+int HxData::saveCreation(FILE* fp, const char* dataDir, unsigned int) {
+    const HxSaveFormatInfo* format = nullptr;
+    for (const HxSaveFormatInfo* f = saveFormatTable; f && f->name; ++f) {
+        if (!format || (f->flag == 1 && format->flag != 1)) format = f;
+    }
+    if (!format || !format->writer) {
+        theMsg->printf("%s: no file format to save it in; the saved network re-creates it empty", getName());
+        return HxObject::saveCreation(fp, dataDir, 0);
+    }
+    const std::string fileName = std::string(getName()) + "." + format->extension;
+    const std::string path = std::string(dataDir && *dataDir ? dataDir : ".") + "/" + fileName;
+    if (!(this->*(format->writer))(path.c_str())) {
+        theMsg->printf("%s: could not save its data to \"%s\"", getName(), path.c_str());
+        return 1;
+    }
+    // The data file sits beside the script: find it from the script's folder.
+    const int n = std::fprintf(fp, "[load [file join [file dirname [info script]] {%s}]] setLabel {%s}\n",
+                               fileName.c_str(), getName());
+    return n < 0 ? 1 : 0;
+}
+
 int HxData::saveAs(const char* formatName, const char* file) {
     for (const HxSaveFormatInfo* f = saveFormatTable; f && f->name; ++f) {
         if (std::strcmp(f->name, formatName) == 0 && f->writer) return (this->*(f->writer))(file);

@@ -1,6 +1,7 @@
 // A data object: the save formats it offers and how the host reloads it.
 #pragma once
 #include <hxcore/HxObject.h>
+#include <vornamesh/HxParamBundle.h>
 
 class HxData;
 
@@ -29,6 +30,15 @@ public:
     // from); `isScript` says whether it is a whole Tcl command.
     void setLoadCmd(const char* command, bool isScript);
     const std::string& getLoadCmd() const { return loadCmd; }
+
+    // Saves the data into `dataDir` (as <name>.<extension>, through the first
+    // save format flagged for networks, else the first one) and writes the line
+    // that loads it back under the same name. Returns 0 on success.
+    int saveCreation(FILE* fp, const char* dataDir, unsigned int flags) override;
+
+    // The object's parameters and a second bundle; data files store both.
+    HxParamBundle parameters;
+    HxParamBundle parameters2;
 
     const HxSaveFormatInfo* saveFormats() const { return saveFormatTable; }
     // Saves through the format of that name; returns the writer's result, or 0 with

@@ -6,9 +6,11 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <vornamesh/VornaMesh.h>
 
 #include <QFileInfo>
 #include <cstring>
+#include <memory>
 #include <tcl.h>
 
 namespace {
@@ -38,22 +40,55 @@ int removeCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     return TCL_OK;
 }
 
+// The object a reader added to the pool: announced, updated and named as the result.
+int finishLoad(Tcl_Interp* interp, std::size_t poolSizeBefore, const char* file) {
+    const auto& objects = theObjectPool->objects();
+    if (objects.size() <= poolSizeBefore)
+        return fail(interp, std::string("load: the reader of \"") + file + "\" added no object");
+    HxObject* object = objects.back();
+    object->updateInfo(false);
+    object->fire();  // a new object computes once, as after any change
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(object->getName(), -1));
+    return TCL_OK;
+}
+
+// Data files: the package whose content reader handles their "ContentType".
+int loadDataFile(Tcl_Interp* interp, const char* file) {
+    std::string error;
+    std::unique_ptr<VornaMesh> mesh = VornaMesh::read(file, error);
+    if (!mesh) return fail(interp, "load: " + error);
+    std::string contentType;
+    if (!mesh->parameters.getText("ContentType", contentType))
+        return fail(interp, std::string("load: \"") + file + "\" does not say what it holds (no ContentType)");
+    for (const auto& package : HxApplication::packages().packages()) {
+        const auto* reader = package.description.findContentReader(contentType);
+        if (!reader) continue;
+        auto read = reinterpret_cast<int (*)(VornaMesh*, const char*)>(
+            HxApplication::packages().findSymbol(reader->symbol));
+        if (!read) return fail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
+        const auto before = theObjectPool->objects().size();
+        if (read(mesh.get(), file) != 1) return fail(interp, std::string("load: could not read \"") + file + "\"");
+        return finishLoad(interp, before, file);
+    }
+    return fail(interp, "load: no reader for data of type \"" + contentType + "\"");
+}
+
 int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (argc != 2) return fail(interp, "usage: load file");
     QFileInfo file(QString::fromLocal8Bit(argv[1]));
     if (!file.isFile() || !file.isReadable()) return fail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
     const std::string extension = file.suffix().toLower().toStdString();
+    if (extension == "vm" || extension == "brio") return loadDataFile(interp, argv[1]);
     for (const auto& package : HxApplication::packages().packages()) {
         const HxPackageDescription::Reader* reader = package.description.findReader(extension);
         if (!reader) continue;
         auto read = reinterpret_cast<int (*)(const char*)>(HxApplication::packages().findSymbol(reader->symbol));
         if (!read) return fail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
         const auto before = theObjectPool->objects().size();
-        if (!read(argv[1])) return fail(interp, std::string("load: could not read \"") + argv[1] + "\"");
-        const auto& objects = theObjectPool->objects();
-        Tcl_SetObjResult(interp, Tcl_NewStringObj(objects.size() > before ? objects.back()->getName() : "", -1));
-        return TCL_OK;
+        if (read(argv[1]) != 1) return fail(interp, std::string("load: could not read \"") + argv[1] + "\"");
+        return finishLoad(interp, before, argv[1]);
     }
+    if (extension.empty()) return fail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
     return fail(interp, "load: no reader for files of type \"." + extension + "\"");
 }
 

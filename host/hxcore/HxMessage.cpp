@@ -53,8 +53,11 @@ void HxMessage::warning(const char* format, ...) {
     va_end(args);
 }
 
-void HxMessage::ioError(const char* file) {
-    int code = errno;
-    deliver(std::string("Error: cannot access file \"") + (file ? file : "") + "\"" +
-         (code ? std::string(": ") + std::strerror(code) : std::string()));
+void HxMessage::ioError(const char* file, const char* what) {
+    const int code = errno;
+    std::string line = "Error: ";
+    line += what ? what : "cannot access file";
+    line += std::string(" \"") + (file ? file : "") + "\"";
+    if (code) line += std::string(": ") + std::strerror(code);
+    deliver(line);
 }

@@ -10,8 +10,9 @@ public:
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Reports a failed file operation on `file`, with the system's reason.
-    void ioError(const char* file);
+    // Reports a failed file operation on `file`, with what failed (`what`, may be
+    // null) and the system's reason when there is one.
+    void ioError(const char* file, const char* what = nullptr);
 
     // Every message since the last clear(), one per line.
     const std::string& text() const { return history; }

@@ -71,6 +71,18 @@ int readerCmd(ClientData data, Tcl_Interp* interp, int argc, const char** argv) 
     d->readers.push_back(entry);
     return TCL_OK;
 }
+int contentReaderCmd(ClientData data, Tcl_Interp* interp, int argc, const char** argv) {
+    auto* d = static_cast<HxPackageDescription*>(data);
+    HxPackageDescription::ContentReader entry;
+    if (!readOptions(interp, 1, argc, argv, {{"-contentType", &entry.contentType}, {"-symbol", &entry.symbol}}))
+        return TCL_ERROR;
+    if (entry.contentType.empty() || entry.symbol.empty()) {
+        Tcl_AppendResult(interp, "contentReader: -contentType and -symbol are required", nullptr);
+        return TCL_ERROR;
+    }
+    d->contentReaders.push_back(entry);
+    return TCL_OK;
+}
 }  // namespace
 
 bool HxPackageDescription::read(const std::string& file, std::string& error) {
@@ -80,6 +92,7 @@ bool HxPackageDescription::read(const std::string& file, std::string& error) {
     Tcl_CreateCommand(interp, "dataClass", dataClassCmd, &parsed, nullptr);
     Tcl_CreateCommand(interp, "editor", editorCmd, &parsed, nullptr);
     Tcl_CreateCommand(interp, "reader", readerCmd, &parsed, nullptr);
+    Tcl_CreateCommand(interp, "contentReader", contentReaderCmd, &parsed, nullptr);
     // A safe interpreter cannot open files itself: read the text here.
     Tcl_Channel channel = Tcl_OpenFileChannel(nullptr, file.c_str(), "r", 0);
     bool ok = false;
@@ -114,5 +127,12 @@ const HxPackageDescription::Editor* HxPackageDescription::findEditorFor(const st
 const HxPackageDescription::Reader* HxPackageDescription::findReader(const std::string& extension) const {
     for (const auto& r : readers)
         if (r.extension == extension) return &r;
+    return nullptr;
+}
+
+const HxPackageDescription::ContentReader* HxPackageDescription::findContentReader(
+    const std::string& contentType) const {
+    for (const auto& r : contentReaders)
+        if (r.contentType == contentType) return &r;
     return nullptr;
 }

@@ -7,6 +7,11 @@
 //   dataClass Name -label "Shown name" [-category "Group"] [-create 0|1]
 //   editor EditorClass -edits DataClass
 //   reader -extension ext -format "Format name" -symbol exported_function
+//   contentReader -contentType Type -symbol exported_function
+// A reader is `int f(const char* file)`; a content reader, which takes data
+// files whose "ContentType" parameter names its type, is
+// `int f(VornaMesh* mesh, const char* file)`. Both return 1 on success, having
+// added the new object to the object pool.
 #pragma once
 #include <string>
 #include <vector>
@@ -26,6 +31,10 @@ struct HxPackageDescription {
     std::vector<DataClass> dataClasses;
     std::vector<Editor> editors;
     std::vector<Reader> readers;
+    struct ContentReader {
+        std::string contentType, symbol;
+    };
+    std::vector<ContentReader> contentReaders;
 
     // Reads a description file; on failure returns false and sets `error`.
     bool read(const std::string& file, std::string& error);
@@ -33,4 +42,5 @@ struct HxPackageDescription {
     const DataClass* findClass(const std::string& name) const;
     const Editor* findEditorFor(const std::string& dataClass) const;
     const Reader* findReader(const std::string& extension) const;
+    const ContentReader* findContentReader(const std::string& contentType) const;
 };
