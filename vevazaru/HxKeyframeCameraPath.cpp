@@ -6,10 +6,20 @@
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
+#include <Inventor/SoDB.h>
+#include <Inventor/SoInput.h>
+#include <Inventor/SoOutput.h>
+#include <Inventor/actions/SoWriteAction.h>
+#include <Inventor/nodes/SoGroup.h>
+#include <Inventor/nodes/SoInfo.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <QSaveFile>
+#include <vornamesh/VornaMesh.h>
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <tcl.h>
@@ -17,10 +27,18 @@
 MC_INIT_CLASS(HxKeyframeCameraPath, VeVazaruPath::getClassTypeId())
 
 namespace {
-const HxSaveFormatInfo noSaveFormats[] = {{nullptr, nullptr, nullptr, nullptr, 0}};
-
 SoCamera* copyOf(const SoCamera* camera) { return static_cast<SoCamera*>(camera->copy(FALSE)); }
 }  // namespace
+
+// The save formats offered for keyframe paths, in this order.
+static const HxSaveFormatInfo si[] = {
+    {"Camerapath Inventor", "civ", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::saveInventor),
+     nullptr, 0},
+    {"Vorna binary", "vm", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::saveVornaBinary), nullptr, 1},
+    {"Pexil binary", "vm", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::savePexilBinary), nullptr, 1},
+    {"Pexil Brio", "brio", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::savePexilBrio), nullptr, 1},
+    {nullptr, nullptr, nullptr, nullptr, 0},
+};
 
 // ---------------------------------------------------------------------------
 // Construction and copying
@@ -31,7 +49,21 @@ HxKeyframeCameraPath::HxKeyframeCameraPath()
     for (int i = 0; i < 16; ++i) {
         if (HxViewer* viewer = theController->viewer(i, 0, nullptr, true)) viewer->verifyCameraPath();
     }
-    setSaveFormats(noSaveFormats);
+    initMembers();
+}
+
+HxKeyframeCameraPath::HxKeyframeCameraPath(SoNode* sceneRoot)
+    : portTime(this, "time", QCoreApplication::translate("HxKeyframeCameraPath", "Time"), false, 1) {
+    portTime.setIncrement(0.5f);
+    initMembers();
+    // Only a group can hold keyframe groups; anything else gives an empty path.
+    if (sceneRoot && sceneRoot->isOfType(SoSeparator::getClassTypeId()))
+        setCameraPath(static_cast<SoSeparator*>(sceneRoot));
+    portTime.setMinMax(0, getDuration());
+}
+
+void HxKeyframeCameraPath::initMembers() {
+    setSaveFormats(si);
     metric = new VeVazaruMetricTranslation;
     keepAimDistance = 1;
     closed = 0;
@@ -610,4 +642,200 @@ int HxKeyframeCameraPath::cameraParse(Tcl_Interp* interp, int argc, char** argv)
     }
     Tcl_VaSetResult(interp, "%g %g %g", v[0], v[1], v[2]);
     return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+namespace {
+const char* errorInCameraFile = "Error in Camerafile";
+
+// Growth of the write action's memory buffer.
+void* growBuffer(void* buffer, size_t size) { return std::realloc(buffer, size); }
+
+SoSeparator* readScene(SoInput& in) {
+    SoSeparator* root = SoDB::readAll(&in);
+    if (root) root->ref();
+    return root;
+}
+}  // namespace
+
+std::string HxKeyframeCameraPath::sceneText(bool keyframesOnly) {
+    SoOutput out;
+    void* buffer = std::malloc(64);
+    out.setBuffer(buffer, 64, growBuffer, 0);
+    SoWriteAction writer(&out);
+
+    McHandle<SoInfo> info = new SoInfo;
+    McHandle<SoGroup> group = new SoGroup;
+    group->addChild(info);
+    char text[64];
+    if (keyframesOnly) {
+        for (int i = 0; i < cameras.size(); ++i) {
+            std::snprintf(text, sizeof text, "%f", times[i]);
+            info->string.setValue(text);
+            if (i == 0)
+                group->addChild(cameras[i]);
+            else
+                group->replaceChild(1, cameras[i]);
+            writer.apply(group);
+        }
+    } else {
+        McHandle<SoCamera> sample = new SoPerspectiveCamera;
+        group->addChild(sample);
+        for (int k = 0;; ++k) {
+            const float t = static_cast<float>(k);
+            if (getDuration() < t) break;
+            std::snprintf(text, sizeof text, "%f", t);
+            info->string.setValue(text);
+            getCamera(t, *sample);
+            writer.apply(group);
+        }
+    }
+
+    void* written = nullptr;
+    size_t size = 0;
+    out.getBuffer(written, size);
+    std::string scene(static_cast<const char*>(written), size);
+    std::free(written);  // the output does not own a buffer handed to it
+    return scene;
+}
+
+int HxKeyframeCameraPath::write(const char* file, int keyframesOnly) {
+    const std::string scene = sceneText(keyframesOnly != 0);
+    QSaveFile out(QString::fromLocal8Bit(file));
+    const bool ok = out.open(QIODevice::WriteOnly) &&
+                    out.write(scene.data(), static_cast<qint64>(scene.size())) == static_cast<qint64>(scene.size()) &&
+                    out.commit();
+    if (!ok) {
+        theMsg->ioError(file, qPrintable(QCoreApplication::translate("HxKeyframeCameraPath", "Couldn't write camera file")));
+        return -1;
+    }
+    return 0;
+}
+
+int HxKeyframeCameraPath::saveInventor(const char* file) { return write(file, 1) == 0 ? 1 : 0; }
+
+int HxKeyframeCameraPath::saveVornaMesh(const char* file, bool ascii, const char* codec, bool flagA, bool flagB) {
+    const std::string scene = sceneText(true);
+    VornaMesh mesh;
+    mesh.parameters = parameters;
+    mesh.parameters.set("ContentType", "CameraPath", 0);
+    mesh.parameters2 = parameters2;
+    const int size = static_cast<int>(scene.size());
+    mesh.insertLocation("CameraPath", 1, &size);
+    VornaMesh::Data* data = mesh.insertData("CameraPath", "CameraPath", VornaMesh::Byte, 1, scene.data(), scene.size());
+    if (data) VornaMesh::setCodec(*data, codec ? codec : "");
+    const int result = data ? mesh.write(file, ascii, nullptr, flagA, flagB) : 0;
+    if (result)
+        setLoadCmd(file, false);
+    else
+        theMsg->printf("%s", mesh.lastError().c_str());
+    return result;
+}
+
+int HxKeyframeCameraPath::saveVornaBinary(const char* file) { return saveVornaMesh(file, false, nullptr, true, false); }
+
+int HxKeyframeCameraPath::savePexilBinary(const char* file) { return saveVornaMesh(file, false, nullptr, false, false); }
+
+int HxKeyframeCameraPath::savePexilBrio(const char* file) { return saveVornaMesh(file, false, "HxEncrypt", false, true); }
+
+int HxKeyframeCameraPath::isCameraPath(SoNode* sceneRoot) {
+    if (!sceneRoot || !sceneRoot->isOfType(SoSeparator::getClassTypeId())) return 0;
+    auto* root = static_cast<SoSeparator*>(sceneRoot);
+    if (root->getNumChildren() < 1) return 0;
+    for (int i = 0; i < root->getNumChildren(); ++i) {
+        SoNode* child = root->getChild(i);
+        if (!child->isOfType(SoGroup::getClassTypeId())) return 0;
+        auto* group = static_cast<SoGroup*>(child);
+        if (group->getNumChildren() != 2) return 0;
+        if (!group->getChild(0)->isOfType(SoInfo::getClassTypeId())) return 0;
+        if (!group->getChild(1)->isOfType(SoCamera::getClassTypeId())) return 0;
+    }
+    return 1;
+}
+
+int HxKeyframeCameraPath::setCameraPath(SoSeparator* sceneRoot) {
+    McDArray<McHandle<SoCamera>> newCameras;
+    McDArray<float> newTimes;
+    bool allTaken = true;
+    for (int i = 0; i < sceneRoot->getNumChildren(); ++i) {
+        SoNode* child = sceneRoot->getChild(i);
+        auto* group = child->isOfType(SoGroup::getClassTypeId()) ? static_cast<SoGroup*>(child) : nullptr;
+        SoNode* info = group && group->getNumChildren() > 0 ? group->getChild(0) : nullptr;
+        SoNode* camera = group && group->getNumChildren() > 1 ? group->getChild(1) : nullptr;
+        // A group that is not an (info, camera) pair is reported and left out: its
+        // nodes are never taken as a time or a keyframe camera.
+        if (!info || !info->isOfType(SoInfo::getClassTypeId()) || !camera ||
+            !camera->isOfType(SoCamera::getClassTypeId())) {
+            printMessage(errorInCameraFile);
+            allTaken = false;
+            continue;
+        }
+        newCameras.append(copyOf(static_cast<SoCamera*>(camera)));
+        newTimes.append(static_cast<float>(std::strtod(static_cast<SoInfo*>(info)->string.getValue().getString(), nullptr)));
+    }
+    cameras = std::move(newCameras);
+    times = std::move(newTimes);
+    forgetTimeOrder();
+    arcTableSegment = -1;
+    return allTaken ? 0 : -1;
+}
+
+int HxKeyframeCameraPath::read(const char* file) {
+    SoInput in;
+    if (!in.openFile(file, TRUE)) {
+        std::fprintf(stderr, "Cannot open %s\n", file);
+        return -1;
+    }
+    SoSeparator* root = readScene(in);
+    if (!root || !isCameraPath(root)) {
+        std::fputs(errorInCameraFile, stderr);
+        if (root) root->unref();
+        return -1;
+    }
+    setCameraPath(root);
+    root->unref();
+    return 0;
+}
+
+int HxKeyframeCameraPath::readInventor(const char* file) {
+    auto* path = new HxKeyframeCameraPath;
+    if (path->read(file) != 0) {
+        deleteInstance(path);
+        return 0;
+    }
+    HxData::registerData(path, file);
+    return 1;
+}
+
+int HxKeyframeCameraPath::readVornaMesh(VornaMesh* mesh, const char* file) {
+    const VornaMesh::Data* data = mesh ? mesh->findData("CameraPath", -1, 1, "CameraPath") : nullptr;
+    const VornaMesh::Location* location = data ? mesh->findLocation("CameraPath") : nullptr;
+    if (!data || data->values.empty() || !location) {
+        theMsg->printf("Data has not been found in %s\n", file);
+        return 0;
+    }
+    const size_t length = std::min<size_t>(static_cast<size_t>(location->nNodes()), data->values.size());
+    SoInput in;
+    in.setBuffer(data->values.data(), length);
+    SoSeparator* root = readScene(in);
+    if (!root || !isCameraPath(root)) {
+        std::fputs(errorInCameraFile, stderr);
+        if (root) root->unref();
+        return -1;
+    }
+    auto* path = new HxKeyframeCameraPath;
+    path->setCameraPath(root);
+    root->unref();
+    // The file carries the data object's parameters: they come back with it.
+    path->parameters = mesh->parameters;
+    path->parameters2 = mesh->parameters2;
+    HxData::registerData(path, file);
+    return 1;
+}
+
+int HxKeyframeCameraPath::saveCreation(FILE* fp, const char* dataDir, unsigned int flags) {
+    if (cameras.size() >= 1) return HxData::saveCreation(fp, dataDir, flags);
+    return HxObject::saveCreation(fp, dataDir, flags);
 }

@@ -6,15 +6,23 @@
 #include <paths/VeVazaruPath.h>
 #include <ports/HxPortTime.h>
 
+#include <string>
+
 #include "VeVazaruMetric.h"
 
 class SoCamera;
+class SoNode;
+class SoSeparator;
+class VornaMesh;
 
 class HxKeyframeCameraPath : public VeVazaruPath {
     MC_HEADER(HxKeyframeCameraPath)
 
 public:
     HxKeyframeCameraPath();
+    // A path from a camera-path scene (see isCameraPath); its time range is set
+    // to 0 .. duration.
+    explicit HxKeyframeCameraPath(SoNode* sceneRoot);
     ~HxKeyframeCameraPath() override;
 
     // Keyframes and their settings.
@@ -71,6 +79,27 @@ public:
     // metric length; first and last times stay. Needs at least three keyframes.
     void makeConstVelocity();
 
+    // Files. A camera-path scene is one SoGroup per keyframe holding an SoInfo
+    // (the time, "%f") and the camera. Writers return what their format table
+    // entry promises: 1 (or non-zero) on success, 0 on failure; write() and
+    // read() return 0 on success and -1 on failure. Every writer replaces an
+    // existing file only after a complete, checked write.
+    int write(const char* file, int keyframesOnly);
+    int saveInventor(const char* file);
+    int saveVornaMesh(const char* file, bool ascii, const char* codec, bool flagA, bool flagB);
+    int saveVornaBinary(const char* file);
+    int savePexilBinary(const char* file);
+    int savePexilBrio(const char* file);
+    int read(const char* file);
+    // Replaces the keyframes by those of the scene's groups; groups that are not
+    // (info, camera) pairs are reported and left out.
+    int setCameraPath(SoSeparator* sceneRoot);
+    static int isCameraPath(SoNode* sceneRoot);
+    // Readers the host calls: 1 on success (the new path is in the object pool).
+    static int readInventor(const char* file);
+    static int readVornaMesh(VornaMesh* mesh, const char* file);
+    int saveCreation(FILE* fp, const char* dataDir, unsigned int flags) override;
+
     // Script commands; argv[0] is the object's name.
     int parse(Tcl_Interp* interp, int argc, char** argv) override;
     // Keyframe sub-commands; argv[0] is the keyframe number.
@@ -83,6 +112,10 @@ public:
     HxKeyframeCameraPath* duplicate() const override;
 
 private:
+    void initMembers();
+    // The scene text of the keyframes (or of whole-second samples), as the
+    // Inventor write action produces it.
+    std::string sceneText(bool keyframesOnly);
     void clampRange(int& first, int& last) const;
     // The segment holding t (rules of getCamera); a binary search when the
     // times are known to ascend, the defining linear scan otherwise.

@@ -8,18 +8,8 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
-// A path "p" with three keyframes at 0, 10 and 20, looking at the origin, and
-// "r", which rounds a list of numbers to three decimals (no negative zero).
+// A path "p" with three keyframes at 0, 10 and 20, looking at the origin.
 const char* threeKeyframes = R"(
-proc r {values} {
-    set out {}
-    foreach x $values {
-        set s [format %.3f $x]
-        if {$s eq "-0.000"} { set s 0.000 }
-        lappend out $s
-    }
-    return $out
-}
 set p [create HxKeyframeCameraPath p]
 viewer 0 setCamera 0 0 10   0 0 0   0 1 0
 p append
@@ -30,7 +20,9 @@ p append
 )";
 
 // Runs the commands after the set-up and returns what was printed.
-VornaRun runWithPath(const std::string& commands) { return runVornaScript(threeKeyframes + commands); }
+VornaRun runWithPath(const std::string& commands) {
+    return runVornaScript(std::string(roundingProc) + threeKeyframes + commands);
+}
 }  // namespace
 
 TEST(KeyframePathCommands, cameraQueriesReturnThreeNumbers) {

@@ -16,6 +16,18 @@ std::string slurp(const std::string& file) {
 }
 }  // namespace
 
+const char* const roundingProc = R"(
+proc r {values} {
+    set out {}
+    foreach x $values {
+        set s [format %.3f $x]
+        if {$s eq "-0.000"} { set s 0.000 }
+        lappend out $s
+    }
+    return $out
+}
+)";
+
 std::string makeTempDir() {
     char pattern[] = "/tmp/vorna-test-XXXXXX";
     const char* dir = mkdtemp(pattern);

@@ -16,3 +16,7 @@ VornaRun runVornaScript(const std::string& script, const std::vector<std::string
 VornaRun runProgram(const std::string& program, const std::vector<std::string>& args,
                     const std::vector<std::string>& environment = {}, const std::string& workDir = {});
 std::string makeTempDir();
+
+// Tcl: "r list" rounds each number of a list to three decimals, without
+// negative zeros, so scripts can print coordinates that compare exactly.
+extern const char* const roundingProc;
