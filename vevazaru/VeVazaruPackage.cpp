@@ -1,10 +1,14 @@
-// The package's entry points: initialisation and finishing (each once per load)
-// and the build record.
+// The package's entry points: initialisation and finishing (each once per load),
+// the build record, and the file readers the package description names.
+#include "HxCircularCameraPath.h"
+#include "HxKeyframeCameraPath.h"
 #include "VeVazaruBuildRecord.h"
 
 extern "C" {
 void mcInitClass_HxKeyframeCameraPath();
 void mcExitClass_HxKeyframeCameraPath();
+void mcInitClass_HxCircularCameraPath();
+void mcExitClass_HxCircularCameraPath();
 }
 
 namespace {
@@ -19,11 +23,13 @@ void vornapackage_vevazaru_init() {
     if (isInitialized) return;
     isInitialized = true;
     mcInitClass_HxKeyframeCameraPath();
+    mcInitClass_HxCircularCameraPath();
 }
 
 void vornapackage_vevazaru_finish() {
     if (isFinished) return;
     isFinished = true;
+    mcExitClass_HxCircularCameraPath();
     mcExitClass_HxKeyframeCameraPath();
 }
 
@@ -38,3 +44,14 @@ void soconstructor_vevazaru() { vornapackage_vevazaru_init(); }
 void sodestructor_vevazaru() { vornapackage_vevazaru_finish(); }
 
 }  // extern "C"
+
+// Readers named in the package description; the host looks them up by name.
+extern "C" {
+int vevazaru_readInventor(const char* file) { return HxKeyframeCameraPath::readInventor(file); }
+int vevazaru_readCameraPathMesh(VornaMesh* mesh, const char* file) {
+    return HxKeyframeCameraPath::readVornaMesh(mesh, file);
+}
+int vevazaru_readCircularCameraPath(VornaMesh* mesh, const char* file) {
+    return HxCircularCameraPath::readVornaMesh(mesh, file);
+}
+}

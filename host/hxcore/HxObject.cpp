@@ -29,8 +29,9 @@ int HxObject::saveCreation(FILE* fp, const char*, unsigned int) {
 
 void HxObject::savePorts(FILE* fp) {
     for (HxPort* port : ports()) {
-        std::string value = port->valueForSave();
-        if (!value.empty()) std::fprintf(fp, "{%s} %s setValue %s\n", getName(), port->getName(), value.c_str());
+        if (!port->writeSaveLines(fp, getName())) continue;
+        // Fired before any lines a subclass adds after this loop.
+        if (port->getFireOnSaveNetwork()) std::fprintf(fp, "{%s} fire\n", getName());
     }
 }
 

@@ -22,7 +22,9 @@ public:
     // Writes the script lines that re-create the object (by type and name) into a
     // saved network. Returns 0 on success, non-zero when a write failed.
     virtual int saveCreation(FILE* fp, const char* dataDir, unsigned int flags);
-    // Writes one "name port setValue v" line per port that has a value.
+    // Writes one "name port setValue v" line per port that has a value (the
+    // port chooses the command word), each followed by "name fire" when the port
+    // fires on network save.
     virtual void savePorts(FILE* fp);
 
     virtual HxObject* duplicate() const { return nullptr; }

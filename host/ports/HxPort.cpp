@@ -38,6 +38,13 @@ QWidget* HxPort::createWidget(QWidget* parent) {
     return row;
 }
 
+bool HxPort::writeSaveLines(FILE* fp, const char* objectName) const {
+    const std::string value = valueForSave();
+    if (value.empty()) return false;
+    std::fprintf(fp, "{%s} %s %s %s\n", objectName, getName(), saveCommand(), value.c_str());
+    return true;
+}
+
 int HxPort::parse(Tcl_Interp* interp, int argc, char** argv) {
     const char* word = argc > 1 ? argv[1] : "help";
     if (cmdCheck(word, "show", "shows the port")) {

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdio>
 #include <string>
 
 class HxBase;
@@ -47,7 +48,13 @@ public:
     // New-flags: set by touch() and by value changes, cleared after the owner fired.
     bool isNew(unsigned int mask = 0xffffffff) const { return (newFlags & mask) != 0; }
     virtual void touch(unsigned int mask = 0xffffffff) { newFlags |= mask; }
-    void untouch() { newFlags = 0; }
+    // Ports that hold a one-shot value (a pressed button) drop it here too.
+    virtual void untouch() { newFlags = 0; }
+
+    // Whether a saved network fires the owner right after restoring this port's
+    // value, so that the object reacts to it as to a user change.
+    void setFireOnSaveNetwork(bool on) { fireOnSaveNetwork = on; }
+    bool getFireOnSaveNetwork() const { return fireOnSaveNetwork; }
 
     // Builds the port's widget row under `parent` (the label, and the port's
     // controls from createControls()). The row belongs to its parent widget.
@@ -57,8 +64,13 @@ public:
 
     // Script access; argv[0] is the port's name, argv[1] the command word.
     virtual int parse(Tcl_Interp* interp, int argc, char** argv);
-    // The value in the form "setValue" accepts, or empty when the port has none.
+    // The value in the form saveCommand() accepts, or empty when the port has none.
     virtual std::string valueForSave() const { return {}; }
+    // The port command that restores valueForSave() in a saved network.
+    virtual const char* saveCommand() const { return "setValue"; }
+    // Writes the saved-network lines that restore the port of object `objectName`
+    // (by default one saveCommand() line); false when the port has nothing to save.
+    virtual bool writeSaveLines(FILE* fp, const char* objectName) const;
 
 protected:
     virtual void createControls(QWidget* row) { (void)row; }
@@ -73,6 +85,7 @@ private:
     QString label;
     QString toolTip;
     bool visible = true;
+    bool fireOnSaveNetwork = false;
     unsigned int newFlags = 0;
     HxPortRelay relayObject{this};
 };

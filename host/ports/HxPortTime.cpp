@@ -14,7 +14,7 @@ HX_INIT_PORT_CLASS(HxPortTime, HxConnection::getClassTypeId(), nullptr, nullptr)
 
 HxPortTime::HxPortTime(HxBase* portOwner, const char* scriptName, const QString& portLabel,
                        bool connectToGlobalTime, int decimalDigits)
-    : HxConnection(portOwner, scriptName, portLabel), globalTime(connectToGlobalTime), decimals(decimalDigits) {}
+    : HxConnection(portOwner, scriptName, portLabel), globalTime(connectToGlobalTime), decimals(decimalDigits < 0 ? 2 : decimalDigits) {}
 
 HxPortTime::~HxPortTime() = default;
 
@@ -51,6 +51,11 @@ std::string HxPortTime::valueForSave() const {
     char text[64];
     std::snprintf(text, sizeof text, "%.9g", value);
     return text;
+}
+
+bool HxPortTime::writeSaveLines(FILE* fp, const char* objectName) const {
+    std::fprintf(fp, "{%s} %s setMinMax %.9g %.9g\n", objectName, getName(), minValue, maxValue);
+    return HxConnection::writeSaveLines(fp, objectName);
 }
 
 void HxPortTime::createControls(QWidget* row) {

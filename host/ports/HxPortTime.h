@@ -8,7 +8,7 @@ class HxPortTime : public HxConnection {
 
 public:
     // `connectToGlobalTime`: whether the window's global time source may drive the
-    // port; `decimals`: digits shown after the point.
+    // port; `decimals`: digits shown after the point (negative: the default, 2).
     HxPortTime(HxBase* owner, const char* name, const QString& label,
                bool connectToGlobalTime = false, int decimals = 1);
     ~HxPortTime() override;
@@ -33,6 +33,8 @@ public:
 
     int parse(Tcl_Interp* interp, int argc, char** argv) override;
     std::string valueForSave() const override;
+    // The range first, so that the value is not clamped to an older range.
+    bool writeSaveLines(FILE* fp, const char* objectName) const override;
 
 protected:
     void createControls(QWidget* row) override;

@@ -28,6 +28,13 @@ bool HxController::isViewerVisible(int id) const {
     return id >= 0 && id < maxViewers && viewers[id] && viewers[id]->isVisible();
 }
 
+McDArray<int> HxController::getAllVisibleViewerIDs() const {
+    McDArray<int> ids;
+    for (int id = 0; id < maxViewers; ++id)
+        if (isViewerVisible(id)) ids.append(id);
+    return ids;
+}
+
 void HxController::reset() {
     for (auto& v : viewers) v.reset();
 }

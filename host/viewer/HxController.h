@@ -1,5 +1,7 @@
 // Owns the viewers 0 to 15 (0 is the main viewer), created on demand.
 #pragma once
+#include <mc/McDArray.h>
+
 #include <memory>
 
 class HxViewer;
@@ -16,6 +18,8 @@ public:
     // otherwise null is returned. `parent` and `show` are for windowed viewers.
     HxViewer* viewer(int id, int create = 1, QWidget* parent = nullptr, bool show = true);
     bool isViewerVisible(int id) const;
+    // The ids of the viewers that exist and are visible, ascending.
+    McDArray<int> getAllVisibleViewerIDs() const;
     // Removes every viewer; the next viewer() call creates fresh ones.
     void reset();
 

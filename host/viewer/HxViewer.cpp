@@ -2,6 +2,7 @@
 #include <hxcore/HxObject.h>
 #include <paths/VeVazaruPath.h>
 #include <viewer/HxViewer.h>
+#include <viewer/QxViewer.h>
 
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
@@ -9,7 +10,11 @@
 #include <algorithm>
 
 HxViewer::HxViewer(int id)
-    : viewerId(id), root(new SoSeparator), camera(new SoPerspectiveCamera), geometry(new SoSeparator) {
+    : viewerId(id),
+      root(new SoSeparator),
+      camera(new SoPerspectiveCamera),
+      geometry(new SoSeparator),
+      interaction(std::make_unique<QxViewer>()) {
     camera->position.setValue(0, 0, 10);
     camera->focalDistance.setValue(10);
     root->addChild(camera);
@@ -36,6 +41,10 @@ void HxViewer::verifyCameraPath() {
         return obj->isOfType(VeVazaruPath::getClassTypeId());
     }));
 }
+
+void HxViewer::setNavigationMode(int mode) { interaction->setNavigationMode(mode); }
+
+int HxViewer::getNavigationMode() const { return interaction->getNavigationMode(); }
 
 void HxViewer::setSize(int width, int height) {
     size.setValue(static_cast<short>(std::clamp(width, 1, 16384)),

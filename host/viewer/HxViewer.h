@@ -4,7 +4,9 @@
 #include <mc/McHandle.h>
 
 #include <Inventor/SbLinear.h>
+#include <memory>
 
+class QxViewer;
 class SoCamera;
 class SoPerspectiveCamera;
 class SoSeparator;
@@ -36,8 +38,11 @@ public:
 
     void setSize(int width, int height);
     SbVec2s getSize() const { return size; }
-    void setNavigationMode(int mode) { navigationMode = mode; }
-    int getNavigationMode() const { return navigationMode; }
+    // The viewer's interaction state; never null, lives as long as the viewer.
+    QxViewer* qxViewer() const { return interaction.get(); }
+    // Forward to qxViewer().
+    void setNavigationMode(int mode);
+    int getNavigationMode() const;
     void show() { visible = true; }
     void hide() { visible = false; }
     bool isVisible() const { return visible; }
@@ -48,7 +53,7 @@ private:
     McHandle<SoPerspectiveCamera> camera;
     McHandle<SoSeparator> geometry;
     SbVec2s size{640, 480};
-    int navigationMode = 3;
+    std::unique_ptr<QxViewer> interaction;
     int numCameraPaths = 0;
     bool autoAnimate = true;
     bool visible = true;

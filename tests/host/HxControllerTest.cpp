@@ -1,11 +1,15 @@
-// HxController: viewers 0 to 15, created on demand.
+// HxController: viewers 0 to 15, created on demand, the list of visible ones,
+// and each viewer's interaction state.
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
+#include <viewer/QxViewer.h>
 
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/nodes/SoCube.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -100,6 +104,59 @@ TEST_F(HxControllerTest, sizeIsKeptInItsRange) {
     EXPECT_EQ(viewer->getSize(), SbVec2s(800, 600));
     viewer->setSize(0, 20000);
     EXPECT_EQ(viewer->getSize(), SbVec2s(1, 16384));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Visible viewers and the viewers' interaction state
+
+namespace {
+
+std::vector<int> idsOf(const McDArray<int>& ids) { return std::vector<int>(ids.begin(), ids.end()); }
+
+TEST_F(HxControllerTest, noViewerNoVisibleIds) { EXPECT_TRUE(theController->getAllVisibleViewerIDs().isEmpty()); }
+
+TEST_F(HxControllerTest, visibleIdsAscendAndLeaveOutHiddenViewers) {
+    theController->viewer(5);
+    theController->viewer(2);
+    theController->viewer(7, 1, nullptr, false);
+    theController->viewer(15);
+    theController->viewer(0);
+    EXPECT_EQ(idsOf(theController->getAllVisibleViewerIDs()), (std::vector<int>{0, 2, 5, 15}));
+
+    theController->viewer(2)->hide();
+    theController->viewer(7)->show();
+    EXPECT_EQ(idsOf(theController->getAllVisibleViewerIDs()), (std::vector<int>{0, 5, 7, 15}));
+}
+
+TEST_F(HxControllerTest, askingForVisibleIdsCreatesNoViewer) {
+    theController->viewer(3);
+    theController->getAllVisibleViewerIDs();
+    for (int id = 0; id < HxController::maxViewers; ++id) {
+        if (id != 3) {
+            EXPECT_EQ(theController->viewer(id, 0), nullptr) << id;
+        }
+    }
+}
+
+TEST_F(HxControllerTest, eachViewerHasItsOwnInteractionStateInModeThree) {
+    HxViewer* first = theController->viewer(0);
+    HxViewer* second = theController->viewer(1);
+    ASSERT_NE(first->qxViewer(), nullptr);
+    ASSERT_NE(second->qxViewer(), nullptr);
+    EXPECT_NE(first->qxViewer(), second->qxViewer());
+    EXPECT_EQ(first->qxViewer()->getNavigationMode(), 3);
+    EXPECT_EQ(QxViewer::defaultNavigationMode, 3);
+}
+
+TEST_F(HxControllerTest, viewerNavigationModeIsTheInteractionStates) {
+    HxViewer* viewer = theController->viewer(4);
+    viewer->setNavigationMode(1);
+    EXPECT_EQ(viewer->qxViewer()->getNavigationMode(), 1);
+    viewer->qxViewer()->setNavigationMode(2);
+    EXPECT_EQ(viewer->getNavigationMode(), 2);
+    EXPECT_EQ(theController->viewer(5)->getNavigationMode(), 3) << "other viewers keep theirs";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The package's entry points: once-only initialisation and finishing, and the
 // build record that the library carries.
+#include "HxCircularCameraPath.h"
 #include "HxKeyframeCameraPath.h"
 
 #include <mc/McTypeInfo.h>
@@ -33,34 +34,54 @@ void sodestructor_vevazaru();
 namespace {
 int initClassCalls = 0;
 int exitClassCalls = 0;
+// Every class's init and exit call, in the order the package made them.
+std::vector<std::string> classCalls;
 }  // namespace
 
 extern "C" void mcInitClass_HxKeyframeCameraPath() {
     ++initClassCalls;
+    classCalls.push_back("init HxKeyframeCameraPath");
     HxKeyframeCameraPath::initClass();
 }
 
 extern "C" void mcExitClass_HxKeyframeCameraPath() {
     ++exitClassCalls;
+    classCalls.push_back("exit HxKeyframeCameraPath");
     HxKeyframeCameraPath::exitClass();
+}
+
+extern "C" void mcInitClass_HxCircularCameraPath() {
+    classCalls.push_back("init HxCircularCameraPath");
+    HxCircularCameraPath::initClass();
+}
+
+extern "C" void mcExitClass_HxCircularCameraPath() {
+    classCalls.push_back("exit HxCircularCameraPath");
+    HxCircularCameraPath::exitClass();
 }
 
 namespace {
 
 const char* const typeName = "HxKeyframeCameraPath";
+const char* const circularTypeName = "HxCircularCameraPath";
 
 // The whole sequence runs in one test: the flags live as long as the process,
 // so its steps must not be reordered or filtered apart.
 TEST(VeVazaruPackageEntryPoints, initAndFinishActOncePerLoad) {
     const McTypeInfo* record = HxKeyframeCameraPath::getClassTypeId();
+    const McTypeInfo* circularRecord = HxCircularCameraPath::getClassTypeId();
     ASSERT_EQ(McTypeInfo::fromName(typeName), record) << "the record exists as soon as the library is loaded";
+    ASSERT_EQ(McTypeInfo::fromName(circularTypeName), circularRecord);
     ASSERT_EQ(initClassCalls, 0);
     ASSERT_EQ(exitClassCalls, 0);
+    ASSERT_TRUE(classCalls.empty());
 
     vornapackage_vevazaru_init();
     ASSERT_EQ(initClassCalls, 1) << "the package's call of mcInitClass_ was not seen; the counting above "
                                     "relies on it reaching the test's definition";
     EXPECT_EQ(McTypeInfo::fromName(typeName), record);
+    EXPECT_EQ(McTypeInfo::fromName(circularTypeName), circularRecord);
+    EXPECT_EQ(classCalls, (std::vector<std::string>{"init HxKeyframeCameraPath", "init HxCircularCameraPath"}));
     const std::vector<std::string> namesAfterInit = McTypeInfo::registeredNames();
 
     {
@@ -68,32 +89,63 @@ TEST(VeVazaruPackageEntryPoints, initAndFinishActOncePerLoad) {
         vornapackage_vevazaru_init();
         soconstructor_vevazaru();
         EXPECT_EQ(initClassCalls, 1);
+        EXPECT_EQ(classCalls.size(), 2u);
         EXPECT_EQ(McTypeInfo::registeredNames(), namesAfterInit);
     }
     {
         SCOPED_TRACE("first finish");
+        classCalls.clear();
         vornapackage_vevazaru_finish();
         EXPECT_EQ(exitClassCalls, 1);
+        EXPECT_EQ(classCalls, (std::vector<std::string>{"exit HxCircularCameraPath", "exit HxKeyframeCameraPath"}))
+            << "the reverse of the init order";
         EXPECT_EQ(McTypeInfo::fromName(typeName), nullptr);
+        EXPECT_EQ(McTypeInfo::fromName(circularTypeName), nullptr);
     }
     {
         SCOPED_TRACE("second finish");
-        // A record that takes the name over: a second removal would drop it.
+        // Records that take the names over: a second removal would drop them.
         McTypeInfo standIn(typeName, nullptr, nullptr);
+        McTypeInfo circularStandIn(circularTypeName, nullptr, nullptr);
         ASSERT_EQ(McTypeInfo::fromName(typeName), &standIn);
+        ASSERT_EQ(McTypeInfo::fromName(circularTypeName), &circularStandIn);
+        classCalls.clear();
         vornapackage_vevazaru_finish();
         sodestructor_vevazaru();
         EXPECT_EQ(exitClassCalls, 1);
+        EXPECT_TRUE(classCalls.empty());
         EXPECT_EQ(McTypeInfo::fromName(typeName), &standIn);
+        EXPECT_EQ(McTypeInfo::fromName(circularTypeName), &circularStandIn);
     }
     {
         SCOPED_TRACE("init after finish");
+        classCalls.clear();
         vornapackage_vevazaru_init();
         soconstructor_vevazaru();
         EXPECT_EQ(initClassCalls, 1);
         EXPECT_EQ(exitClassCalls, 1);
+        EXPECT_TRUE(classCalls.empty());
         EXPECT_EQ(McTypeInfo::fromName(typeName), nullptr);
+        EXPECT_EQ(McTypeInfo::fromName(circularTypeName), nullptr);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Type records
+
+TEST(VeVazaruPackageTypes, circularPathRecordIsACreatableCameraPath) {
+    const McTypeInfo* record = HxCircularCameraPath::getClassTypeId();
+    EXPECT_STREQ(record->getName(), "HxCircularCameraPath");
+    EXPECT_EQ(record->parent(), VeVazaruPath::getClassTypeId());
+    EXPECT_EQ(record->factory(), &HxCircularCameraPath::createInstanceMcTypedObject);
+    EXPECT_EQ(HxCircularCameraPath::initClass(), record);
+    EXPECT_EQ(HxCircularCameraPath::getClassTypeId(), record) << "built once";
+
+    HxCircularCameraPath* path = HxCircularCameraPath::createInstance();
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(path->getTypeId(), record);
+    path->deleteInstance();
+    HxCircularCameraPath::deleteInstance(nullptr);
 }
 
 // ---------------------------------------------------------------------------
