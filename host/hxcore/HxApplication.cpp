@@ -4,6 +4,7 @@
 
 #include <Inventor/SoDB.h>
 #include <QCoreApplication>
+#include <algorithm>
 #include <deque>
 
 void hxRegisterHostCommands();    // HxHostCommands.cpp
@@ -43,13 +44,15 @@ void HxApplication::post(std::function<void()> event) { queue().push_back(std::m
 
 int HxApplication::numPendingEvents() { return static_cast<int>(queue().size()); }
 
-void HxApplication::handlePendingEvents() {
-    // Only what was queued before this call runs now; events posted by these
-    // run on the next call, so a loop that posts cannot starve its caller.
-    auto pending = std::move(queue());
-    queue().clear();
-    for (auto& event : pending) event();
-    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+void HxApplication::handlePendingEvents(int rounds, QEventLoop::ProcessEventsFlags flags) {
+    for (int round = 0; round < std::max(1, rounds); ++round) {
+        // Only what was queued before this round runs now; events posted by these
+        // run in the next round, so a loop that posts cannot starve its caller.
+        auto pending = std::move(queue());
+        queue().clear();
+        for (auto& event : pending) event();
+        if (QCoreApplication::instance()) QCoreApplication::processEvents(flags);
+    }
 }
 
 void HxApplication::shutdown() {

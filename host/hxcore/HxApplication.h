@@ -3,6 +3,7 @@
 #pragma once
 #include <hxcore/HxPackageLoader.h>
 
+#include <QEventLoop>
 #include <functional>
 
 class HxApplication {
@@ -18,8 +19,10 @@ public:
     // Queues work to run on the next handlePendingEvents() (clicks, script
     // commands arriving while a loop runs).
     static void post(std::function<void()> event);
-    // Delivers queued host events and, when a Qt application exists, Qt's events.
-    static void handlePendingEvents();
+    // Delivers queued host events and, when a Qt application exists, Qt's events
+    // (`rounds` times, with the given Qt event flags).
+    static void handlePendingEvents(int rounds = 1,
+                                    QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
     static int numPendingEvents();
 
     // Removes every object, calls the packages' finishing entry points and drops

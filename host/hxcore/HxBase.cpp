@@ -2,6 +2,7 @@
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxObjectPool.h>
 #include <ports/HxPort.h>
+#include <viewer/HxController.h>
 
 #include <QString>
 #include <algorithm>
@@ -13,7 +14,12 @@ MC_ABSTRACT_INIT_CLASS(HxBase, nullptr)
 
 HxBase::HxBase() = default;
 
+void HxBase::showGeom(SoNode* node) { theController->setGeom(node, this, 1); }
+
+void HxBase::hideGeom(SoNode* node) { theController->setGeom(node, this, 0); }
+
 HxBase::~HxBase() {
+    theController->removeAllGeom(this);
     // Ports outlive their list entries only if the object is torn down oddly;
     // forget them so they do not reach back into a dead owner.
     for (HxPort* port : portList) port->owner = nullptr;

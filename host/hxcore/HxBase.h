@@ -11,6 +11,7 @@
 struct Tcl_Interp;
 class HxPort;
 class QString;
+class SoNode;
 
 class HxBase : public McTypedObject, public McHandable {
     MC_ABSTRACT_HEADER(HxBase)
@@ -28,6 +29,11 @@ public:
     // Bit i shows the object in viewer i.
     unsigned short getViewerMask() const { return viewerMask; }
     virtual void setViewerMask(unsigned short mask) { viewerMask = mask; }
+
+    // Shows the node in the viewers of the viewer mask / takes it out again.
+    // The object's geometry goes with the object.
+    void showGeom(SoNode* node);
+    void hideGeom(SoNode* node);
 
     // Marks the object changed; the flags stay until the next fire().
     virtual void touch(unsigned int mask = 0xffffffff) { touchFlags |= mask; }

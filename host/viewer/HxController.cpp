@@ -1,6 +1,20 @@
 #include <hxcore/HxApplication.h>
+#include <hxcore/HxBase.h>
+#include <mc/McHandle.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
+
+#include <Inventor/SbBox.h>
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
+#include <Inventor/nodes/SoNode.h>
+#include <algorithm>
+
+struct HxController::Geometry {
+    McHandle<SoNode> node;
+    HxBase* object;  // the owner; it removes its geometry before it goes away
+    unsigned int mask;
+};
 
 namespace {
 HxController& instance() {
@@ -20,6 +34,7 @@ HxViewer* HxController::viewer(int id, int create, QWidget*, bool show) {
         HxApplication::initInventor();
         viewers[id] = std::make_unique<HxViewer>(id);
         if (!show) viewers[id]->hide();
+        addToViewer(viewers[id].get(), id);
     }
     return viewers[id].get();
 }
@@ -37,4 +52,57 @@ McDArray<int> HxController::getAllVisibleViewerIDs() const {
 
 void HxController::reset() {
     for (auto& v : viewers) v.reset();
+}
+
+void HxController::addToViewer(HxViewer* v, int id) const {
+    for (const Geometry& g : geometries)
+        if (g.mask & (1u << id)) v->addGeometry(g.node);
+}
+
+void HxController::setGeom(SoNode* node, HxBase* object, int on) {
+    if (!node) return;
+    auto same = [&](const Geometry& g) { return g.node.ptr() == node && g.object == object; };
+    auto it = std::find_if(geometries.begin(), geometries.end(), same);
+    if (on) {
+        if (it != geometries.end()) return;
+        const unsigned int mask = object ? object->getViewerMask() : 0xffffu;
+        geometries.push_back(Geometry{node, object, mask});
+        for (int id = 0; id < maxViewers; ++id)
+            if (viewers[id] && (mask & (1u << id))) viewers[id]->addGeometry(node);
+        return;
+    }
+    if (it == geometries.end()) return;
+    McHandle<SoNode> keep = it->node;
+    geometries.erase(it);
+    // Another owner may show the same node; it stays where that one shows it.
+    for (int id = 0; id < maxViewers; ++id) {
+        if (!viewers[id]) continue;
+        const bool stillShown = std::any_of(geometries.begin(), geometries.end(), [&](const Geometry& g) {
+            return g.node.ptr() == node && (g.mask & (1u << id));
+        });
+        if (!stillShown) viewers[id]->removeGeometry(node);
+    }
+}
+
+void HxController::removeAllGeom(HxBase* object) {
+    std::vector<SoNode*> nodes;
+    for (const Geometry& g : geometries)
+        if (g.object == object) nodes.push_back(g.node);
+    for (SoNode* node : nodes) setGeom(node, object, 0);
+}
+
+void HxController::getBoundingBox(float* bbox, HxBase* object, const McTypeInfo* type) const {
+    SoGetBoundingBoxAction action(SbViewportRegion(640, 480));
+    SbBox3f box;
+    for (const Geometry& g : geometries) {
+        if (object && g.object == object) continue;
+        if (type && !(g.object && g.object->isOfType(type))) continue;
+        action.apply(g.node);
+        box.extendBy(action.getBoundingBox());
+    }
+    if (box.isEmpty()) box.setBounds(-1, -1, -1, 1, 1, 1);
+    const SbVec3f& lo = box.getMin();
+    const SbVec3f& hi = box.getMax();
+    const float values[6] = {lo[0], hi[0], lo[1], hi[1], lo[2], hi[2]};
+    std::copy(values, values + 6, bbox);
 }

@@ -3,9 +3,13 @@
 #include <mc/McDArray.h>
 
 #include <memory>
+#include <vector>
 
+class HxBase;
 class HxViewer;
+class McTypeInfo;
 class QWidget;
+class SoNode;
 
 class HxController {
 public:
@@ -23,8 +27,23 @@ public:
     // Removes every viewer; the next viewer() call creates fresh ones.
     void reset();
 
+    // Shows (on != 0) or hides the geometry `node` of `object` in the viewers of
+    // the object's viewer mask (all viewers when object is null). Viewers created
+    // later show it too. The controller holds a reference while it is shown.
+    void setGeom(SoNode* node, HxBase* object, int on);
+    // Hides every node `object` shows (when the object goes away).
+    void removeAllGeom(HxBase* object);
+    // The bounds of the geometry shown, as xmin, xmax, ymin, ymax, zmin, zmax,
+    // leaving out the geometry of `object` itself and, when `type` is given,
+    // counting only objects of that type. Nothing to measure gives -1, 1 on
+    // every axis.
+    void getBoundingBox(float* bbox, HxBase* object, const McTypeInfo* type) const;
+
 private:
+    struct Geometry;
+    void addToViewer(HxViewer* viewer, int id) const;
     std::unique_ptr<HxViewer> viewers[maxViewers];
+    std::vector<Geometry> geometries;
 };
 
 extern HxController* theController;
