@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 TEST(VornaBatch, demoPrintsTheKeyframePathInfo) {
     VornaRun run = runProgram(VORNA_BINARY, {DEMO_SCRIPT});
@@ -15,38 +16,27 @@ TEST(VornaBatch, demoPrintsTheKeyframePathInfo) {
     EXPECT_THAT(run.out, HasSubstr("Camera Path: 17 keyframes (closed), total time 100.0\n"));
 }
 
-TEST(VornaBatch, scriptErrorExitsNonZeroWithTheLine) {
-    VornaRun run = runVornaScript("puts before\nthisIsNoCommand 1 2\nputs after\n");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.out, HasSubstr("before"));
-    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("after")));
-    EXPECT_THAT(run.err, HasSubstr("invalid command name \"thisIsNoCommand\""));
-    EXPECT_THAT(run.err, HasSubstr("line 2"));
-}
-
-TEST(VornaBatch, unknownTypeIsAClearError) {
-    VornaRun run = runVornaScript("create NoSuchType\n");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.err, HasSubstr("create: unknown type \"NoSuchType\""));
-}
-
-TEST(VornaBatch, unknownObjectCommandIsAnError) {
-    VornaRun run = runVornaScript("set p [create HxKeyframeCameraPath]\n$p frobnicate\n");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.err, HasSubstr("unknown command \"frobnicate\""));
-}
-
-TEST(VornaBatch, quitEndsTheScriptWithItsCode) {
-    VornaRun run = runVornaScript("proc leave {} { quit 3 }\nputs one\nleave\nputs two\n");
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_THAT(run.out, HasSubstr("one"));
-    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("two")));
-}
-
-TEST(VornaBatch, missingScriptFileFails) {
-    VornaRun run = runProgram(VORNA_BINARY, {"/nonexistent/script.tcl"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_THAT(run.err, HasSubstr("/nonexistent/script.tcl"));
+TEST(VornaBatch, errorsAndQuitEndTheScriptWithTheirCode) {
+    const struct {
+        const char* script;
+        int exitCode;
+        const char* error;
+    } cases[] = {{"puts before\nthisIsNoCommand 1 2\nputs after\n", 1, "invalid command name \"thisIsNoCommand\""},
+                 {"puts before\ncreate NoSuchType\nputs after\n", 1, "create: unknown type \"NoSuchType\""},
+                 {"set p [create HxKeyframeCameraPath]\nputs before\n$p frobnicate\nputs after\n", 1,
+                  "unknown command \"frobnicate\""},
+                 {"proc leave {} { quit 3 }\nputs before\nleave\nputs after\n", 3, ""}};
+    for (const auto& c : cases) {
+        VornaRun run = runVornaScript(c.script);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.script;
+        EXPECT_THAT(run.out, HasSubstr("before"));
+        EXPECT_THAT(run.out, Not(HasSubstr("after")));
+        EXPECT_THAT(run.err, HasSubstr(c.error));
+    }
+    EXPECT_THAT(runVornaScript(std::string(cases[0].script)).err, HasSubstr("line 2"));
+    VornaRun missing = runProgram(VORNA_BINARY, {"/nonexistent/script.tcl"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_THAT(missing.err, HasSubstr("/nonexistent/script.tcl"));
 }
 
 TEST(VornaBatch, packageNotFoundNamesEveryPlaceLookedIn) {
@@ -54,16 +44,11 @@ TEST(VornaBatch, packageNotFoundNamesEveryPlaceLookedIn) {
     // that leads nowhere.
     const std::string dir = makeTempDir();
     const std::string copy = dir + "/vorna";
-    {
-        std::ifstream in(VORNA_BINARY, std::ios::binary);
-        std::ofstream out(copy, std::ios::binary);
-        out << in.rdbuf();
-    }
+    std::ofstream(copy, std::ios::binary) << std::ifstream(VORNA_BINARY, std::ios::binary).rdbuf();
     chmod(copy.c_str(), 0755);
     VornaRun run = runProgram(copy, {DEMO_SCRIPT}, {"VORNA_PACKAGE_PATH=/nowhere/a:/nowhere/b"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_THAT(run.err, HasSubstr("libvevazaru.so"));
-    EXPECT_THAT(run.err, HasSubstr(dir + "/libvevazaru.so"));
-    EXPECT_THAT(run.err, HasSubstr("/nowhere/a/libvevazaru.so"));
-    EXPECT_THAT(run.err, HasSubstr("/nowhere/b/libvevazaru.so"));
+    for (const std::string& place : {dir + "/libvevazaru.so", std::string("/nowhere/a/libvevazaru.so"),
+                                     std::string("/nowhere/b/libvevazaru.so")})
+        EXPECT_THAT(run.err, HasSubstr(place));
 }

@@ -1,5 +1,5 @@
-// The command helpers objects use in parse(): cmdCheck, cmdHelp, the recorded
-// command information and its usage answer, Tcl_VaSetResult and number parsing.
+// The command helpers objects use in parse(): cmdCheck, cmdHelp, CmdInfo::usage,
+// Tcl_VaSetResult and number parsing.
 #include "ScriptTestSupport.h"
 
 #include <hxcore/HxCmd.h>
@@ -8,16 +8,10 @@
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
 
-#include <QString>
 #include <algorithm>
 #include <cstdlib>
-#include <gtest/gtest.h>
-#include <sstream>
-#include <string>
-#include <vector>
 
-// An object with two commands of its own, written the way package classes write
-// theirs.
+// Two commands written the way package classes write theirs.
 class CmdProbe : public HxObject {
     MC_HEADER(CmdProbe)
 
@@ -43,240 +37,116 @@ MC_INIT_CLASS(CmdProbe, HxObject::getClassTypeId())
 namespace {
 
 Tcl_Interp* interp() { return theInterpreter->interp(); }
-
-std::vector<std::string> words(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> out;
-    for (std::string w; in >> w;) out.push_back(w);
-    return out;
-}
+std::string result() { return Tcl_GetStringResult(interp()); }
 
 class HxCmdHelpers : public ::testing::Test {
 protected:
     void SetUp() override {
         getCmdInfo().clear();
-        Tcl_ResetResult(interp());
         theMsg->clear();
     }
     void TearDown() override { getCmdInfo().clear(); }
 };
 
-// ---------------------------------------------------------------------------
-// cmdCheck
-
-TEST_F(HxCmdHelpers, cmdCheckMatchesOnlyItsName) {
-    EXPECT_TRUE(cmdCheck("setScale", "setScale", "sets the scale"));
-    EXPECT_FALSE(cmdCheck("setScal", "setScale", "sets the scale"));
-    EXPECT_FALSE(cmdCheck("setScaleX", "setScale", "sets the scale"));
-    EXPECT_FALSE(cmdCheck("SETSCALE", "setScale", "sets the scale"));
-    EXPECT_EQ(getCmdInfo().size(), 0) << "a match or a miss records nothing";
-}
-
-TEST_F(HxCmdHelpers, cmdCheckRefusesNull) {
-    EXPECT_FALSE(cmdCheck(nullptr, "setScale", "d"));
+TEST_F(HxCmdHelpers, cmdCheckMatchesItsNameAndHelpRecordsEveryName) {
+    EXPECT_TRUE(cmdCheck("setScale", "setScale", "d"));
+    for (const char* miss : {"setScal", "setScaleX", "SETSCALE", static_cast<const char*>(nullptr)})
+        EXPECT_FALSE(cmdCheck(miss, "setScale", "d"));
     EXPECT_FALSE(cmdCheck("setScale", nullptr, "d"));
     EXPECT_FALSE(cmdCheck("help", nullptr, "d"));
-    EXPECT_EQ(getCmdInfo().size(), 0);
-}
+    EXPECT_EQ(getCmdInfo().size(), 0) << "a match or a miss records nothing";
 
-TEST_F(HxCmdHelpers, helpRecordsEveryNameInsteadOfMatching) {
     EXPECT_FALSE(cmdCheck("help", "first", "the first command"));
     EXPECT_FALSE(cmdCheck("help", "second", nullptr));
     ASSERT_EQ(getCmdInfo().size(), 2);
-    EXPECT_EQ(getCmdInfo()[0].name, "first");
     EXPECT_EQ(getCmdInfo()[0].description, "the first command");
     EXPECT_EQ(getCmdInfo()[1].name, "second");
     EXPECT_EQ(getCmdInfo()[1].description, "");
 }
 
-TEST_F(HxCmdHelpers, releaseEmptiesARecord) {
-    CmdInfo info{"name", "description"};
-    info.release();
-    EXPECT_TRUE(info.name.empty());
-    EXPECT_TRUE(info.description.empty());
-}
-
-// ---------------------------------------------------------------------------
-// cmdHelp
-
-TEST_F(HxCmdHelpers, cmdHelpLetsAFittingCommandRun) {
-    ASSERT_TRUE(cmdCheck("setScale", "setScale", "sets the scale"));
-    const char* argv[] = {"obj", "setScale", "3", nullptr};
-    EXPECT_EQ(cmdHelp(interp(), "setScale", true, 3, const_cast<char**>(argv)), 4);
-    EXPECT_EQ(theMsg->text(), "");
-}
-
-TEST_F(HxCmdHelpers, cmdHelpAnswersCommandHelpWithTheDescription) {
-    ASSERT_TRUE(cmdCheck("setScale", "setScale", "sets the scale"));
-    const char* argv[] = {"obj", "setScale", "help", nullptr};
-    // "help" answers even when the count would not fit the command.
-    EXPECT_EQ(cmdHelp(interp(), "setScale", false, 3, const_cast<char**>(argv)), TCL_OK);
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "setScale: sets the scale");
-}
-
-TEST_F(HxCmdHelpers, cmdHelpDescribesTheCommandCheckedLast) {
+TEST_F(HxCmdHelpers, cmdHelpRunsAnswersHelpOrRefuses) {
     ASSERT_TRUE(cmdCheck("first", "first", "the first command"));
-    ASSERT_TRUE(cmdCheck("second", "second", "the second command"));
-    const char* argv[] = {"obj", "second", "help", nullptr};
-    EXPECT_EQ(cmdHelp(interp(), "second", true, 3, const_cast<char**>(argv)), TCL_OK);
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "second: the second command");
-}
-
-TEST_F(HxCmdHelpers, cmdHelpRefusesAWrongCount) {
     ASSERT_TRUE(cmdCheck("setScale", "setScale", "sets the scale"));
-    const char* argv[] = {"myObject", "setScale", "1", "2", nullptr};
-    EXPECT_EQ(cmdHelp(interp(), "setScale", false, 4, const_cast<char**>(argv)), TCL_ERROR);
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "myObject setScale: wrong number of arguments");
+    const char* run[] = {"obj", "setScale", "3", nullptr};
+    EXPECT_EQ(cmdHelp(interp(), "setScale", true, 3, const_cast<char**>(run)), 4);
+    // "help" answers with the command checked last, even when the count does not fit.
+    const char* help[] = {"obj", "setScale", "help", nullptr};
+    EXPECT_EQ(cmdHelp(interp(), "setScale", false, 3, const_cast<char**>(help)), TCL_OK);
+    EXPECT_EQ(result(), "setScale: sets the scale");
+    EXPECT_EQ(theMsg->text(), "");
+    const char* wrong[] = {"myObject", "setScale", "1", "2", nullptr};
+    EXPECT_EQ(cmdHelp(interp(), "setScale", false, 4, const_cast<char**>(wrong)), TCL_ERROR);
+    EXPECT_EQ(result(), "myObject setScale: wrong number of arguments");
     EXPECT_EQ(theMsg->text(), "myObject setScale: wrong number of arguments\n");
 }
 
-// ---------------------------------------------------------------------------
-// CmdInfo::usage
-
-TEST_F(HxCmdHelpers, usageForHelpListsTheRecordedNames) {
+TEST_F(HxCmdHelpers, usageListsNamesOrRefusesAnUnknownWord) {
     cmdCheck("help", "alpha", "a");
-    cmdCheck("help", "beta", "b");
     getCmdInfo().append(CmdInfo{"", "a record without a name is left out"});
-    cmdCheck("help", "gamma", "c");
+    cmdCheck("help", "beta", "b");
     EXPECT_EQ(CmdInfo::usage(interp(), "help"), TCL_OK);
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "alpha beta gamma");
-}
-
-TEST_F(HxCmdHelpers, usageWithoutAWordIsHelp) {
-    cmdCheck("help", "alpha", "a");
+    EXPECT_EQ(result(), "alpha beta");
     EXPECT_EQ(CmdInfo::usage(interp(), nullptr), TCL_OK);
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "alpha");
-}
-
-TEST_F(HxCmdHelpers, usageForAnUnknownWordIsAnError) {
+    EXPECT_EQ(result(), "alpha beta");
     EXPECT_EQ(CmdInfo::usage(interp(), "frobnicate"), TCL_ERROR);
-    const std::string message = Tcl_GetStringResult(interp());
-    EXPECT_EQ(message.rfind("unknown command \"frobnicate\"", 0), 0u) << message;
+    EXPECT_EQ(result().rfind("unknown command \"frobnicate\"", 0), 0u) << result();
 }
 
-// ---------------------------------------------------------------------------
-// Tcl_VaSetResult
-
-TEST_F(HxCmdHelpers, vaSetResultFormats) {
+TEST_F(HxCmdHelpers, vaSetResultFormatsAndKeepsLongTextWhole) {
     Tcl_VaSetResult(interp(), "%s has %d keys at %.2f", "path", 3, 1.5);
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "path has 3 keys at 1.50");
-    Tcl_VaSetResult(interp(), "%s", "");
-    EXPECT_STREQ(Tcl_GetStringResult(interp()), "");
-}
-
-TEST_F(HxCmdHelpers, vaSetResultKeepsLongTextWhole) {
+    EXPECT_EQ(result(), "path has 3 keys at 1.50");
     const std::string longText(100000, 'x');
     Tcl_VaSetResult(interp(), "<%s>", longText.c_str());
-    EXPECT_EQ(std::string(Tcl_GetStringResult(interp())), "<" + longText + ">");
+    EXPECT_EQ(result(), "<" + longText + ">");
 }
 
-// ---------------------------------------------------------------------------
-// The pattern end to end: an object's command reached through the interpreter
-
-class HxCmdThroughObject : public ::testing::Test {
-protected:
-    void SetUp() override {
-        probe = new CmdProbe;
-        name = theObjectPool->add(probe, "probe");
-        theMsg->clear();
-    }
-    void TearDown() override { theObjectPool->remove(probe); }
-
-    McHandle<CmdProbe> probe;
-    std::string name;
-};
-
-TEST_F(HxCmdThroughObject, helpListsOwnAndInheritedCommands) {
-    const auto names = words(evalOk(name + " help"));
-    for (const char* expected :
-         {"setScale", "getScale", "info", "getLabel", "setLabel", "fire", "getViewerMask", "setViewerMask"}) {
+TEST(HxCmdThroughObject, ownCommandsHelpAndCountsThroughTheInterpreter) {
+    McHandle<CmdProbe> probe = new CmdProbe;
+    const std::string name = theObjectPool->add(probe, "probe");
+    theMsg->clear();
+    const std::string help = evalOk(name + " help");
+    const auto names = words(help);
+    for (const char* expected : {"setScale", "getScale", "info", "fire", "setViewerMask"})
         EXPECT_EQ(std::count(names.begin(), names.end(), expected), 1) << expected;
-    }
-}
-
-TEST_F(HxCmdThroughObject, theListIsEmptiedBeforeEachCommand) {
-    const std::string first = evalOk(name + " help");
-    const std::string second = evalOk(name + " help");
-    EXPECT_EQ(first, second);
     evalOk(name + " getScale");
-    EXPECT_EQ(evalOk(name + " help"), first);
-}
+    EXPECT_EQ(evalOk(name + " help"), help) << "the list is emptied before each command";
+    EXPECT_EQ(evalOk(name), help);
 
-TEST_F(HxCmdThroughObject, commandHelpAnswersWithoutRunningTheCommand) {
     EXPECT_EQ(evalOk(name + " setScale help"), "setScale: setScale n: sets the scale");
-    EXPECT_EQ(probe->scale, 1);
-    EXPECT_EQ(evalOk(name + " getScale help"), "getScale: returns the scale");
-}
-
-TEST_F(HxCmdThroughObject, wrongCountIsAnErrorAndChangesNothing) {
-    EXPECT_EQ(evalError(name + " setScale"), name + " setScale: wrong number of arguments");
     EXPECT_EQ(evalError(name + " setScale 4 5"), name + " setScale: wrong number of arguments");
     EXPECT_EQ(evalError(name + " getScale 4"), name + " getScale: wrong number of arguments");
     EXPECT_EQ(probe->scale, 1);
     EXPECT_NE(theMsg->text().find(name + " setScale: wrong number of arguments"), std::string::npos);
-}
-
-TEST_F(HxCmdThroughObject, fittingCommandRuns) {
     evalOk(name + " setScale 4");
-    EXPECT_EQ(probe->scale, 4);
     EXPECT_EQ(evalOk(name + " getScale"), "4");
+    EXPECT_EQ(evalError(name + " frobnicate 1").rfind("unknown command \"frobnicate\"", 0), 0u);
+    theObjectPool->clear();
 }
 
-TEST_F(HxCmdThroughObject, unknownWordIsAnError) {
-    const std::string message = evalError(name + " frobnicate 1 2");
-    EXPECT_EQ(message.rfind("unknown command \"frobnicate\"", 0), 0u) << message;
+TEST(HxCmdParse, wholeWordMustBeANumber) {
+    const struct {
+        const char* word;
+        bool ok;
+        long value;
+    } longs[] = {{"-17", true, -17}, {"+5", true, 5},     {"", false, 0},    {nullptr, false, 0},
+                 {"12x", false, 0},  {"1.5", false, 0},   {"1 2", false, 0}, {"99999999999999999999999", false, 0}};
+    for (const auto& c : longs) {
+        long value = -777;
+        EXPECT_EQ(parseLong(c.word, value), c.ok) << (c.word ? c.word : "(null)");
+        EXPECT_EQ(value, c.ok ? c.value : -777) << "a refused word leaves the value alone";
+    }
+    const struct {
+        const char* word;
+        bool ok;
+        float value;
+    } floats[] = {{"-1e3", true, -1000.0f}, {"3e38", true, 3e38f}, {".5", true, 0.5f},  {"", false, 0},
+                  {nullptr, false, 0},      {"1.5.2", false, 0},   {"2,5", false, 0},   {"nan", false, 0},
+                  {"-infinity", false, 0},  {"1e39", false, 0},    {"1e999", false, 0}, {"x", false, 0}};
+    for (const auto& c : floats) {
+        float value = -777.0f;
+        EXPECT_EQ(parseFloat(c.word, value), c.ok) << (c.word ? c.word : "(null)");
+        EXPECT_EQ(value, c.ok ? c.value : -777.0f);
+    }
 }
-
-TEST_F(HxCmdThroughObject, noWordAnswersLikeHelp) { EXPECT_EQ(evalOk(name), evalOk(name + " help")); }
-
-// ---------------------------------------------------------------------------
-// Number parsing
-
-struct LongCase {
-    const char* word;
-    bool ok;
-    long value;
-};
-
-class ParseLongCases : public ::testing::TestWithParam<LongCase> {};
-
-TEST_P(ParseLongCases, wholeWordMustBeAnInteger) {
-    const LongCase& c = GetParam();
-    long value = -777;
-    EXPECT_EQ(parseLong(c.word, value), c.ok) << (c.word ? c.word : "(null)");
-    EXPECT_EQ(value, c.ok ? c.value : -777) << "a refused word leaves the value alone";
-}
-
-INSTANTIATE_TEST_SUITE_P(Words, ParseLongCases,
-                         ::testing::Values(LongCase{"0", true, 0}, LongCase{"42", true, 42}, LongCase{"-17", true, -17},
-                                           LongCase{"+5", true, 5}, LongCase{"", false, 0}, LongCase{nullptr, false, 0},
-                                           LongCase{"12x", false, 0}, LongCase{"1.5", false, 0},
-                                           LongCase{"abc", false, 0}, LongCase{"1 2", false, 0},
-                                           LongCase{"99999999999999999999999", false, 0}));
-
-struct FloatCase {
-    const char* word;
-    bool ok;
-    float value;
-};
-
-class ParseFloatCases : public ::testing::TestWithParam<FloatCase> {};
-
-TEST_P(ParseFloatCases, wholeWordMustBeAFiniteFloat) {
-    const FloatCase& c = GetParam();
-    float value = -777.0f;
-    EXPECT_EQ(parseFloat(c.word, value), c.ok) << (c.word ? c.word : "(null)");
-    EXPECT_EQ(value, c.ok ? c.value : -777.0f);
-}
-
-INSTANTIATE_TEST_SUITE_P(Words, ParseFloatCases,
-                         ::testing::Values(FloatCase{"0", true, 0.0f}, FloatCase{"2.5", true, 2.5f},
-                                           FloatCase{"-1e3", true, -1000.0f}, FloatCase{"3e38", true, 3e38f},
-                                           FloatCase{".5", true, 0.5f}, FloatCase{"", false, 0},
-                                           FloatCase{nullptr, false, 0}, FloatCase{"1.5.2", false, 0},
-                                           FloatCase{"2,5", false, 0}, FloatCase{"nan", false, 0},
-                                           FloatCase{"inf", false, 0}, FloatCase{"-infinity", false, 0},
-                                           FloatCase{"1e39", false, 0}, FloatCase{"-1e39", false, 0},
-                                           FloatCase{"1e999", false, 0}, FloatCase{"x", false, 0}));
 
 }  // namespace

@@ -7,10 +7,8 @@
 #include <ports/HxConnection.h>
 
 #include <QString>
-#include <gtest/gtest.h>
-#include <string>
 
-// A port that accepts only sources whose name starts with "clock".
+// Accepts only sources whose name starts with "clock".
 class ClockOnlyConnection : public HxConnection {
 public:
     using HxConnection::HxConnection;
@@ -20,7 +18,6 @@ public:
     }
 };
 
-// An object with a plain connection port "source" and a choosy one "clockSource".
 class ConnOwner : public HxObject {
     MC_HEADER(ConnOwner)
 
@@ -36,114 +33,69 @@ namespace {
 class HxConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        owner = new ConnOwner;
-        ownerName = theObjectPool->add(owner, "consumer");
-        source = new ConnOwner;
-        sourceName = theObjectPool->add(source, "clock");
-        other = new ConnOwner;
-        otherName = theObjectPool->add(other, "other");
+        for (const char* name : {"consumer", "clockwork", "other"}) theObjectPool->add(new ConnOwner, name);
+        owner = dynamic_cast<ConnOwner*>(theObjectPool->find("consumer"));
+        source = theObjectPool->find("clockwork");
     }
     void TearDown() override { theObjectPool->clear(); }
+    static std::string cmd(const std::string& rest) { return "consumer " + rest; }
 
-    std::string cmd(const std::string& rest) const { return ownerName + " " + rest; }
-
-    McHandle<ConnOwner> owner, source, other;
-    std::string ownerName, sourceName, otherName;
+    ConnOwner* owner = nullptr;
+    HxObject* source = nullptr;
 };
 
-TEST_F(HxConnectionTest, connectAndDisconnectInCode) {
+TEST_F(HxConnectionTest, connectAndDisconnectMarkThePortNewAndHoldNoReference) {
     HxConnection& port = owner->portSource;
-    EXPECT_EQ(port.getSource(), nullptr);
+    const int refs = source->getRefCount();
     EXPECT_TRUE(port.connect(source));
-    EXPECT_EQ(port.getSource(), source.ptr());
-    EXPECT_TRUE(port.isNew()) << "a new connection is a change";
+    EXPECT_EQ(port.getSource(), source);
+    EXPECT_TRUE(port.isNew());
+    EXPECT_EQ(source->getRefCount(), refs);
     port.untouch();
     port.disconnect();
     EXPECT_EQ(port.getSource(), nullptr);
     EXPECT_TRUE(port.isNew());
 }
 
-TEST_F(HxConnectionTest, connectionHoldsNoReference) {
-    const int before = source->getRefCount();
-    owner->portSource.connect(source);
-    EXPECT_EQ(source->getRefCount(), before);
-}
-
-TEST_F(HxConnectionTest, connectByScript) {
-    evalOk(cmd("source connect " + sourceName));
-    EXPECT_EQ(owner->portSource.getSource(), source.ptr());
-    EXPECT_EQ(evalOk(cmd("source getSource")), sourceName);
+TEST_F(HxConnectionTest, scriptConnectsReplacesAndDisconnects) {
+    EXPECT_EQ(evalOk(cmd("source getSource")), "");
+    evalOk(cmd("source connect clockwork"));
+    EXPECT_EQ(owner->portSource.getSource(), source);
     EXPECT_TRUE(owner->portSource.isNew());
-}
-
-TEST_F(HxConnectionTest, reconnectReplacesTheSource) {
-    evalOk(cmd("source connect " + sourceName));
-    evalOk(cmd("source connect " + otherName));
-    EXPECT_EQ(owner->portSource.getSource(), other.ptr());
-    EXPECT_EQ(evalOk(cmd("source getSource")), otherName);
-}
-
-TEST_F(HxConnectionTest, disconnectByScript) {
-    evalOk(cmd("source connect " + sourceName));
+    evalOk("clockwork setLabel clockRenamed");
+    EXPECT_EQ(evalOk(cmd("source getSource")), "clockRenamed");
+    evalOk(cmd("source connect other"));
+    EXPECT_EQ(evalOk(cmd("source getSource")), "other");
     evalOk(cmd("source disconnect"));
     EXPECT_EQ(owner->portSource.getSource(), nullptr);
-    EXPECT_EQ(evalOk(cmd("source getSource")), "");
+    const std::string help = " " + evalOk(cmd("source help")) + " ";
+    for (const char* word : {"connect", "disconnect", "getSource", "show"})
+        EXPECT_NE(help.find(std::string(" ") + word + " "), std::string::npos) << word;
 }
 
-TEST_F(HxConnectionTest, getSourceOfAnUnconnectedPortIsEmpty) { EXPECT_EQ(evalOk(cmd("source getSource")), ""); }
-
-TEST_F(HxConnectionTest, connectToAnUnknownObjectChangesNothing) {
-    evalOk(cmd("source connect " + sourceName));
+TEST_F(HxConnectionTest, refusalsChangeNothing) {
+    evalOk(cmd("source connect clockwork"));
     owner->portSource.untouch();
     EXPECT_EQ(evalError(cmd("source connect nobody")), "connect: no object named \"nobody\"");
-    EXPECT_EQ(owner->portSource.getSource(), source.ptr());
-    EXPECT_FALSE(owner->portSource.isNew());
-}
-
-TEST_F(HxConnectionTest, connectWithAWrongCountChangesNothing) {
-    evalOk(cmd("source connect " + sourceName));
     EXPECT_EQ(evalError(cmd("source connect")), "source connect: wrong number of arguments");
-    EXPECT_EQ(evalError(cmd("source connect " + otherName + " " + otherName)),
-              "source connect: wrong number of arguments");
-    EXPECT_EQ(owner->portSource.getSource(), source.ptr());
-}
-
-TEST_F(HxConnectionTest, refusedSourceIsAnErrorAndChangesNothing) {
-    EXPECT_EQ(evalError(cmd("clockSource connect " + otherName)),
-              "connect: \"" + otherName + "\" cannot be a source of port \"clockSource\"");
+    EXPECT_EQ(evalError(cmd("source connect other other")), "source connect: wrong number of arguments");
+    EXPECT_EQ(owner->portSource.getSource(), source);
+    EXPECT_FALSE(owner->portSource.isNew());
+    EXPECT_EQ(evalError(cmd("clockSource connect other")),
+              "connect: \"other\" cannot be a source of port \"clockSource\"");
     EXPECT_EQ(owner->portClock.getSource(), nullptr);
-    evalOk(cmd("clockSource connect " + sourceName));
-    EXPECT_EQ(owner->portClock.getSource(), source.ptr());
 }
 
-TEST_F(HxConnectionTest, connectionFollowsARenamedSource) {
-    evalOk(cmd("source connect " + sourceName));
-    evalOk(sourceName + " setLabel renamedClock");
-    EXPECT_EQ(evalOk(cmd("source getSource")), "renamedClock");
-}
-
-// The connection holds no reference, so a source leaving the session must not
-// leave the port pointing at it.
+// The connection holds no reference: a removed source must not stay connected.
 TEST_F(HxConnectionTest, removedSourceDisconnects) {
-    evalOk(cmd("source connect " + sourceName));
-    evalOk(cmd("clockSource connect " + sourceName));
-    source = nullptr;  // the pool holds the last reference now
-    evalOk("remove " + sourceName);
+    evalOk(cmd("source connect clockwork"));
+    evalOk(cmd("clockSource connect clockwork"));
+    evalOk("remove other");
+    EXPECT_EQ(owner->portSource.getSource(), source);
+    evalOk("remove clockwork");
     EXPECT_EQ(owner->portSource.getSource(), nullptr);
     EXPECT_EQ(owner->portClock.getSource(), nullptr);
     EXPECT_EQ(evalOk(cmd("source getSource")), "");
-}
-
-TEST_F(HxConnectionTest, removingAnotherObjectKeepsTheConnection) {
-    evalOk(cmd("source connect " + sourceName));
-    evalOk("remove " + otherName);
-    EXPECT_EQ(owner->portSource.getSource(), source.ptr());
-}
-
-TEST_F(HxConnectionTest, portHelpListsTheConnectionCommands) {
-    const std::string help = evalOk(cmd("source help"));
-    for (const char* word : {"connect", "disconnect", "getSource", "show", "hide"})
-        EXPECT_NE((" " + help + " ").find(std::string(" ") + word + " "), std::string::npos) << word;
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// HxPackageDescription::read on small description files: what it collects, the
-// errors it reports, and that the file runs in a safe interpreter.
+// HxPackageDescription::read: what it collects, the errors it reports, and that
+// the file runs in a safe interpreter.
 #include <hxcore/HxPackageDescription.h>
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <fstream>
@@ -13,193 +12,90 @@ namespace {
 
 class HxPackageDescriptionTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-
-    // Writes `text` into a file of the temporary folder; returns its path.
+    std::string pathOf(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
     std::string write(const std::string& name, const std::string& text) {
-        const std::string path = QDir(folder.path()).filePath(QString::fromStdString(name)).toStdString();
-        std::ofstream(path) << text;
-        return path;
+        std::ofstream(pathOf(name)) << text;
+        return pathOf(name);
     }
-    std::string pathOf(const std::string& name) const {
-        return QDir(folder.path()).filePath(QString::fromStdString(name)).toStdString();
-    }
-
     QTemporaryDir folder;
+    HxPackageDescription d;
+    std::string error;
 };
 
-TEST_F(HxPackageDescriptionTest, readsClassesEditorsAndReaders) {
+TEST_F(HxPackageDescriptionTest, readsClassesEditorsAndReadersWithPlainTcl) {
     const std::string file = write("pkg.rc", R"(
 # a comment
 dataClass HxPathData -label "Camera path" -category "Animation" -create 1
 dataClass HxHidden -create 0
 editor HxPathEditor -edits HxPathData
-reader -extension path -format "Camera path file" -symbol readPath
+foreach ext {one two} { reader -extension $ext -format "Format $ext" -symbol read_$ext }
 )");
-    HxPackageDescription d;
-    std::string error;
     ASSERT_TRUE(d.read(file, error)) << error;
     EXPECT_EQ(error, "");
-
     ASSERT_EQ(d.dataClasses.size(), 2u);
-    EXPECT_EQ(d.dataClasses[0].name, "HxPathData");
     EXPECT_EQ(d.dataClasses[0].label, "Camera path");
     EXPECT_EQ(d.dataClasses[0].category, "Animation");
     EXPECT_TRUE(d.dataClasses[0].userCreatable);
-    EXPECT_EQ(d.dataClasses[1].name, "HxHidden");
     EXPECT_EQ(d.dataClasses[1].label, "HxHidden") << "the label defaults to the name";
     EXPECT_FALSE(d.dataClasses[1].userCreatable);
+    ASSERT_NE(d.findClass("HxHidden"), nullptr);
+    EXPECT_EQ(d.findClass("HxNone"), nullptr);
+    ASSERT_NE(d.findEditorFor("HxPathData"), nullptr);
+    EXPECT_EQ(d.findEditorFor("HxPathData")->editorClass, "HxPathEditor");
+    EXPECT_EQ(d.findEditorFor("HxHidden"), nullptr);
+    ASSERT_EQ(d.readers.size(), 2u);
+    ASSERT_NE(d.findReader("two"), nullptr);
+    EXPECT_EQ(d.findReader("two")->symbol, "read_two");
+    EXPECT_EQ(d.findReader("two")->formatName, "Format two");
+    EXPECT_EQ(d.findReader("three"), nullptr);
 
-    ASSERT_EQ(d.editors.size(), 1u);
-    EXPECT_EQ(d.editors[0].editorClass, "HxPathEditor");
-    EXPECT_EQ(d.editors[0].dataClass, "HxPathData");
-
-    ASSERT_EQ(d.readers.size(), 1u);
-    EXPECT_EQ(d.readers[0].extension, "path");
-    EXPECT_EQ(d.readers[0].formatName, "Camera path file");
-    EXPECT_EQ(d.readers[0].symbol, "readPath");
+    EXPECT_FALSE(d.read(pathOf("absent.rc"), error));
+    EXPECT_EQ(error, "cannot open package description \"" + pathOf("absent.rc") + "\"");
+    EXPECT_FALSE(d.read(write("bad.rc", "dataClass Lost\ndataClass X -colour red\n"), error));
+    EXPECT_EQ(d.dataClasses.size(), 2u) << "a failed read keeps the previous description";
+    EXPECT_EQ(d.findClass("Lost"), nullptr);
 }
 
-TEST_F(HxPackageDescriptionTest, findersLookUpByName) {
-    const std::string file = write("pkg.rc", R"(
-dataClass A -label "A"
-dataClass B -label "B"
-editor EditA -edits A
-reader -extension a -symbol readA
-reader -extension b -symbol readB
-)");
-    HxPackageDescription d;
-    std::string error;
-    ASSERT_TRUE(d.read(file, error)) << error;
-    ASSERT_NE(d.findClass("B"), nullptr);
-    EXPECT_EQ(d.findClass("B")->label, "B");
-    EXPECT_EQ(d.findClass("C"), nullptr);
-    ASSERT_NE(d.findEditorFor("A"), nullptr);
-    EXPECT_EQ(d.findEditorFor("A")->editorClass, "EditA");
-    EXPECT_EQ(d.findEditorFor("B"), nullptr);
-    ASSERT_NE(d.findReader("b"), nullptr);
-    EXPECT_EQ(d.findReader("b")->symbol, "readB");
-    EXPECT_EQ(d.findReader("c"), nullptr);
+TEST_F(HxPackageDescriptionTest, badFilesAreRefusedWithTheirReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"dataClass A -colour red\n", "dataClass: unknown option \"-colour\""},
+        {"reader -extension a -symbol r -speed 3\n", "reader: unknown option \"-speed\""},
+        {"editor E -for A\n", "editor: unknown option \"-for\""},
+        {"dataClass A -label\n", "dataClass: options come in pairs"},
+        {"reader -extension a -symbol\n", "reader: options come in pairs"},
+        {"editor E -edits\n", "usage: editor EditorClass -edits DataClass"},
+        {"dataClass\n", "usage: dataClass Name -label text [-category text] [-create 0|1]"},
+        {"reader -extension a\n", "reader: -extension and -symbol are required"},
+        {"reader -symbol r\n", "reader: -extension and -symbol are required"},
+        {"plugin vevazaru\n", "invalid command name \"plugin\""},
+        {"dataClass A -label {open\n", "missing close-brace"},
+        {"dataClass A\nreader -extension a -symbol r\nerror {stop here}\n", "stop here"},
+    };
+    for (const auto& [text, message] : cases) {
+        HxPackageDescription fresh;
+        const std::string file = write("bad.rc", text);
+        EXPECT_FALSE(fresh.read(file, error)) << text;
+        EXPECT_EQ(error, "package description \"" + file + "\": " + message);
+        EXPECT_TRUE(fresh.dataClasses.empty() && fresh.readers.empty()) << text;
+    }
 }
 
-TEST_F(HxPackageDescriptionTest, plainTclStillWorksInsideTheFile) {
-    const std::string file = write("pkg.rc", R"(
-foreach ext {one two three} {
-    reader -extension $ext -symbol read_$ext
-}
-set label "Made by [string toupper set]"
-dataClass Made -label $label
-)");
-    HxPackageDescription d;
-    std::string error;
-    ASSERT_TRUE(d.read(file, error)) << error;
-    ASSERT_EQ(d.readers.size(), 3u);
-    EXPECT_EQ(d.readers[2].symbol, "read_three");
-    EXPECT_EQ(d.findClass("Made")->label, "Made by SET");
-}
-
-TEST_F(HxPackageDescriptionTest, emptyFileIsAnEmptyDescription) {
-    HxPackageDescription d;
-    std::string error;
-    ASSERT_TRUE(d.read(write("empty.rc", ""), error)) << error;
-    EXPECT_TRUE(d.dataClasses.empty());
-    EXPECT_TRUE(d.editors.empty());
-    EXPECT_TRUE(d.readers.empty());
-}
-
-TEST_F(HxPackageDescriptionTest, missingFileIsReported) {
-    const std::string file = pathOf("absent.rc");
-    HxPackageDescription d;
-    std::string error;
-    EXPECT_FALSE(d.read(file, error));
-    EXPECT_EQ(error, "cannot open package description \"" + file + "\"");
-}
-
-// A bad file leaves the earlier description as it was.
-TEST_F(HxPackageDescriptionTest, failedReadKeepsThePreviousDescription) {
-    HxPackageDescription d;
-    std::string error;
-    ASSERT_TRUE(d.read(write("good.rc", "dataClass Kept -label Kept\n"), error)) << error;
-    EXPECT_FALSE(d.read(write("bad.rc", "dataClass Lost -label Lost\ndataClass X -colour red\n"), error));
-    ASSERT_EQ(d.dataClasses.size(), 1u);
-    EXPECT_EQ(d.dataClasses[0].name, "Kept");
-}
-
-struct BadFile {
-    const char* name;
-    const char* text;
-    const char* message;  // what follows "package description "<file>": "
-};
-
-class HxPackageDescriptionBadFile : public HxPackageDescriptionTest, public ::testing::WithParamInterface<BadFile> {};
-
-TEST_P(HxPackageDescriptionBadFile, isRefusedWithItsReason) {
-    const std::string file = write("bad.rc", GetParam().text);
-    HxPackageDescription d;
-    std::string error;
-    EXPECT_FALSE(d.read(file, error));
-    EXPECT_EQ(error, "package description \"" + file + "\": " + GetParam().message);
-    EXPECT_TRUE(d.dataClasses.empty());
-    EXPECT_TRUE(d.readers.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, HxPackageDescriptionBadFile,
-    ::testing::Values(
-        BadFile{"unknownDataClassOption", "dataClass A -colour red\n", "dataClass: unknown option \"-colour\""},
-        BadFile{"unknownReaderOption", "reader -extension a -symbol r -speed 3\n", "reader: unknown option \"-speed\""},
-        BadFile{"unknownEditorOption", "editor E -for A\n", "editor: unknown option \"-for\""},
-        BadFile{"oddDataClassOptions", "dataClass A -label\n", "dataClass: options come in pairs"},
-        BadFile{"oddReaderOptions", "reader -extension a -symbol\n", "reader: options come in pairs"},
-        BadFile{"editorWrongCount", "editor E -edits\n", "usage: editor EditorClass -edits DataClass"},
-        BadFile{"dataClassWithoutName", "dataClass\n",
-                "usage: dataClass Name -label text [-category text] [-create 0|1]"},
-        BadFile{"readerWithoutSymbol", "reader -extension a\n", "reader: -extension and -symbol are required"},
-        BadFile{"readerWithoutExtension", "reader -symbol r\n", "reader: -extension and -symbol are required"},
-        BadFile{"unknownCommand", "plugin vevazaru\n", "invalid command name \"plugin\""},
-        BadFile{"unbalancedBrace", "dataClass A -label {open\n", "missing close-brace"},
-        BadFile{"errorAfterGoodLines", "dataClass A\nreader -extension a -symbol r\nerror {stop here}\n", "stop here"}),
-    [](const auto& param) { return std::string(param.param.name); });
-
-// The description is evaluated in a safe interpreter: it cannot start programs,
-// touch files or load code.
-struct UnsafeCommand {
-    const char* name;
-    const char* script;
-};
-
-class HxPackageDescriptionSafety : public HxPackageDescriptionTest,
-                                   public ::testing::WithParamInterface<UnsafeCommand> {};
-
-TEST_P(HxPackageDescriptionSafety, unsafeCommandsDoNotExist) {
-    const std::string victim = pathOf("created-by-description");
-    std::string script = GetParam().script;
-    for (std::string::size_type at; (at = script.find("@FILE@")) != std::string::npos;) script.replace(at, 6, victim);
-    const std::string file = write("unsafe.rc", "dataClass A\n" + script + "\n");
-
-    HxPackageDescription d;
-    std::string error;
-    EXPECT_FALSE(d.read(file, error));
-    const std::string command = std::string(GetParam().name);
-    EXPECT_EQ(error, "package description \"" + file + "\": invalid command name \"" + command + "\"");
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(victim))) << "the command ran";
-}
-
-INSTANTIATE_TEST_SUITE_P(Commands, HxPackageDescriptionSafety,
-                         ::testing::Values(UnsafeCommand{"exec", "exec touch @FILE@"},
-                                           UnsafeCommand{"open", "close [open @FILE@ w]"},
-                                           UnsafeCommand{"source", "source @FILE@"},
-                                           UnsafeCommand{"load", "load @FILE@"}, UnsafeCommand{"cd", "cd /"},
-                                           UnsafeCommand{"socket", "socket localhost 1"}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-TEST_F(HxPackageDescriptionTest, fileCommandCannotWriteEither) {
-    const std::string victim = pathOf("deleted-by-description");
+// The description cannot start programs, touch files or load code.
+TEST_F(HxPackageDescriptionTest, unsafeCommandsDoNotExist) {
+    const std::string victim = pathOf("victim");
+    const std::pair<const char*, std::string> cases[] = {
+        {"exec", "exec touch " + victim}, {"open", "close [open " + victim + " w]"},
+        {"source", "source " + victim},   {"load", "load " + victim},
+        {"cd", "cd /"},                   {"socket", "socket localhost 1"},
+    };
+    for (const auto& [command, script] : cases) {
+        const std::string file = write("unsafe.rc", "dataClass A\n" + script + "\n");
+        EXPECT_FALSE(d.read(file, error));
+        EXPECT_EQ(error, "package description \"" + file + "\": invalid command name \"" + command + "\"");
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(victim))) << command << " ran";
+    }
     std::ofstream(victim) << "keep me";
-    const std::string file = write("unsafe.rc", "file delete " + victim + "\n");
-    HxPackageDescription d;
-    std::string error;
-    EXPECT_FALSE(d.read(file, error));
+    EXPECT_FALSE(d.read(write("unsafe.rc", "file delete " + victim + "\n"), error));
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(victim)));
 }
 
