@@ -1,5 +1,6 @@
 set(OpenGL_GL_PREFERENCE GLVND)
-find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL EGL)
+find_package(GLEW REQUIRED)
 find_package(Coin CONFIG REQUIRED)
 find_package(Qt5 REQUIRED COMPONENTS Core Gui Widgets)
 find_package(TCL REQUIRED)

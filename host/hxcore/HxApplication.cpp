@@ -1,8 +1,10 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxObjectPool.h>
 #include <viewer/HxController.h>
+#include <viewer/HxOffscreenContext.h>
 
 #include <Inventor/SoDB.h>
+#include <Inventor/SoInteraction.h>
 #include <QCoreApplication>
 #include <algorithm>
 #include <deque>
@@ -23,6 +25,8 @@ void HxApplication::initInventor() {
     if (done) return;
     done = true;
     SoDB::init();
+    // Selection nodes and manipulators need the interaction classes.
+    SoInteraction::init();
 }
 
 void HxApplication::initCommands() {
@@ -59,4 +63,6 @@ void HxApplication::shutdown() {
     theObjectPool->clear();
     packages().unloadAll();
     theController->reset();
+    // After the viewers, which free their framebuffers in it.
+    HxOffscreenContext::shutdown();
 }

@@ -6,6 +6,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <viewer/HxInventorScene.h>
 #include <vornamesh/VornaMesh.h>
 
 #include <QFileInfo>
@@ -73,6 +74,14 @@ int loadDataFile(Tcl_Interp* interp, const char* file) {
     return fail(interp, "load: no reader for data of type \"" + contentType + "\"");
 }
 
+// Inventor and VRML scenes: read whole, or refused with nothing added.
+int loadSceneFile(Tcl_Interp* interp, const char* file) {
+    std::string error;
+    const auto before = theObjectPool->objects().size();
+    if (!HxInventorScene::load(file, error)) return fail(interp, "load: " + error);
+    return finishLoad(interp, before, file);
+}
+
 int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (argc != 2) return fail(interp, "usage: load file");
     QFileInfo file(QString::fromLocal8Bit(argv[1]));
@@ -88,6 +97,7 @@ int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         if (read(argv[1]) != 1) return fail(interp, std::string("load: could not read \"") + argv[1] + "\"");
         return finishLoad(interp, before, argv[1]);
     }
+    if (HxInventorScene::isSceneFile(argv[1], extension)) return loadSceneFile(interp, argv[1]);
     if (extension.empty()) return fail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
     return fail(interp, "load: no reader for files of type \"." + extension + "\"");
 }

@@ -1,5 +1,6 @@
 #include <hxcore/HxBase.h>
 #include <hxcore/HxCmd.h>
+#include <hxcore/HxTimeSource.h>
 #include <ports/HxPortTime.h>
 #include <ports/HxPortTypeInfo.h>
 
@@ -51,6 +52,11 @@ std::string HxPortTime::valueForSave() const {
     char text[64];
     std::snprintf(text, sizeof text, "%.9g", value);
     return text;
+}
+
+bool HxPortTime::connect(HxObject* src) {
+    if (src && !src->isOfType(HxTimeSource::getClassTypeId())) return false;
+    return HxConnection::connect(src);
 }
 
 bool HxPortTime::writeSaveLines(FILE* fp, const char* objectName) const {

@@ -31,6 +31,9 @@ public:
     int getDecimals() const { return decimals; }
     bool connectsToGlobalTime() const { return globalTime; }
 
+    // Only a time source (HxTimeSource) can drive a time port; null disconnects.
+    bool connect(HxObject* src) override;
+
     int parse(Tcl_Interp* interp, int argc, char** argv) override;
     std::string valueForSave() const override;
     // The range first, so that the value is not clamped to an older range.

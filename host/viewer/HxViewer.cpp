@@ -1,24 +1,39 @@
+#include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <hxcore/HxObject.h>
 #include <paths/VeVazaruPath.h>
+#include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
 #include <viewer/QxViewer.h>
 
+#include <Inventor/SbTime.h>
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/actions/SoGLRenderAction.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
+#include <Inventor/actions/SoHandleEventAction.h>
+#include <Inventor/events/SoMouseButtonEvent.h>
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <QImage>
+#include <QSaveFile>
 #include <algorithm>
+#include <cstring>
 
 HxViewer::HxViewer(int id)
     : viewerId(id),
       root(new SoSeparator),
       camera(new SoPerspectiveCamera),
       geometry(new SoSeparator),
-      interaction(std::make_unique<QxViewer>()) {
+      headlight(new SoDirectionalLight),
+      interaction(std::make_unique<QxViewer>()),
+      target(std::make_unique<HxOffscreenTarget>()),
+      renderAction(std::make_unique<SoGLRenderAction>(SbViewportRegion(size))) {
+    renderAction->setCacheContext(target->cacheContext());
     camera->position.setValue(0, 0, 10);
     camera->focalDistance.setValue(10);
     root->addChild(camera);
-    root->addChild(new SoDirectionalLight);
+    root->addChild(headlight);
     root->addChild(geometry);
 }
 
@@ -49,4 +64,101 @@ int HxViewer::getNavigationMode() const { return interaction->getNavigationMode(
 void HxViewer::setSize(int width, int height) {
     size.setValue(static_cast<short>(std::clamp(width, 1, 16384)),
                   static_cast<short>(std::clamp(height, 1, 16384)));
+}
+
+void HxViewer::fitClippingPlanes() {
+    SoGetBoundingBoxAction bounds{SbViewportRegion(size)};
+    bounds.apply(geometry.ptr());
+    SbXfBox3f box = bounds.getXfBoundingBox();
+    if (box.isEmpty()) return;
+    // The scene's depth range along the view direction, from the camera.
+    SbMatrix toCamera;
+    toCamera.setTransform(camera->position.getValue(), camera->orientation.getValue(), SbVec3f(1, 1, 1));
+    box.transform(toCamera.inverse());
+    SbVec3f lo, hi;
+    box.project().getBounds(lo, hi);
+    float farDistance = -lo[2], nearDistance = -hi[2];
+    if (farDistance <= 0) return;  // everything is behind the camera
+    // Keep some depth precision: the near plane never comes closer than a
+    // thousandth of the far one.
+    farDistance *= 1.01f;
+    nearDistance = std::max(nearDistance * 0.99f, farDistance * 0.001f);
+    if (camera->nearDistance.getValue() != nearDistance) camera->nearDistance.setValue(nearDistance);
+    if (camera->farDistance.getValue() != farDistance) camera->farDistance.setValue(farDistance);
+}
+
+bool HxViewer::renderFrame(std::vector<unsigned char>* pixels, std::string& error) {
+    if (!target->begin(size, background, error)) return false;
+    // The light shines along the view direction, wherever the camera looks.
+    SbVec3f direction;
+    camera->orientation.getValue().multVec(SbVec3f(0, 0, -1), direction);
+    if (headlight->direction.getValue() != direction) headlight->direction.setValue(direction);
+    fitClippingPlanes();
+    renderAction->setViewportRegion(SbViewportRegion(size));
+    renderAction->apply(root.ptr());
+    if (pixels) *pixels = target->readRGB();
+    target->end();
+    return true;
+}
+
+bool HxViewer::render() {
+    std::string error;
+    if (renderFrame(nullptr, error)) return true;
+    // A missing GL context has been reported once already.
+    if (HxOffscreenContext::error().empty()) theMsg->error("viewer %d: %s", viewerId, error.c_str());
+    return false;
+}
+
+void HxViewer::redraw() {
+    if (visible) render();
+}
+
+bool HxViewer::renderImage(QImage& image, std::string& error) {
+    std::vector<unsigned char> pixels;
+    if (!renderFrame(&pixels, error)) return false;
+    const int width = size[0], height = size[1];
+    image = QImage(width, height, QImage::Format_RGB888);
+    // GL rows run bottom-up, image rows top-down.
+    for (int row = 0; row < height; ++row)
+        std::memcpy(image.scanLine(row), pixels.data() + static_cast<size_t>(height - 1 - row) * width * 3,
+                    static_cast<size_t>(width) * 3);
+    return true;
+}
+
+bool HxViewer::snapshot(const char* file, std::string& error) {
+    QImage image;
+    if (!renderImage(image, error)) return false;
+    QSaveFile out(QString::fromLocal8Bit(file));
+    if (!out.open(QIODevice::WriteOnly)) {
+        error = std::string("cannot write \"") + file + "\": " + out.errorString().toStdString();
+        return false;
+    }
+    if (!image.save(&out, "PNG")) {
+        out.cancelWriting();
+        error = std::string("cannot write \"") + file + "\": the PNG encoder failed";
+        return false;
+    }
+    if (!out.commit()) {
+        error = std::string("cannot write \"") + file + "\": " + out.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+void HxViewer::viewAll() { camera->viewAll(root.ptr(), SbViewportRegion(size)); }
+
+bool HxViewer::click(int x, int y) {
+    if (x < 0 || y < 0 || x >= size[0] || y >= size[1]) return false;
+    SoHandleEventAction action{SbViewportRegion(size)};
+    SoMouseButtonEvent event;
+    event.setButton(SoMouseButtonEvent::BUTTON1);
+    // Inventor counts rows from the bottom.
+    event.setPosition(SbVec2s(static_cast<short>(x), static_cast<short>(size[1] - 1 - y)));
+    for (SoButtonEvent::State state : {SoButtonEvent::DOWN, SoButtonEvent::UP}) {
+        event.setState(state);
+        event.setTime(SbTime::getTimeOfDay());
+        action.setEvent(&event);
+        action.apply(root.ptr());
+    }
+    return true;
 }

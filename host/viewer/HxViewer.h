@@ -3,11 +3,18 @@
 #pragma once
 #include <mc/McHandle.h>
 
+#include <Inventor/SbColor.h>
 #include <Inventor/SbLinear.h>
 #include <memory>
+#include <string>
+#include <vector>
 
+class HxOffscreenTarget;
+class QImage;
 class QxViewer;
 class SoCamera;
+class SoDirectionalLight;
+class SoGLRenderAction;
 class SoPerspectiveCamera;
 class SoSeparator;
 class SoNode;
@@ -22,7 +29,8 @@ public:
     int getId() const { return viewerId; }
     // The live camera; scripts and camera paths move the view by writing it.
     SoCamera* getCamera() const;
-    // The root of what the viewer shows: its camera, then the objects' geometry.
+    // The root of what the viewer shows: its camera, a headlight, then the
+    // objects' geometry.
     SoSeparator* getSceneRoot() const { return root; }
 
     void addGeometry(SoNode* node);
@@ -36,8 +44,31 @@ public:
     void verifyCameraPath();
     int getNumCameraPaths() const { return numCameraPaths; }
 
+    // The image size in pixels; each side is clamped to 1 .. 16384.
     void setSize(int width, int height);
+    void setSize(const SbVec2s& newSize) { setSize(newSize[0], newSize[1]); }
     SbVec2s getSize() const { return size; }
+    void setBackgroundColor(const SbColor& color) { background = color; }
+    const SbColor& getBackgroundColor() const { return background; }
+
+    // Renders the scene root into the viewer's offscreen image. False when no
+    // GL can be had (said once on the console) or the image cannot be made.
+    bool render();
+    // Renders when the viewer is visible.
+    void redraw();
+    // The action that renders the viewer; lives as long as the viewer.
+    SoGLRenderAction* getGLRenderAction() const { return renderAction.get(); }
+    // Renders and gives the image, top row first (RGB888, the viewer's size).
+    bool renderImage(QImage& image, std::string& error);
+    // Renders and saves the image as PNG. The file is replaced only once the new
+    // image is completely written; false with the reason in `error` otherwise.
+    bool snapshot(const char* file, std::string& error);
+    // Moves the camera so that the whole scene is in view at the viewer's size.
+    void viewAll();
+    // A left mouse press and release at pixel (x, y), (0, 0) being the top left
+    // of the image, handled by the scene (selection, draggers, manipulators).
+    // Needs no GL. False, with nothing sent, when (x, y) lies outside the viewer.
+    bool click(int x, int y);
     // The viewer's interaction state; never null, lives as long as the viewer.
     QxViewer* qxViewer() const { return interaction.get(); }
     // Forward to qxViewer().
@@ -48,12 +79,22 @@ public:
     bool isVisible() const { return visible; }
 
 private:
+    // Renders; with `pixels`, also reads the image back (RGB, bottom row first).
+    bool renderFrame(std::vector<unsigned char>* pixels, std::string& error);
+    // Puts the camera's near and far planes around the scene, as interactive
+    // viewers do before each frame.
+    void fitClippingPlanes();
+
     int viewerId;
     McHandle<SoSeparator> root;
     McHandle<SoPerspectiveCamera> camera;
     McHandle<SoSeparator> geometry;
+    McHandle<SoDirectionalLight> headlight;
     SbVec2s size{640, 480};
+    SbColor background{0, 0, 0};
     std::unique_ptr<QxViewer> interaction;
+    std::unique_ptr<HxOffscreenTarget> target;
+    std::unique_ptr<SoGLRenderAction> renderAction;
     int numCameraPaths = 0;
     bool autoAnimate = true;
     bool visible = true;

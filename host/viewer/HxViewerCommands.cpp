@@ -104,6 +104,37 @@ int getNavigation(Tcl_Interp* interp, HxViewer* v, const float*) {
     Tcl_VaSetResult(interp, "%d", v->getNavigationMode());
     return TCL_OK;
 }
+int redraw(Tcl_Interp*, HxViewer* v, const float*) {
+    v->redraw();
+    return TCL_OK;
+}
+int viewAll(Tcl_Interp*, HxViewer* v, const float*) {
+    v->viewAll();
+    return TCL_OK;
+}
+int click(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    const SbVec2s size = v->getSize();
+    const bool whole = a[0] == static_cast<int>(a[0]) && a[1] == static_cast<int>(a[1]);
+    if (!whole || !v->click(static_cast<int>(a[0]), static_cast<int>(a[1]))) {
+        Tcl_VaSetResult(interp, "usage: viewer n click x y (x from 0 to %d, y from 0 to %d)", size[0] - 1,
+                        size[1] - 1);
+        return TCL_ERROR;
+    }
+    return TCL_OK;
+}
+
+// Commands whose one argument is a word, not a number.
+struct WordCommand {
+    const char* name;
+    const char* usage;
+    int (*run)(Tcl_Interp*, HxViewer*, const char*);
+};
+
+int snapshot(Tcl_Interp* interp, HxViewer* v, const char* file) {
+    std::string error;
+    if (!v->snapshot(file, error)) return fail(interp, "viewer snapshot: " + error);
+    return TCL_OK;
+}
 
 const Command commands[] = {
     {"setCamera", 9, "setCamera px py pz ax ay az ux uy uz", setCamera},
@@ -121,6 +152,13 @@ const Command commands[] = {
     {"getSize", 0, "getSize", getSize},
     {"setNavigationMode", 1, "setNavigationMode m", setNavigation},
     {"getNavigationMode", 0, "getNavigationMode", getNavigation},
+    {"redraw", 0, "redraw", redraw},
+    {"viewAll", 0, "viewAll", viewAll},
+    {"click", 2, "click x y", click},
+};
+
+const WordCommand wordCommands[] = {
+    {"snapshot", "snapshot file.png", snapshot},
 };
 
 int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
@@ -134,10 +172,23 @@ int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
             return fail(interp, std::string("usage: viewer n ") + c.usage);
         return c.run(interp, theController->viewer(static_cast<int>(id), 1), numbers);
     }
+    for (const WordCommand& c : wordCommands) {
+        if (std::strcmp(argv[2], c.name) != 0) continue;
+        if (argc != 4 || !*argv[3]) return fail(interp, std::string("usage: viewer n ") + c.usage);
+        return c.run(interp, theController->viewer(static_cast<int>(id), 1), argv[3]);
+    }
     std::string known;
     for (const Command& c : commands) known += std::string(" ") + c.name;
+    for (const WordCommand& c : wordCommands) known += std::string(" ") + c.name;
     return fail(interp, std::string("viewer: unknown command \"") + argv[2] + "\"; known:" + known);
 }
 }  // namespace
 
-void hxRegisterViewerCommands() { theInterpreter->createCommand("viewer", viewerCmd); }
+void hxRegisterSceneCommands();  // HxInventorScene.cpp
+void hxRegisterMovieCommand();   // HxMovieCommand.cpp
+
+void hxRegisterViewerCommands() {
+    theInterpreter->createCommand("viewer", viewerCmd);
+    hxRegisterSceneCommands();
+    hxRegisterMovieCommand();
+}

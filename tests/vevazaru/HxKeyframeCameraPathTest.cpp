@@ -5,6 +5,7 @@
 #include "VeVazaruMetricOpticalFlow.h"
 #include "VeVazaruMetricTranslation.h"
 
+#include <hxcore/HxTimeSource.h>
 #include <mc/McHandle.h>
 #include <mc/McTypeInfo.h>
 
@@ -427,7 +428,8 @@ TEST(HxKeyframeCameraPath, durationTimesAndInfo) {
 }
 
 TEST(HxKeyframeCameraPath, updateSetsAnUnconnectedTimeRangeAndAlwaysClearsTheTable) {
-    HxKeyframeCameraPath timeSource, path;
+    HxTimeSource timeSource;
+    HxKeyframeCameraPath path;
     addAtOwnPlaces(path, {2, 7});
     path.arcTableSegment = 0;
     path.update();

@@ -1,0 +1,170 @@
+// The "movie" script command: steps an object's time port over a range, fires
+// the object after each step, renders a viewer and writes one PNG per frame.
+//
+// Frames are numbered from 0 in the file names and in -first/-last; the
+// progress line counts from 1 ("movie: frame 1 of 10" for file 0000).
+#include <hxcore/HxCmd.h>
+#include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
+#include <hxcore/HxObject.h>
+#include <hxcore/HxObjectPool.h>
+#include <ports/HxPortTime.h>
+#include <viewer/HxController.h>
+#include <viewer/HxViewer.h>
+
+#include <cstring>
+#include <string>
+#include <tcl.h>
+
+namespace {
+const char* const movieUsage =
+    "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
+    "-out pattern%04d.png";
+
+int usageError(Tcl_Interp* interp, const std::string& reason) {
+    const std::string text = "movie: " + reason + "; " + movieUsage;
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+    return TCL_ERROR;
+}
+
+// A file-name pattern with exactly one frame number: "%d" or "%0Nd"; "%%" is a
+// percent sign.
+struct FramePattern {
+    std::string before, after;
+    int width = 0;
+    bool zeroPad = false;
+
+    bool parse(const std::string& pattern) {
+        int conversions = 0;
+        std::string* part = &before;
+        for (std::size_t i = 0; i < pattern.size(); ++i) {
+            if (pattern[i] != '%') {
+                *part += pattern[i];
+                continue;
+            }
+            if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+                *part += '%';
+                ++i;
+                continue;
+            }
+            std::size_t j = i + 1;
+            zeroPad = j < pattern.size() && pattern[j] == '0';
+            if (zeroPad) ++j;
+            width = 0;
+            while (j < pattern.size() && pattern[j] >= '0' && pattern[j] <= '9' && width < 100)
+                width = width * 10 + (pattern[j++] - '0');
+            if (j >= pattern.size() || pattern[j] != 'd' || width >= 100) return false;
+            ++conversions;
+            part = &after;
+            i = j;
+        }
+        return conversions == 1;
+    }
+
+    std::string file(int frame) const {
+        std::string number = std::to_string(frame);
+        if (static_cast<int>(number.size()) < width)
+            number.insert(0, static_cast<std::size_t>(width) - number.size(), zeroPad ? '0' : ' ');
+        return before + number + after;
+    }
+};
+
+struct MovieOptions {
+    std::string object, port = "time", out;
+    long viewer = -1, frames = 0, first = -1, last = -1, width = 0, height = 0;
+    bool hasRange = false;
+    float from = 0, to = 0;
+};
+
+// Reads the options; an empty string when they are complete and well-formed,
+// otherwise what is wrong.
+std::string readOptions(int argc, const char** argv, MovieOptions& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        auto needs = [&](int n) { return i + n < argc; };
+        if (option == "-object" && needs(1)) {
+            o.object = argv[++i];
+        } else if (option == "-port" && needs(1)) {
+            o.port = argv[++i];
+        } else if (option == "-out" && needs(1)) {
+            o.out = argv[++i];
+        } else if (option == "-viewer" && needs(1)) {
+            if (!parseLong(argv[++i], o.viewer) || o.viewer < 0 || o.viewer >= HxController::maxViewers)
+                return "-viewer needs a viewer number from 0 to 15";
+        } else if (option == "-frames" && needs(1)) {
+            if (!parseLong(argv[++i], o.frames) || o.frames < 1 || o.frames > 1000000)
+                return "-frames needs a whole number from 1 to 1000000";
+        } else if ((option == "-first" || option == "-last") && needs(1)) {
+            long& value = option == "-first" ? o.first : o.last;
+            if (!parseLong(argv[++i], value) || value < 0) return option + " needs a frame number from 0";
+        } else if (option == "-range" && needs(2)) {
+            if (!parseFloat(argv[i + 1], o.from) || !parseFloat(argv[i + 2], o.to))
+                return "-range needs two numbers";
+            o.hasRange = true;
+            i += 2;
+        } else if (option == "-size" && needs(2)) {
+            if (!parseLong(argv[i + 1], o.width) || !parseLong(argv[i + 2], o.height) || o.width < 1 ||
+                o.height < 1 || o.width > 16384 || o.height > 16384)
+                return "-size needs a width and a height from 1 to 16384";
+            i += 2;
+        } else if (option.size() > 1 && option[0] == '-') {
+            const bool known = option == "-object" || option == "-port" || option == "-out" || option == "-viewer" ||
+                               option == "-frames" || option == "-first" || option == "-last" ||
+                               option == "-range" || option == "-size";
+            return known ? option + " is missing its value" : "unknown option \"" + option + "\"";
+        } else {
+            return "unexpected argument \"" + option + "\"";
+        }
+    }
+    if (o.object.empty()) return "-object is required";
+    if (o.viewer < 0) return "-viewer is required";
+    if (o.frames < 1) return "-frames is required";
+    if (o.width < 1) return "-size is required";
+    if (o.out.empty()) return "-out is required";
+    if ((o.first < 0) != (o.last < 0)) return "-first and -last go together";
+    if (o.first < 0) {
+        o.first = 0;
+        o.last = o.frames - 1;
+    }
+    if (o.first > o.last || o.last >= o.frames) return "-first and -last must satisfy 0 <= first <= last < frames";
+    return {};
+}
+
+int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    MovieOptions o;
+    const std::string wrong = readOptions(argc, argv, o);
+    if (!wrong.empty()) return usageError(interp, wrong);
+    FramePattern pattern;
+    if (!pattern.parse(o.out))
+        return usageError(interp, "-out needs a pattern with one frame number, like frame%04d.png");
+    HxObject* object = theObjectPool->find(o.object.c_str());
+    if (!object) return usageError(interp, "no object named \"" + o.object + "\"");
+    auto* port = dynamic_cast<HxPortTime*>(object->getPort(o.port.c_str()));
+    if (!port) return usageError(interp, "\"" + o.object + "\" has no time port \"" + o.port + "\"");
+
+    float from = o.from, to = o.to;
+    if (!o.hasRange) port->getMinMax(from, to);
+    HxViewer* viewer = theController->viewer(static_cast<int>(o.viewer), 1);
+    const SbVec2s oldSize = viewer->getSize();
+    viewer->setSize(static_cast<int>(o.width), static_cast<int>(o.height));
+    int result = TCL_OK;
+    for (long frame = o.first; frame <= o.last; ++frame) {
+        const double fraction = o.frames > 1 ? double(frame) / double(o.frames - 1) : 0.0;
+        port->setValue(static_cast<float>(from + (double(to) - double(from)) * fraction));
+        object->fire();
+        const std::string file = pattern.file(static_cast<int>(frame));
+        std::string error;
+        if (!viewer->snapshot(file.c_str(), error)) {
+            const std::string text = "movie: frame " + std::to_string(frame) + ": " + error;
+            Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+            result = TCL_ERROR;
+            break;
+        }
+        theMsg->printf("movie: frame %ld of %ld", frame + 1, o.frames);
+    }
+    viewer->setSize(oldSize);
+    return result;
+}
+}  // namespace
+
+void hxRegisterMovieCommand() { theInterpreter->createCommand("movie", movieCmd); }

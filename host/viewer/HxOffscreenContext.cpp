@@ -1,0 +1,251 @@
+// GLEW must come before any other GL header.
+#include <GL/glew.h>
+
+#include <hxcore/HxMessage.h>
+#include <viewer/HxOffscreenContext.h>
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <Inventor/elements/SoGLCacheContextElement.h>
+#include <Inventor/errors/SoDebugError.h>
+#include <Inventor/misc/SoContextHandler.h>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+struct EglState {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLContext context = EGL_NO_CONTEXT;
+    EGLSurface surface = EGL_NO_SURFACE;  // 1 x 1 pbuffer; viewers draw into framebuffer objects
+    bool tried = false;
+    std::string error;
+    std::string renderer;
+    // What was current before makeCurrent(), put back by doneCurrent().
+    EGLDisplay previousDisplay = EGL_NO_DISPLAY;
+    EGLContext previousContext = EGL_NO_CONTEXT;
+    EGLSurface previousDraw = EGL_NO_SURFACE;
+    EGLSurface previousRead = EGL_NO_SURFACE;
+};
+
+EglState& egl() {
+    static EglState state;
+    return state;
+}
+
+// Coin looks for a GLX context to learn about the platform and warns when it
+// finds none; under EGL that is expected and harmless.
+SoErrorCB* previousHandler = nullptr;
+void* previousHandlerData = nullptr;
+
+void filterCoinWarnings(const SoError* error, void* data) {
+    const char* text = error->getDebugString().getString();
+    if (std::strstr(text, "Couldn't get current GLX context")) return;
+    if (previousHandler)
+        previousHandler(error, data);
+    else
+        std::fprintf(stderr, "%s\n", text);
+}
+
+void installWarningFilter() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    previousHandler = SoDebugError::getHandlerCallback();
+    previousHandlerData = SoDebugError::getHandlerData();
+    SoDebugError::setHandlerCallback(filterCoinWarnings, previousHandlerData);
+}
+
+std::string eglFailure(const char* what) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%s failed (EGL error 0x%x)", what, static_cast<unsigned>(eglGetError()));
+    return text;
+}
+
+void destroyContext(EglState& s) {
+    if (s.display == EGL_NO_DISPLAY) return;
+    eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (s.surface != EGL_NO_SURFACE) eglDestroySurface(s.display, s.surface);
+    if (s.context != EGL_NO_CONTEXT) eglDestroyContext(s.display, s.context);
+    // The display stays initialised: eglTerminate unloads Mesa's driver, whose
+    // process-lifetime allocations would then show up as leaks of an unknown
+    // library. A later makeCurrent() reuses it.
+    eglReleaseThread();
+    s.display = EGL_NO_DISPLAY;
+    s.context = EGL_NO_CONTEXT;
+    s.surface = EGL_NO_SURFACE;
+}
+
+// Creates the display, context and pbuffer; on failure returns the reason and
+// leaves nothing behind.
+std::string createContext(EglState& s) {
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) return "EGL offers no eglGetPlatformDisplayEXT";
+    s.display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (s.display == EGL_NO_DISPLAY) return eglFailure("opening the surfaceless EGL display");
+    if (!eglInitialize(s.display, nullptr, nullptr)) {
+        std::string reason = eglFailure("eglInitialize");
+        s.display = EGL_NO_DISPLAY;
+        return reason;
+    }
+    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24,
+                                 EGL_NONE};
+    EGLConfig config;
+    EGLint found = 0;
+    if (!eglChooseConfig(s.display, attributes, &config, 1, &found) || found < 1) {
+        destroyContext(s);
+        return "no EGL configuration with desktop OpenGL and pbuffers";
+    }
+    if (!eglBindAPI(EGL_OPENGL_API)) {
+        std::string reason = eglFailure("eglBindAPI(OpenGL)");
+        destroyContext(s);
+        return reason;
+    }
+    s.context = eglCreateContext(s.display, config, EGL_NO_CONTEXT, nullptr);
+    const EGLint pbuffer[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
+    if (s.context != EGL_NO_CONTEXT) s.surface = eglCreatePbufferSurface(s.display, config, pbuffer);
+    if (s.context == EGL_NO_CONTEXT || s.surface == EGL_NO_SURFACE ||
+        !eglMakeCurrent(s.display, s.surface, s.surface, s.context)) {
+        std::string reason = eglFailure("creating the EGL context");
+        destroyContext(s);
+        return reason;
+    }
+    // GLEW is built for GLX and reports "no GLX display" under EGL, yet the entry
+    // points it loaded work; only the framebuffer functions matter here.
+    glewExperimental = GL_TRUE;
+    const GLenum glew = glewInit();
+    if (glew != GLEW_OK && glew != GLEW_ERROR_NO_GLX_DISPLAY) {
+        destroyContext(s);
+        return std::string("glewInit failed: ") + reinterpret_cast<const char*>(glewGetErrorString(glew));
+    }
+    if (!glGenFramebuffers || !glBindFramebuffer || !glGenRenderbuffers || !glFramebufferRenderbuffer) {
+        destroyContext(s);
+        return "the GL context has no framebuffer objects";
+    }
+    const GLubyte* name = glGetString(GL_RENDERER);
+    s.renderer = name ? reinterpret_cast<const char*>(name) : "";
+    return {};
+}
+}  // namespace
+
+bool HxOffscreenContext::makeCurrent() {
+    EglState& s = egl();
+    if (!s.tried) {
+        s.tried = true;
+        installWarningFilter();
+        // Remember what was current before the context is first made current.
+        s.previousDisplay = eglGetCurrentDisplay();
+        s.previousContext = eglGetCurrentContext();
+        s.previousDraw = eglGetCurrentSurface(EGL_DRAW);
+        s.previousRead = eglGetCurrentSurface(EGL_READ);
+        s.error = createContext(s);
+        if (!s.error.empty()) {
+            theMsg->error("viewer: no offscreen OpenGL, nothing can be rendered: %s", s.error.c_str());
+            return false;
+        }
+        return true;
+    }
+    if (s.display == EGL_NO_DISPLAY) return false;
+    s.previousDisplay = eglGetCurrentDisplay();
+    s.previousContext = eglGetCurrentContext();
+    s.previousDraw = eglGetCurrentSurface(EGL_DRAW);
+    s.previousRead = eglGetCurrentSurface(EGL_READ);
+    if (s.previousContext == s.context) return true;
+    return eglMakeCurrent(s.display, s.surface, s.surface, s.context) == EGL_TRUE;
+}
+
+void HxOffscreenContext::doneCurrent() {
+    EglState& s = egl();
+    if (s.display == EGL_NO_DISPLAY || s.previousContext == s.context) return;
+    if (s.previousContext != EGL_NO_CONTEXT && s.previousDisplay != EGL_NO_DISPLAY)
+        eglMakeCurrent(s.previousDisplay, s.previousDraw, s.previousRead, s.previousContext);
+    else
+        eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+const std::string& HxOffscreenContext::error() { return egl().error; }
+
+const std::string& HxOffscreenContext::renderer() { return egl().renderer; }
+
+void HxOffscreenContext::shutdown() {
+    EglState& s = egl();
+    destroyContext(s);
+    // A later render starts afresh.
+    s.tried = false;
+    s.error.clear();
+}
+
+// ---------------------------------------------------------------------------
+
+HxOffscreenTarget::HxOffscreenTarget() : cacheId(SoGLCacheContextElement::getUniqueCacheContext()) {}
+
+HxOffscreenTarget::~HxOffscreenTarget() {
+    if (!used || !HxOffscreenContext::makeCurrent()) return;
+    // Inventor frees the display lists and textures it made for this target.
+    SoContextHandler::destructingContext(cacheId);
+    release();
+    HxOffscreenContext::doneCurrent();
+}
+
+void HxOffscreenTarget::release() {
+    if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+    if (colorBuffer) glDeleteRenderbuffers(1, &colorBuffer);
+    if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
+    framebuffer = colorBuffer = depthBuffer = 0;
+    allocated.setValue(0, 0);
+}
+
+bool HxOffscreenTarget::begin(const SbVec2s& size, const SbColor& background, std::string& error) {
+    if (!HxOffscreenContext::makeCurrent()) {
+        error = "no offscreen OpenGL: " + HxOffscreenContext::error();
+        return false;
+    }
+    used = true;
+    if (size != allocated) {
+        release();
+        glGenFramebuffers(1, &framebuffer);
+        glGenRenderbuffers(1, &colorBuffer);
+        glGenRenderbuffers(1, &depthBuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size[0], size[1]);
+        glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, size[0], size[1]);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            release();
+            HxOffscreenContext::doneCurrent();
+            char text[96];
+            std::snprintf(text, sizeof text, "no %d x %d framebuffer could be made", size[0], size[1]);
+            error = text;
+            return false;
+        }
+        allocated = size;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, size[0], size[1]);
+    glClearColor(background[0], background[1], background[2], 1.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    // Inventor expects the depth test on, as its own viewers leave it.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    return true;
+}
+
+std::vector<unsigned char> HxOffscreenTarget::readRGB() const {
+    std::vector<unsigned char> pixels(static_cast<size_t>(allocated[0]) * allocated[1] * 3);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, allocated[0], allocated[1], GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+void HxOffscreenTarget::end() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    HxOffscreenContext::doneCurrent();
+}
