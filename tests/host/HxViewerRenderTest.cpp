@@ -5,12 +5,14 @@
 #include <viewer/HxViewer.h>
 
 #include <Inventor/actions/SoGLRenderAction.h>
+#include <Inventor/nodes/SoAnnotation.h>
 #include <Inventor/nodes/SoCallback.h>
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/nodes/SoCube.h>
 #include <Inventor/nodes/SoMaterial.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoTranslation.h>
+#include <GL/gl.h>
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <tcl.h>
+#include <vector>
 
 namespace {
 
@@ -231,3 +234,34 @@ TEST_F(HxViewerRenderTest, viewerCommandsRedrawViewAllAndSnapshot) {
 }
 
 }  // namespace
+
+namespace {
+// Reads the depth buffer from inside the render traversal, after the scene is drawn.
+struct DepthProbe {
+    std::vector<float> depth;
+    int width = 0, height = 0;
+    static void read(void* data, SoAction* action) {
+        if (!action->isOfType(SoGLRenderAction::getClassTypeId())) return;
+        auto* probe = static_cast<DepthProbe*>(data);
+        probe->depth.assign(static_cast<size_t>(probe->width * probe->height), -1.0f);
+        glReadPixels(0, 0, probe->width, probe->height, GL_DEPTH_COMPONENT, GL_FLOAT, probe->depth.data());
+    }
+};
+}  // namespace
+
+TEST_F(HxViewerRenderTest, depthBufferHoldsTheGeometryWhereItIsDrawn) {
+    show(redCube(SbVec3f(0, 0, 0)));
+    DepthProbe probe;
+    probe.width = probe.height = 64;
+    auto* overlay = new SoAnnotation;  // drawn after the scene, on its depth buffer
+    auto* callback = new SoCallback;
+    callback->setCallback(DepthProbe::read, &probe);
+    overlay->addChild(callback);
+    show(overlay);
+    viewer->redraw();
+    ASSERT_EQ(probe.depth.size(), 64u * 64u);
+    const float centre = probe.depth[32 * 64 + 32], corner = probe.depth[0];
+    EXPECT_GT(centre, 0.0f);
+    EXPECT_LT(centre, 1.0f);
+    EXPECT_EQ(corner, 1.0f);
+}
