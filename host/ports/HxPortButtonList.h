@@ -1,0 +1,47 @@
+// A port with a row of push buttons. A pressed button is a one-shot value:
+// getValue() reports it until the owner has fired.
+#pragma once
+#include <mc/QxGuardedPtr.h>
+#include <ports/HxPort.h>
+
+#include <vector>
+
+class QPushButton;
+
+class HxPortButtonList : public HxPort {
+    MC_ABSTRACT_HEADER(HxPortButtonList)
+
+public:
+    // A negative count is taken as 0.
+    HxPortButtonList(HxBase* owner, const char* name, const QString& label, int nButtons);
+    ~HxPortButtonList() override;
+
+    int getNumButtons() const { return static_cast<int>(buttonLabels.size()); }
+
+    // The port's own label stays reachable beside the buttons' labels.
+    using HxPort::getLabel;
+    using HxPort::setLabel;
+    // Label of button i; an index outside the buttons is ignored.
+    void setLabel(int button, const QString& text);
+    QString getLabel(int button) const;
+
+    // The button pressed since the owner last fired, or -1.
+    int getValue() const { return pressed; }
+    // Presses button i: marks the port new and tells the owner, which reacts when
+    // it fires. Returns false, changing nothing, for an index outside the buttons.
+    bool hit(int button);
+
+    void untouch() override;
+    void guiCallback() override;
+    int parse(Tcl_Interp* interp, int argc, char** argv) override;
+
+protected:
+    void createControls(QWidget* row) override;
+
+private:
+    std::vector<QString> buttonLabels;
+    int pressed = -1;
+    // The button whose click is being delivered to guiCallback(), or -1.
+    int clickedButton = -1;
+    std::vector<QxGuardedPtr<QPushButton>> buttonWidgets;
+};
