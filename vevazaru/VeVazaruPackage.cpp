@@ -5,6 +5,8 @@
 #include "VeVazaruBuildRecord.h"
 
 extern "C" {
+void mcInitClass_HxPortTimeSlider();
+void mcExitClass_HxPortTimeSlider();
 void mcInitClass_HxKeyframeCameraPath();
 void mcExitClass_HxKeyframeCameraPath();
 void mcInitClass_HxCircularCameraPath();
@@ -22,6 +24,7 @@ extern "C" {
 void vornapackage_vevazaru_init() {
     if (isInitialized) return;
     isInitialized = true;
+    mcInitClass_HxPortTimeSlider();
     mcInitClass_HxKeyframeCameraPath();
     mcInitClass_HxCircularCameraPath();
 }
@@ -31,6 +34,7 @@ void vornapackage_vevazaru_finish() {
     isFinished = true;
     mcExitClass_HxCircularCameraPath();
     mcExitClass_HxKeyframeCameraPath();
+    mcExitClass_HxPortTimeSlider();
 }
 
 const char* vornapackage_vevazaru() {

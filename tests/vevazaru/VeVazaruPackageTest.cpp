@@ -2,8 +2,10 @@
 // build record that the library carries.
 #include "HxCircularCameraPath.h"
 #include "HxKeyframeCameraPath.h"
+#include "internal/HxPortTimeSlider.h"
 
 #include <mc/McTypeInfo.h>
+#include <ports/HxPortTypeInfo.h>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,14 @@ namespace {
 std::vector<std::string> classCalls;
 }  // namespace
 
+extern "C" void mcInitClass_HxPortTimeSlider() {
+    classCalls.push_back("init HxPortTimeSlider");
+    HxPortTimeSlider::initClass();
+}
+extern "C" void mcExitClass_HxPortTimeSlider() {
+    classCalls.push_back("exit HxPortTimeSlider");
+    HxPortTimeSlider::exitClass();
+}
 extern "C" void mcInitClass_HxKeyframeCameraPath() {
     classCalls.push_back("init HxKeyframeCameraPath");
     HxKeyframeCameraPath::initClass();
@@ -55,6 +65,7 @@ namespace {
 
 const char* const typeName = "HxKeyframeCameraPath";
 const char* const circularTypeName = "HxCircularCameraPath";
+const char* const sliderTypeName = "HxPortTimeSlider";
 using Calls = std::vector<std::string>;
 
 // The whole sequence runs in one test: the flags live as long as the process.
@@ -63,10 +74,11 @@ TEST(VeVazaruPackageEntryPoints, initAndFinishActOncePerLoad) {
     const McTypeInfo* circularRecord = HxCircularCameraPath::getClassTypeId();
     ASSERT_EQ(McTypeInfo::fromName(typeName), record) << "the record exists as soon as the library is loaded";
     ASSERT_EQ(McTypeInfo::fromName(circularTypeName), circularRecord);
+    ASSERT_EQ(McTypeInfo::fromName(sliderTypeName), HxPortTimeSlider::getClassTypeId());
     ASSERT_TRUE(classCalls.empty());
 
     vornapackage_vevazaru_init();
-    ASSERT_EQ(classCalls, (Calls{"init HxKeyframeCameraPath", "init HxCircularCameraPath"}))
+    ASSERT_EQ(classCalls, (Calls{"init HxPortTimeSlider", "init HxKeyframeCameraPath", "init HxCircularCameraPath"}))
         << "the counting relies on the package's calls reaching the test's definitions";
     EXPECT_EQ(McTypeInfo::fromName(typeName), record);
     const Calls namesAfterInit = McTypeInfo::registeredNames();
@@ -78,9 +90,11 @@ TEST(VeVazaruPackageEntryPoints, initAndFinishActOncePerLoad) {
     EXPECT_EQ(McTypeInfo::registeredNames(), namesAfterInit);
 
     vornapackage_vevazaru_finish();
-    EXPECT_EQ(classCalls, (Calls{"exit HxCircularCameraPath", "exit HxKeyframeCameraPath"})) << "reverse order";
+    EXPECT_EQ(classCalls, (Calls{"exit HxCircularCameraPath", "exit HxKeyframeCameraPath", "exit HxPortTimeSlider"}))
+        << "reverse order";
     EXPECT_EQ(McTypeInfo::fromName(typeName), nullptr);
     EXPECT_EQ(McTypeInfo::fromName(circularTypeName), nullptr);
+    EXPECT_EQ(McTypeInfo::fromName(sliderTypeName), nullptr);
 
     // Records that take the names over: a second removal would drop them.
     McTypeInfo standIn(typeName, nullptr, nullptr), circularStandIn(circularTypeName, nullptr, nullptr);
@@ -107,6 +121,19 @@ TEST(VeVazaruPackageTypes, circularPathRecordIsACreatableCameraPath) {
     EXPECT_EQ(path->getTypeId(), record);
     path->deleteInstance();
     HxCircularCameraPath::deleteInstance(nullptr);
+}
+
+TEST(VeVazaruPackageTypes, timeSliderRecordIsAPortTypeWithoutFactories) {
+    const McTypeInfo* record = HxPortTimeSlider::getClassTypeId();
+    EXPECT_STREQ(record->getName(), sliderTypeName);
+    EXPECT_EQ(record->parent(), HxPort::getClassTypeId());
+    EXPECT_EQ(HxPortTimeSlider::initClass(), record);
+    const auto* portRecord = dynamic_cast<const HxPortTypeInfo*>(record);
+    ASSERT_NE(portRecord, nullptr);
+    EXPECT_EQ(portRecord->objectFactory(), nullptr);
+    EXPECT_EQ(portRecord->dialogFactory(), nullptr);
+    HxPortTimeSlider port(nullptr, "portTimeSlider", QString("Time"));
+    EXPECT_EQ(port.getTypeId(), record);
 }
 
 // "|key|value|key|value..." as its pairs, in order.
