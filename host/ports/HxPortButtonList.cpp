@@ -14,21 +14,19 @@ HX_INIT_PORT_CLASS(HxPortButtonList, HxPort::getClassTypeId(), nullptr, nullptr)
 
 namespace {
 bool inRange(int i, std::size_t n) { return i >= 0 && static_cast<std::size_t>(i) < n; }
+}  // namespace
 
-// Reads a whole-word index; false for anything else (also for numbers beyond int).
-bool parseIndex(const char* word, int& index) {
+bool HxPortButtonList::parseIndex(const char* word, int& index) {
     long value = 0;
     if (!parseLong(word, value) || value < INT_MIN || value > INT_MAX) return false;
     index = static_cast<int>(value);
     return true;
 }
 
-// "(buttons are numbered 0 to 2)", or "(the port has no buttons)".
-std::string validButtons(int count) {
-    if (count == 0) return "(the port has no buttons)";
-    return "(buttons are numbered 0 to " + std::to_string(count - 1) + ")";
+std::string HxPortButtonList::validRange(const char* what, int count) {
+    if (count == 0) return std::string("(the port has no ") + what + ")";
+    return std::string("(") + what + " are numbered 0 to " + std::to_string(count - 1) + ")";
 }
-}  // namespace
 
 HxPortButtonList::HxPortButtonList(HxBase* portOwner, const char* scriptName, const QString& portLabel, int nButtons)
     : HxPort(portOwner, scriptName, portLabel), buttonLabels(static_cast<std::size_t>(nButtons > 0 ? nButtons : 0)) {}
@@ -74,11 +72,15 @@ void HxPortButtonList::createControls(QWidget* row) {
     }
 }
 
-void HxPortButtonList::guiCallback() {
-    if (clickedButton < 0) return;
+bool HxPortButtonList::deliverClick() {
+    if (clickedButton < 0) return false;
     const int button = clickedButton;
     clickedButton = -1;
-    if (hit(button) && getOwner()) getOwner()->fire();
+    return hit(button);
+}
+
+void HxPortButtonList::guiCallback() {
+    if (deliverClick() && getOwner()) getOwner()->fire();
 }
 
 int HxPortButtonList::parse(Tcl_Interp* interp, int argc, char** argv) {
@@ -93,7 +95,7 @@ int HxPortButtonList::parse(Tcl_Interp* interp, int argc, char** argv) {
         int button = -1;
         if (!parseIndex(argv[2], button) || !hit(button)) {
             Tcl_VaSetResult(interp, "%s hit: no button \"%s\" %s", getName(), argv[2],
-                            validButtons(getNumButtons()).c_str());
+                            validRange("buttons", getNumButtons()).c_str());
             return TCL_ERROR;
         }
         return TCL_OK;

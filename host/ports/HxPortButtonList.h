@@ -4,6 +4,7 @@
 #include <mc/QxGuardedPtr.h>
 #include <ports/HxPort.h>
 
+#include <string>
 #include <vector>
 
 class QPushButton;
@@ -37,6 +38,13 @@ public:
 
 protected:
     void createControls(QWidget* row) override;
+    // Presses the button whose click reached guiCallback(); false when there was
+    // none or it could not be pressed.
+    bool deliverClick();
+    // Reads a whole-word index; false for anything else (also beyond int).
+    static bool parseIndex(const char* word, int& index);
+    // "(buttons are numbered 0 to 2)", or "(the port has no buttons)".
+    static std::string validRange(const char* what, int count);
 
 private:
     std::vector<QString> buttonLabels;
