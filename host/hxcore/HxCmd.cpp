@@ -78,6 +78,11 @@ void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...) {
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size())));
 }
 
+int cmdFail(Tcl_Interp* interp, const std::string& message) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), static_cast<int>(message.size())));
+    return TCL_ERROR;
+}
+
 bool parseLong(const char* word, long& value) {
     if (!word || !*word) return false;
     char* end = nullptr;

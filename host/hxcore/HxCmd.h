@@ -44,6 +44,9 @@ int cmdHelp(Tcl_Interp* interp, const char* word, bool countFits, int argc, char
 void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
+// Sets `message` as the interpreter's result and returns TCL_ERROR.
+int cmdFail(Tcl_Interp* interp, const std::string& message);
+
 // Strict number parsing for host commands: the whole word must be a number.
 bool parseLong(const char* word, long& value);
 bool parseFloat(const char* word, float& value);

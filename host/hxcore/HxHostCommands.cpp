@@ -15,16 +15,11 @@
 #include <tcl.h>
 
 namespace {
-int fail(Tcl_Interp* interp, const std::string& message) {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
-    return TCL_ERROR;
-}
-
 int createCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
-    if (argc < 2 || argc > 3) return fail(interp, "usage: create Type [name]");
+    if (argc < 2 || argc > 3) return cmdFail(interp, "usage: create Type [name]");
     const McTypeInfo* type = McTypeInfo::fromName(argv[1]);
     if (!type || !type->isDerivedFrom(HxObject::getClassTypeId()) || !type->factory())
-        return fail(interp, std::string("create: unknown type \"") + argv[1] + "\"");
+        return cmdFail(interp, std::string("create: unknown type \"") + argv[1] + "\"");
     McTypedObject* created = type->createInstance();
     auto* object = static_cast<HxObject*>(created);
     std::string name = theObjectPool->add(object, argc == 3 ? argv[2] : argv[1]);
@@ -34,9 +29,9 @@ int createCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
 }
 
 int removeCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
-    if (argc < 2) return fail(interp, "usage: remove name [name ...]");
+    if (argc < 2) return cmdFail(interp, "usage: remove name [name ...]");
     for (int i = 1; i < argc; ++i)
-        if (!theObjectPool->find(argv[i])) return fail(interp, std::string("remove: no object named \"") + argv[i] + "\"");
+        if (!theObjectPool->find(argv[i])) return cmdFail(interp, std::string("remove: no object named \"") + argv[i] + "\"");
     for (int i = 1; i < argc; ++i) theObjectPool->remove(theObjectPool->find(argv[i]));
     return TCL_OK;
 }
@@ -45,7 +40,7 @@ int removeCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
 int finishLoad(Tcl_Interp* interp, std::size_t poolSizeBefore, const char* file) {
     const auto& objects = theObjectPool->objects();
     if (objects.size() <= poolSizeBefore)
-        return fail(interp, std::string("load: the reader of \"") + file + "\" added no object");
+        return cmdFail(interp, std::string("load: the reader of \"") + file + "\" added no object");
     HxObject* object = objects.back();
     object->updateInfo(false);
     object->fire();  // a new object computes once, as after any change
@@ -57,55 +52,55 @@ int finishLoad(Tcl_Interp* interp, std::size_t poolSizeBefore, const char* file)
 int loadDataFile(Tcl_Interp* interp, const char* file) {
     std::string error;
     std::unique_ptr<VornaMesh> mesh = VornaMesh::read(file, error);
-    if (!mesh) return fail(interp, "load: " + error);
+    if (!mesh) return cmdFail(interp, "load: " + error);
     std::string contentType;
     if (!mesh->parameters.getText("ContentType", contentType))
-        return fail(interp, std::string("load: \"") + file + "\" does not say what it holds (no ContentType)");
+        return cmdFail(interp, std::string("load: \"") + file + "\" does not say what it holds (no ContentType)");
     for (const auto& package : HxApplication::packages().packages()) {
         const auto* reader = package.description.findContentReader(contentType);
         if (!reader) continue;
         auto read = reinterpret_cast<int (*)(VornaMesh*, const char*)>(
             HxApplication::packages().findSymbol(reader->symbol));
-        if (!read) return fail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
+        if (!read) return cmdFail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
         const auto before = theObjectPool->objects().size();
-        if (read(mesh.get(), file) != 1) return fail(interp, std::string("load: could not read \"") + file + "\"");
+        if (read(mesh.get(), file) != 1) return cmdFail(interp, std::string("load: could not read \"") + file + "\"");
         return finishLoad(interp, before, file);
     }
-    return fail(interp, "load: no reader for data of type \"" + contentType + "\"");
+    return cmdFail(interp, "load: no reader for data of type \"" + contentType + "\"");
 }
 
 // Inventor and VRML scenes: read whole, or refused with nothing added.
 int loadSceneFile(Tcl_Interp* interp, const char* file) {
     std::string error;
     const auto before = theObjectPool->objects().size();
-    if (!HxInventorScene::load(file, error)) return fail(interp, "load: " + error);
+    if (!HxInventorScene::load(file, error)) return cmdFail(interp, "load: " + error);
     return finishLoad(interp, before, file);
 }
 
 int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
-    if (argc != 2) return fail(interp, "usage: load file");
+    if (argc != 2) return cmdFail(interp, "usage: load file");
     QFileInfo file(QString::fromLocal8Bit(argv[1]));
-    if (!file.isFile() || !file.isReadable()) return fail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
+    if (!file.isFile() || !file.isReadable()) return cmdFail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
     const std::string extension = file.suffix().toLower().toStdString();
     if (extension == "vm" || extension == "brio") return loadDataFile(interp, argv[1]);
     for (const auto& package : HxApplication::packages().packages()) {
         const HxPackageDescription::Reader* reader = package.description.findReader(extension);
         if (!reader) continue;
         auto read = reinterpret_cast<int (*)(const char*)>(HxApplication::packages().findSymbol(reader->symbol));
-        if (!read) return fail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
+        if (!read) return cmdFail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
         const auto before = theObjectPool->objects().size();
-        if (read(argv[1]) != 1) return fail(interp, std::string("load: could not read \"") + argv[1] + "\"");
+        if (read(argv[1]) != 1) return cmdFail(interp, std::string("load: could not read \"") + argv[1] + "\"");
         return finishLoad(interp, before, argv[1]);
     }
     if (HxInventorScene::isSceneFile(argv[1], extension)) return loadSceneFile(interp, argv[1]);
-    if (extension.empty()) return fail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
-    return fail(interp, "load: no reader for files of type \"." + extension + "\"");
+    if (extension.empty()) return cmdFail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
+    return cmdFail(interp, "load: no reader for files of type \"." + extension + "\"");
 }
 
 int editCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
-    if (argc != 2) return fail(interp, "usage: edit name");
+    if (argc != 2) return cmdFail(interp, "usage: edit name");
     auto* data = dynamic_cast<HxData*>(theObjectPool->find(argv[1]));
-    if (!data) return fail(interp, std::string("edit: no data object named \"") + argv[1] + "\"");
+    if (!data) return cmdFail(interp, std::string("edit: no data object named \"") + argv[1] + "\"");
     const char* dataClass = data->getTypeId()->getName();
     for (const auto& package : HxApplication::packages().packages()) {
         const auto* entry = package.description.findEditorFor(dataClass);
@@ -114,18 +109,18 @@ int editCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         auto* editor = type && type->isDerivedFrom(HxEditor::getClassTypeId())
                            ? static_cast<HxEditor*>(type->createInstance())
                            : nullptr;
-        if (!editor) return fail(interp, "edit: editor class " + entry->editorClass + " is not registered");
+        if (!editor) return cmdFail(interp, "edit: editor class " + entry->editorClass + " is not registered");
         std::string name = theObjectPool->add(editor, entry->editorClass.c_str());
         editor->attach(data);
         Tcl_SetObjResult(interp, Tcl_NewStringObj(name.c_str(), -1));
         return TCL_OK;
     }
-    return fail(interp, std::string("edit: no editor for objects of type ") + dataClass);
+    return cmdFail(interp, std::string("edit: no editor for objects of type ") + dataClass);
 }
 
 int quitCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     long code = 0;
-    if (argc > 2 || (argc == 2 && !parseLong(argv[1], code))) return fail(interp, "usage: quit [exitCode]");
+    if (argc > 2 || (argc == 2 && !parseLong(argv[1], code))) return cmdFail(interp, "usage: quit [exitCode]");
     theInterpreter->requestQuit(static_cast<int>(code));
     // An error unwinds every procedure of the running script; the program sees
     // the request and exits with the code.

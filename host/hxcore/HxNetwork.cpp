@@ -28,15 +28,9 @@ void saveViewerCameras(FILE* fp) {
 }
 
 int saveNetworkCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
-    if (argc != 2) {
-        Tcl_SetObjResult(interp, Tcl_NewStringObj("usage: saveNetwork file.tcl", -1));
-        return TCL_ERROR;
-    }
+    if (argc != 2) return cmdFail(interp, "usage: saveNetwork file.tcl");
     std::string error;
-    if (!hxSaveNetwork(argv[1], error)) {
-        Tcl_SetObjResult(interp, Tcl_NewStringObj(("saveNetwork: " + error).c_str(), -1));
-        return TCL_ERROR;
-    }
+    if (!hxSaveNetwork(argv[1], error)) return cmdFail(interp, "saveNetwork: " + error);
     return TCL_OK;
 }
 }  // namespace

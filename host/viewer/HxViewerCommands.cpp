@@ -11,11 +11,6 @@
 #include <tcl.h>
 
 namespace {
-int fail(Tcl_Interp* interp, const std::string& message) {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
-    return TCL_ERROR;
-}
-
 // Reads argv[first .. first+n-1] as floats; false if any is not a number.
 bool readFloats(const char** argv, int first, int n, float* out) {
     for (int i = 0; i < n; ++i)
@@ -54,7 +49,7 @@ int getPosition(Tcl_Interp* interp, HxViewer* v, const float*) {
 }
 int setOrientation(Tcl_Interp* interp, HxViewer* v, const float* a) {
     SbVec3f axis(a[0], a[1], a[2]);
-    if (axis.length() == 0) return fail(interp, "viewer setCameraOrientation: the axis must not be zero");
+    if (axis.length() == 0) return cmdFail(interp, "viewer setCameraOrientation: the axis must not be zero");
     v->getCamera()->orientation.setValue(SbRotation(axis, a[3]));
     return TCL_OK;
 }
@@ -66,7 +61,7 @@ int getOrientation(Tcl_Interp* interp, HxViewer* v, const float*) {
     return TCL_OK;
 }
 int setFocal(Tcl_Interp* interp, HxViewer* v, const float* a) {
-    if (a[0] < 0) return fail(interp, "viewer setCameraFocalDistance: the distance must not be negative");
+    if (a[0] < 0) return cmdFail(interp, "viewer setCameraFocalDistance: the distance must not be negative");
     v->getCamera()->focalDistance.setValue(a[0]);
     return TCL_OK;
 }
@@ -88,7 +83,7 @@ int isVisible(Tcl_Interp* interp, HxViewer* v, const float*) {
 }
 int setSize(Tcl_Interp* interp, HxViewer* v, const float* a) {
     if (a[0] < 1 || a[1] < 1 || a[0] > 16384 || a[1] > 16384)
-        return fail(interp, "viewer setSize: width and height must be from 1 to 16384");
+        return cmdFail(interp, "viewer setSize: width and height must be from 1 to 16384");
     v->setSize(static_cast<int>(a[0]), static_cast<int>(a[1]));
     return TCL_OK;
 }
@@ -132,7 +127,7 @@ struct WordCommand {
 
 int snapshot(Tcl_Interp* interp, HxViewer* v, const char* file) {
     std::string error;
-    if (!v->snapshot(file, error)) return fail(interp, "viewer snapshot: " + error);
+    if (!v->snapshot(file, error)) return cmdFail(interp, "viewer snapshot: " + error);
     return TCL_OK;
 }
 
@@ -164,23 +159,23 @@ const WordCommand wordCommands[] = {
 int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     long id = -1;
     if (argc < 3 || !parseLong(argv[1], id) || id < 0 || id >= HxController::maxViewers)
-        return fail(interp, "usage: viewer n command ... (n from 0 to 15)");
+        return cmdFail(interp, "usage: viewer n command ... (n from 0 to 15)");
     for (const Command& c : commands) {
         if (std::strcmp(argv[2], c.name) != 0) continue;
         float numbers[9];
         if (argc != 3 + c.numArgs || !readFloats(argv, 3, c.numArgs, numbers))
-            return fail(interp, std::string("usage: viewer n ") + c.usage);
+            return cmdFail(interp, std::string("usage: viewer n ") + c.usage);
         return c.run(interp, theController->viewer(static_cast<int>(id), 1), numbers);
     }
     for (const WordCommand& c : wordCommands) {
         if (std::strcmp(argv[2], c.name) != 0) continue;
-        if (argc != 4 || !*argv[3]) return fail(interp, std::string("usage: viewer n ") + c.usage);
+        if (argc != 4 || !*argv[3]) return cmdFail(interp, std::string("usage: viewer n ") + c.usage);
         return c.run(interp, theController->viewer(static_cast<int>(id), 1), argv[3]);
     }
     std::string known;
     for (const Command& c : commands) known += std::string(" ") + c.name;
     for (const WordCommand& c : wordCommands) known += std::string(" ") + c.name;
-    return fail(interp, std::string("viewer: unknown command \"") + argv[2] + "\"; known:" + known);
+    return cmdFail(interp, std::string("viewer: unknown command \"") + argv[2] + "\"; known:" + known);
 }
 }  // namespace
 
