@@ -4,16 +4,35 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QDir>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <editline/readline.h>
 #include <string>
 #include <tcl.h>
 
-VornaApplication::VornaApplication(int& argc, char** argv)
-    : qtApp(std::make_unique<QCoreApplication>(argc, argv)) {
+namespace {
+// Ports build Qt widgets, so a widget application is needed even in batch. Until
+// the program has a window, it draws them offscreen unless the user chose a
+// platform.
+QApplication* makeQtApplication(int& argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a private runtime folder; make the one it would fall back to,
+    // rather than have it warn in every batch run.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid());
+        if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir);
+    }
+    return new QApplication(argc, argv);
+}
+}  // namespace
+
+VornaApplication::VornaApplication(int& argc, char** argv) : qtApp(makeQtApplication(argc, argv)) {
     QCoreApplication::setApplicationName("vorna");
     QCoreApplication::setApplicationVersion("0.1");
 }

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <memory>
 
-class QCoreApplication;
+class QApplication;
 
 class VornaApplication {
 public:
@@ -17,5 +17,5 @@ private:
     int runScripts(const QStringList& scripts);
     int runPrompt();
 
-    std::unique_ptr<QCoreApplication> qtApp;
+    std::unique_ptr<QApplication> qtApp;
 };

@@ -7,6 +7,10 @@
 extern "C" {
 void mcInitClass_HxPortTimeSlider();
 void mcExitClass_HxPortTimeSlider();
+void mcInitClass_HxPortPlayerButtons();
+void mcExitClass_HxPortPlayerButtons();
+void mcInitClass_HxKeyframeCameraPathEditor();
+void mcExitClass_HxKeyframeCameraPathEditor();
 void mcInitClass_HxKeyframeCameraPath();
 void mcExitClass_HxKeyframeCameraPath();
 void mcInitClass_HxCircularCameraPath();
@@ -25,6 +29,8 @@ void vornapackage_vevazaru_init() {
     if (isInitialized) return;
     isInitialized = true;
     mcInitClass_HxPortTimeSlider();
+    mcInitClass_HxPortPlayerButtons();
+    mcInitClass_HxKeyframeCameraPathEditor();
     mcInitClass_HxKeyframeCameraPath();
     mcInitClass_HxCircularCameraPath();
 }
@@ -34,6 +40,8 @@ void vornapackage_vevazaru_finish() {
     isFinished = true;
     mcExitClass_HxCircularCameraPath();
     mcExitClass_HxKeyframeCameraPath();
+    mcExitClass_HxKeyframeCameraPathEditor();
+    mcExitClass_HxPortPlayerButtons();
     mcExitClass_HxPortTimeSlider();
 }
 

@@ -19,8 +19,9 @@ public:
     // Queues work to run on the next handlePendingEvents() (clicks, script
     // commands arriving while a loop runs).
     static void post(std::function<void()> event);
-    // Delivers queued host events and, when a Qt application exists, Qt's events
-    // (`rounds` times, with the given Qt event flags).
+    // Delivers queued host events, then, when a Qt application exists, Qt's
+    // events (with the given flags), then the script interpreter's due events
+    // ("after" scripts); `rounds` times.
     static void handlePendingEvents(int rounds = 1,
                                     QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
     static int numPendingEvents();

@@ -18,6 +18,13 @@ void HxBase::showGeom(SoNode* node) { theController->setGeom(node, this, 1); }
 
 void HxBase::hideGeom(SoNode* node) { theController->setGeom(node, this, 0); }
 
+void HxBase::setViewerMask(unsigned int mask, unsigned int master) {
+    const auto newMask = static_cast<unsigned short>((viewerMask & ~master) | (mask & master));
+    if (newMask == viewerMask) return;
+    viewerMask = newMask;
+    theController->viewerMaskChanged(this);
+}
+
 HxBase::~HxBase() {
     theController->removeAllGeom(this);
     // Ports outlive their list entries only if the object is torn down oddly;

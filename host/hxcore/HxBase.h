@@ -28,7 +28,9 @@ public:
 
     // Bit i shows the object in viewer i.
     unsigned short getViewerMask() const { return viewerMask; }
-    virtual void setViewerMask(unsigned short mask) { viewerMask = mask; }
+    // Sets the bits of `master` to those of `mask` and keeps the others; the
+    // object's geometry moves to the viewers of the new mask.
+    void setViewerMask(unsigned int mask, unsigned int master = 0xffffffff);
 
     // Shows the node in the viewers of the viewer mask / takes it out again.
     // The object's geometry goes with the object.

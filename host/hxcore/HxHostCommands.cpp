@@ -106,13 +106,19 @@ int editCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         const auto* entry = package.description.findEditorFor(dataClass);
         if (!entry) continue;
         const McTypeInfo* type = McTypeInfo::fromName(entry->editorClass.c_str());
-        auto* editor = type && type->isDerivedFrom(HxEditor::getClassTypeId())
-                           ? static_cast<HxEditor*>(type->createInstance())
-                           : nullptr;
-        if (!editor) return cmdFail(interp, "edit: editor class " + entry->editorClass + " is not registered");
-        std::string name = theObjectPool->add(editor, entry->editorClass.c_str());
+        if (!type || !type->isDerivedFrom(HxEditor::getClassTypeId()))
+            return cmdFail(interp, "edit: editor class " + entry->editorClass + " is not registered");
+        // One editor of a class serves the session: attaching moves it.
+        auto* editor = static_cast<HxEditor*>(theObjectPool->findOfType(type));
+        if (!editor) {
+            editor = static_cast<HxEditor*>(type->createInstance());
+            if (!editor) return cmdFail(interp, "edit: editor class " + entry->editorClass + " cannot be created");
+            // An editor that named itself keeps its name.
+            const std::string wanted = *editor->getName() ? editor->getName() : entry->editorClass;
+            theObjectPool->add(editor, wanted.c_str());
+        }
         editor->attach(data);
-        Tcl_SetObjResult(interp, Tcl_NewStringObj(name.c_str(), -1));
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(editor->getName(), -1));
         return TCL_OK;
     }
     return cmdFail(interp, std::string("edit: no editor for objects of type ") + dataClass);

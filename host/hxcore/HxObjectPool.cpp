@@ -1,8 +1,12 @@
+#include <hxcore/HxData.h>
+#include <hxcore/HxEditor.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <ports/HxConnection.h>
 
+#include <QApplication>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cctype>
 
@@ -38,15 +42,49 @@ std::string HxObjectPool::add(HxObject* object, const char* wantedName) {
     object->name = uniqueName(wantedName);
     list.emplace_back(object);
     theInterpreter->addObjectCommand(object);
+    createPortPanel(object);
     return object->name;
+}
+
+void HxObjectPool::createPortPanel(HxObject* object) {
+    // Widgets need a widget application; a plain core application has none.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    auto* panel = new QWidget;
+    panel->setObjectName(QString::fromStdString(object->name));
+    auto* layout = new QVBoxLayout(panel);
+    for (HxPort* port : object->ports()) layout->addWidget(port->createWidget(panel));
+    panels.push_back(Panel{object, panel});
+}
+
+void HxObjectPool::deletePortPanel(const HxObject* object) {
+    auto it = std::find_if(panels.begin(), panels.end(), [&](const Panel& p) { return p.object == object; });
+    if (it == panels.end()) return;
+    delete it->widget.data();
+    panels.erase(it);
+}
+
+QWidget* HxObjectPool::portPanel(const HxBase* object) const {
+    for (const Panel& p : panels)
+        if (p.object == object) return p.widget;
+    return nullptr;
+}
+
+void HxObjectPool::detachEditorsOf(HxObject* object) {
+    if (auto* editor = mcinterface_cast<HxEditor>(object)) editor->detach();
+    for (const auto& other : list) {
+        auto* editor = mcinterface_cast<HxEditor>(other.ptr());
+        if (editor && static_cast<HxObject*>(editor->getData()) == object) editor->detach();
+    }
 }
 
 bool HxObjectPool::remove(HxObject* object) {
     auto it = std::find(list.begin(), list.end(), object);
     if (it == list.end()) return false;
     McHandle<HxObject> keep = *it;  // stays alive until its command is gone
+    detachEditorsOf(object);
     theInterpreter->removeObjectCommand(object);
-    list.erase(it);
+    list.erase(std::find(list.begin(), list.end(), object));
+    deletePortPanel(object);
     // Connections hold no reference: the remaining objects' ports let go of it.
     for (const auto& other : list) {
         for (HxPort* port : other->ports()) {
@@ -64,6 +102,12 @@ void HxObjectPool::clear() {
 HxObject* HxObjectPool::find(const char* name) const {
     for (const auto& obj : list)
         if (obj->name == name) return obj;
+    return nullptr;
+}
+
+HxObject* HxObjectPool::findOfType(const McTypeInfo* type) const {
+    for (const auto& obj : list)
+        if (obj->getTypeId() == type) return obj;
     return nullptr;
 }
 

@@ -12,6 +12,16 @@ HX_INIT_PORT_CLASS(HxPort, nullptr, nullptr, nullptr)
 
 void HxPortRelay::guiCallback() { port->guiCallback(); }
 
+void HxPortRelay::slot(int value) {
+    lastInt = value;
+    port->guiCallback();
+}
+
+void HxPortRelay::slot(float value) {
+    lastFloat = value;
+    port->guiCallback();
+}
+
 HxPort::HxPort(HxBase* portOwner, const char* scriptName, const QString& portLabel)
     : owner(portOwner), name(scriptName ? scriptName : ""), label(portLabel) {
     if (owner) owner->addPort(this);

@@ -13,16 +13,24 @@ class HxPort;
 class QWidget;
 struct Tcl_Interp;
 
-// Forwards Qt signals of a port's widgets to the port's guiCallback().
+// Forwards Qt signals of a port's widgets to the port's guiCallback(). The
+// typed slots first record the signal's argument, which guiCallback() can then
+// read back (for example the id of a clicked button).
 class HxPortRelay : public QObject {
     Q_OBJECT
 public:
     explicit HxPortRelay(HxPort* owner) : port(owner) {}
+    int getLastInt() const { return lastInt; }
+    float getLastFloat() const { return lastFloat; }
 public slots:
     void guiCallback();
+    void slot(int value);
+    void slot(float value);
 
 private:
     HxPort* port;
+    int lastInt = -1;
+    float lastFloat = 0;
 };
 
 class HxPort : public McTypedObject {

@@ -91,6 +91,16 @@ void HxController::removeAllGeom(HxBase* object) {
     for (SoNode* node : nodes) setGeom(node, object, 0);
 }
 
+void HxController::viewerMaskChanged(HxBase* object) {
+    std::vector<McHandle<SoNode>> nodes;
+    for (const Geometry& g : geometries)
+        if (g.object == object) nodes.push_back(g.node);
+    for (SoNode* node : nodes) {
+        setGeom(node, object, 0);
+        setGeom(node, object, 1);
+    }
+}
+
 void HxController::getBoundingBox(float* bbox, HxBase* object, const McTypeInfo* type) const {
     SoGetBoundingBoxAction action(SbViewportRegion(640, 480));
     SbBox3f box;

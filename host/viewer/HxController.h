@@ -33,6 +33,8 @@ public:
     void setGeom(SoNode* node, HxBase* object, int on);
     // Hides every node `object` shows (when the object goes away).
     void removeAllGeom(HxBase* object);
+    // Moves the geometry of `object` to the viewers of its new viewer mask.
+    void viewerMaskChanged(HxBase* object);
     // The bounds of the geometry shown, as xmin, xmax, ymin, ymax, zmin, zmax,
     // leaving out the geometry of `object` itself and, when `type` is given,
     // counting only objects of that type. Nothing to measure gives -1, 1 on

@@ -88,12 +88,6 @@ void HxInventorScene::setScene(SoSeparator* scene) {
     if (scene) root->addChild(scene);
 }
 
-void HxInventorScene::setViewerMask(unsigned short mask) {
-    hideGeom(root);
-    HxData::setViewerMask(mask);
-    showGeom(root);
-}
-
 SoSeparator* HxInventorScene::readFile(const char* file, std::string& error) {
     ReadErrorCollector errors;
     SoInput in;

@@ -15,7 +15,10 @@
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
+#include <QObject>
 #include <QSaveFile>
 #include <algorithm>
 #include <cstring>
@@ -28,7 +31,10 @@ HxViewer::HxViewer(int id)
       headlight(new SoDirectionalLight),
       interaction(std::make_unique<QxViewer>()),
       target(std::make_unique<HxOffscreenTarget>()),
-      renderAction(std::make_unique<SoGLRenderAction>(SbViewportRegion(size))) {
+      renderAction(std::make_unique<SoGLRenderAction>(SbViewportRegion(size))),
+      window(std::make_unique<QObject>()),
+      logo(defaultLogo) {
+    window->setObjectName(QString("viewer %1").arg(id));
     renderAction->setCacheContext(target->cacheContext());
     camera->position.setValue(0, 0, 10);
     camera->focalDistance.setValue(10);
@@ -38,6 +44,27 @@ HxViewer::HxViewer(int id)
 }
 
 HxViewer::~HxViewer() = default;
+
+void HxViewer::show() {
+    if (visible) return;
+    visible = true;
+    notifyWindow(QEvent::Show);
+}
+
+void HxViewer::hide() {
+    if (!visible) return;
+    visible = false;
+    notifyWindow(QEvent::Hide);
+}
+
+void HxViewer::notifyWindow(int type) {
+    // Qt delivers events only through an application object.
+    if (!QCoreApplication::instance()) return;
+    QEvent event(static_cast<QEvent::Type>(type));
+    QCoreApplication::sendEvent(window.get(), &event);
+}
+
+void HxViewer::setLogo(const char* imageFile) { logo = imageFile ? imageFile : ""; }
 
 SoCamera* HxViewer::getCamera() const { return camera; }
 

@@ -11,6 +11,7 @@
 
 class HxOffscreenTarget;
 class QImage;
+class QObject;
 class QxViewer;
 class SoCamera;
 class SoDirectionalLight;
@@ -74,11 +75,24 @@ public:
     // Forward to qxViewer().
     void setNavigationMode(int mode);
     int getNavigationMode() const;
-    void show() { visible = true; }
-    void hide() { visible = false; }
+    // Showing and hiding send QEvent::Show and QEvent::Hide to widget() when the
+    // visibility changes and a Qt application exists, as a window would get them.
+    void show();
+    void hide();
     bool isVisible() const { return visible; }
+    // The object that stands for the viewer's window: event filters installed on
+    // it see the viewer being shown and hidden. Lives as long as the viewer.
+    QObject* widget() const { return window.get(); }
+    // The logo drawn in a corner of the viewer; null removes it.
+    void setLogo(const char* imageFile);
+    bool hasLogo() const { return !logo.empty(); }
+    const std::string& getLogo() const { return logo; }
+
+    // The logo every viewer starts with.
+    static constexpr const char* defaultLogo = ":vorna/logo";
 
 private:
+    void notifyWindow(int eventType);
     // Renders; with `pixels`, also reads the image back (RGB, bottom row first).
     bool renderFrame(std::vector<unsigned char>* pixels, std::string& error);
     // Puts the camera's near and far planes around the scene, as interactive
@@ -95,6 +109,8 @@ private:
     std::unique_ptr<QxViewer> interaction;
     std::unique_ptr<HxOffscreenTarget> target;
     std::unique_ptr<SoGLRenderAction> renderAction;
+    std::unique_ptr<QObject> window;
+    std::string logo;
     int numCameraPaths = 0;
     bool autoAnimate = true;
     bool visible = true;

@@ -130,13 +130,19 @@ TEST_F(HxHostCommandsTest, editAttachesThePackagesEditorWhichKeepsTheData) {
     ASSERT_NE(editor.ptr(), nullptr);
     EXPECT_EQ(editor->getData(), data);
     EXPECT_EQ(data->getRefCount(), refsBefore + 1) << "the editor holds the data";
-    evalOk("remove data");
-    EXPECT_EQ(editor->getData()->getRefCount(), 1);
     evalOk("HostProbeEditor detach");
     EXPECT_FALSE(editor->isAttached());
+    EXPECT_EQ(data->getRefCount(), refsBefore);
 
+    evalOk("edit data");
     evalOk("create HostProbeData other");
-    EXPECT_EQ(evalOk("edit other"), "HostProbeEditor2");
+    EXPECT_EQ(evalOk("edit other"), "HostProbeEditor") << "the session's one editor moves";
+    EXPECT_EQ(editor->getData(), theObjectPool->find("other"));
+    evalOk("remove other");
+    EXPECT_FALSE(editor->isAttached()) << "removing the data ends its editing";
+    evalOk("edit data");
+    evalOk("remove HostProbeEditor");
+    EXPECT_FALSE(editor->isAttached()) << "removing the editor ends its editing";
 }
 
 TEST_F(HxHostCommandsTest, editRefusals) {

@@ -29,7 +29,7 @@ void HxPortTimeSlider::createControls(QWidget* row) {
     widget->setAutoRemax(1);
     widget->slider()->setSubRangeButtons(1);
     row->layout()->addWidget(widget);
-    QObject::connect(widget, &QxFullSlider::valueChanged, relay(), &HxPortRelay::guiCallback);
+    QObject::connect(widget, SIGNAL(valueChanged(float)), relay(), SLOT(slot(float)));
 }
 
 float HxPortTimeSlider::getValue() const { return slider ? slider->getValue() : 0.0f; }

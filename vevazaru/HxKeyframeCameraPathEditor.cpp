@@ -1,0 +1,511 @@
+#include "HxKeyframeCameraPathEditor.h"
+
+#include "VeVazaruMetricOpticalFlow.h"
+#include "VeVazaruMetricTranslation.h"
+#include "internal/HideEventCatcher.h"
+
+#include <hxcore/HxApplication.h>
+#include <hxcore/HxCmd.h>
+#include <hxcore/HxMessage.h>
+#include <mc/McWatch.h>
+#include <viewer/HxController.h>
+#include <viewer/HxViewer.h>
+
+#include <Inventor/SbLinear.h>
+#include <Inventor/manips/SoTransformBoxManip.h>
+#include <Inventor/nodes/SoCallback.h>
+#include <Inventor/nodes/SoCamera.h>
+#include <Inventor/sensors/SoNodeSensor.h>
+#include <QCoreApplication>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <tcl.h>
+
+MC_INIT_CLASS(HxKeyframeCameraPathEditor, HxEditor::getClassTypeId())
+
+int HxKeyframeCameraPathEditor::forPath = 5;
+
+namespace {
+QString tr(const char* text) { return QCoreApplication::translate("HxKeyframeCameraPathEditor", text); }
+
+HxViewer* viewerNumber(int id) { return theController->viewer(id, 1, nullptr, true); }
+SoCamera* mainCamera() { return viewerNumber(0)->getCamera(); }
+
+// The diagonal of the scene's bounding box, leaving out the editor's own geometry.
+float sceneSize(HxBase* editor) {
+    float box[6];
+    theController->getBoundingBox(box, editor, nullptr);
+    return SbVec3f(box[1] - box[0], box[3] - box[2], box[5] - box[4]).length();
+}
+
+// Elapsed playback time in seconds; the host's stopwatch can be driven by hand.
+float elapsedSeconds(const McWatch& watch) { return static_cast<float>(watch.getTime()); }
+}  // namespace
+
+// Keeps the editor alive while a loop runs events that might remove it, and
+// hands the last reference back to the host's event queue afterwards, so the
+// editor is never destroyed under the callers of the loop (its own ports).
+class HxKeyframeCameraPathEditor::LoopGuard {
+public:
+    explicit LoopGuard(HxKeyframeCameraPathEditor* editor) : self(editor), session(editor->editingSession) {}
+    ~LoopGuard() {
+        HxApplication::post([keep = std::move(self)] {});
+    }
+    bool stillEditing() const { return self->stillEditing(session); }
+
+private:
+    McHandle<HxKeyframeCameraPathEditor> self;
+    unsigned int session;
+};
+
+HxKeyframeCameraPathEditor::HxKeyframeCameraPathEditor()
+    : selectedKeyframe(0),
+      suppressFlow(0),
+      useZflow(0),
+      playing(0),
+      currentTime(0),
+      fps(10.0f),
+      portTimeSlider(this, "portTimeSlider", tr("Time"), this),
+      portPlayerButtons(this, "portPlayerButtons", tr("Control"), this),
+      portKCPEButtons(this, "portKCPEButtons", tr("Keyframes"), 4),
+      manipSensor(nullptr),
+      hideEventCatcher(nullptr) {
+    setLabel("cameraPathEditor");
+    portKCPEButtons.setLabel(0, tr("add"));
+    portKCPEButtons.setLabel(1, tr("remove"));
+    portKCPEButtons.setLabel(2, tr("circular path"));
+    portKCPEButtons.setLabel(3, tr("const velocity"));
+}
+
+HxKeyframeCameraPathEditor::~HxKeyframeCameraPathEditor() {
+    delete manipSensor;
+    if (displayRoot) hideGeom(displayRoot);
+    if (hideEventCatcher) hideEventCatcher->dispose();
+}
+
+// ---------------------------------------------------------------- attachment
+
+void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
+    ++editingSession;
+    path = static_cast<HxKeyframeCameraPath*>(data);
+    path->portTime.hide();
+
+    const float size = sceneSize(this);
+    const float duration = path->getDuration();
+    portTimeSlider.setMaxValue(duration == 0.0f ? 10.0f : duration);
+    updateKeyframeSlider();
+
+    displayRoot = new SoSeparator;
+    display = new HxDisplayCameraPath(displayRoot, path, size, 1);
+    display->update();
+    display->setSelectionCallback(this, cameraSelectedCB);
+    setViewerMask(1u << forPath, 0xffffffff);
+    showGeom(displayRoot);
+
+    flowAnnotation = new SoAnnotation;
+    flowAnnotation->renderCaching = SoSeparator::OFF;
+    auto* measure = new SoCallback;
+    measure->setCallback(annotationCallbackCB, this);
+    flowAnnotation->addChild(measure);
+
+    HxViewer* mainViewer = viewerNumber(0);
+    HxViewer* pathViewer = viewerNumber(forPath);
+    mainViewer->show();
+    pathViewer->show();
+    mainViewer->setLogo(nullptr);
+    pathViewer->setLogo(nullptr);
+
+    hideEventCatcher = new HideEventCatcher(this);
+    pathViewer->widget()->installEventFilter(hideEventCatcher);
+}
+
+void HxKeyframeCameraPathEditor::stopEditing() {
+    ++editingSession;
+    delete manipSensor;
+    manipSensor = nullptr;
+    HxViewer* pathViewer = viewerNumber(forPath);
+    if (hideEventCatcher) {
+        pathViewer->widget()->removeEventFilter(hideEventCatcher);
+        hideEventCatcher->dispose();
+        hideEventCatcher = nullptr;
+    }
+    path->setViewerMask(0xffff, 0xffff);
+    path->portTime.show();
+    path = nullptr;
+    display = nullptr;
+    hideGeom(displayRoot);
+    pathViewer->hide();
+}
+
+void HxKeyframeCameraPathEditor::update() {
+    if (!portKCPEButtons.isNew(0xffffffff)) return;
+    switch (portKCPEButtons.getValue()) {
+        case 0: add(); break;
+        case 1: remove(); break;
+        case 2: createCircularPath(360.0f); break;
+        case 3: makeConstv(); break;
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------- script commands
+
+namespace {
+float toFloat(const char* word) { return static_cast<float>(std::strtod(word, nullptr)); }
+
+// cmdHelp, which also prints the command's usage when its arguments are missing.
+int checkArguments(Tcl_Interp* interp, const char* word, bool countFits, int argc, char** argv, const char* usage) {
+    const bool askedForHelp = argc > 2 && std::string(argv[2]) == "help";
+    if (!countFits && !askedForHelp) theMsg->printf("usage: %s %s %s", argv[0], word, usage);
+    return cmdHelp(interp, word, countFits, argc, argv);
+}
+}  // namespace
+
+int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv) {
+    const char* word = argc > 1 ? argv[1] : "help";
+    // Commands that work on the path answer with an error while none is edited.
+    auto needsPath = [&]() {
+        if (path) return TCL_OK;
+        return cmdFail(interp, std::string(argv[0]) + " " + word + ": the editor is not attached to a keyframe path");
+    };
+
+    if (cmdCheck(word, "fps", "fps value: path time units played per second")) {
+        if (int r = checkArguments(interp, word, argc >= 3, argc, argv, "value"); r != 4) return r;
+        fps = toFloat(argv[2]);
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "project", "project x y z: prints the point projected by the main viewer's camera")) {
+        if (int r = checkArguments(interp, word, argc >= 5, argc, argv, "x y z"); r != 4) return r;
+        printProjection(toFloat(argv[2]), toFloat(argv[3]), toFloat(argv[4]));
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "metric", "metric translation|optical|zflow n: chooses the camera metric")) {
+        const bool zflowWithoutValue = argc == 3 && std::string(argv[2]) == "zflow";
+        if (int r = checkArguments(interp, word, !zflowWithoutValue, argc, argv, "translation|optical|zflow n");
+            r != 4)
+            return r;
+        if (argc < 3) return TCL_OK;
+        if (needsPath() != TCL_OK) return TCL_ERROR;
+        chooseMetric(argc, argv);
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "constv", "re-times the keyframes for constant velocity")) {
+        if (needsPath() != TCL_OK) return TCL_ERROR;
+        path->makeConstVelocity();
+        updateKeyframeSlider();
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "depth", "redraws the main viewer")) {
+        viewerNumber(0)->redraw();
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "createCircularPath", "createCircularPath [angle]: a circular flight, 360 degrees by default")) {
+        if (needsPath() != TCL_OK) return TCL_ERROR;
+        createCircularPath(argc > 2 ? toFloat(argv[2]) : 360.0f);
+        return TCL_OK;
+    }
+    return HxEditor::parse(interp, argc, argv);
+}
+
+void HxKeyframeCameraPathEditor::printProjection(float x, float y, float z) {
+    SoCamera* camera = mainCamera();
+    SbMatrix m = camera->getViewVolume(0.0f).getMatrix();
+    // Row vector times matrix, as Inventor applies its matrices.
+    const float s = 1.0f / (x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3]);
+    float c[3];
+    for (int j = 0; j < 3; ++j) c[j] = (x * m[0][j] + y * m[1][j] + z * m[2][j] + m[3][j]) * s;
+    theMsg->printf("Camera: %g %g %g\n", c[0], c[1], c[2]);
+    SbVec3f screen;
+    camera->getViewVolume(0.0f).projectToScreen(SbVec3f(x, y, z), screen);
+    theMsg->printf("ViewVo: %g %g %g\n", screen[0], screen[1], screen[2]);
+}
+
+void HxKeyframeCameraPathEditor::chooseMetric(int argc, char** argv) {
+    const std::string metricName = argv[2];
+    if (metricName == "translation") {
+        path->setMetric(new VeVazaruMetricTranslation);
+    } else if (metricName == "optical") {
+        float box[6];
+        theController->getBoundingBox(box, this, nullptr);
+        path->setMetric(new VeVazaruMetricOpticalFlow(box));
+    } else if (metricName == "zflow" && argc > 3) {
+        useZflow = static_cast<int>(std::strtol(argv[3], nullptr, 10));
+        theMsg->printf("use zflow = %d", useZflow);
+    }
+}
+
+// ---------------------------------------------------------------- playback
+
+void HxKeyframeCameraPathEditor::setAnimation(float t) {
+    if (!path || path->cameras.size() < 2) return;
+    // Held here: events handled inside setAnimatedCamera may end editing.
+    McHandle<HxKeyframeCameraPath> shownPath = path;
+    McHandle<HxDisplayCameraPath> shownDisplay = display;
+    const unsigned int session = editingSession;
+    SoCamera* camera = mainCamera();
+    shownPath->getCamera(t, *camera);
+    shownDisplay->setAnimatedCamera(camera);
+    if (!stillEditing(session)) return;
+    viewerNumber(0)->redraw();
+    viewerNumber(forPath)->redraw();
+}
+
+bool HxKeyframeCameraPathEditor::showFewKeyframes() {
+    const int k = path ? path->cameras.size() : 0;
+    if (k >= 2) return false;
+    currentTime = k == 1 ? path->getTime(0) : 0.0f;
+    setAnimation(currentTime);
+    portTimeSlider.setValue(currentTime);
+    return true;
+}
+
+void HxKeyframeCameraPathEditor::stop() { playing = 0; }
+
+void HxKeyframeCameraPathEditor::stepfwd() {
+    playing = 0;
+    if (showFewKeyframes()) return;
+    currentTime = portTimeSlider.getValue() + 1.0f;
+    setAnimation(currentTime);
+    portTimeSlider.setValue(currentTime);
+}
+
+void HxKeyframeCameraPathEditor::stepbwd() {
+    playing = 0;
+    if (showFewKeyframes()) return;
+    const float v = portTimeSlider.getValue();
+    currentTime = v;
+    if (v > path->getTime(0)) {
+        currentTime = v - 1.0f;
+        setAnimation(currentTime);
+    }
+    portTimeSlider.setValue(currentTime);
+}
+
+void HxKeyframeCameraPathEditor::jmpfwd() {
+    playing = 0;
+    if (showFewKeyframes()) return;
+    const float c = portTimeSlider.getValue();
+    const int k = path->cameras.size();
+    int i = 0;
+    while (i < k && !(path->getTime(i) > c)) ++i;
+    if (i == k) i = k - 1;
+    currentTime = path->getTime(i);
+    setAnimation(currentTime);
+    portTimeSlider.setValue(currentTime);
+}
+
+void HxKeyframeCameraPathEditor::jmpbwd() {
+    playing = 0;
+    if (showFewKeyframes()) return;
+    const float c = portTimeSlider.getValue();
+    const int k = path->cameras.size();
+    int i = 0;
+    while (i < k && !(path->getTime(i) >= c)) ++i;
+    currentTime = path->getTime(i > 0 ? i - 1 : 0);
+    setAnimation(currentTime);
+    portTimeSlider.setValue(currentTime);
+}
+
+void HxKeyframeCameraPathEditor::play() {
+    if (playing) {
+        playing = 0;
+        return;
+    }
+    if (showFewKeyframes()) return;
+    LoopGuard guard(this);
+    playing = 1;
+    McWatch watch;
+    watch.start();
+    const float s = portTimeSlider.getValue();
+    currentTime = s;
+    float e = path->getTime(0) + path->getDuration();
+    if (e > portTimeSlider.getSubMaxValue()) e = portTimeSlider.getSubMaxValue();
+    while (playing && currentTime < e) {
+        currentTime = elapsedSeconds(watch) * fps + s;
+        if (currentTime > e) currentTime = e;
+        float t = currentTime;
+        if (useZflow) {
+            t = getRealTime(currentTime);
+            std::printf("Time %g -> %g\n", currentTime, t);
+        }
+        setAnimation(t);
+        if (!guard.stillEditing()) break;
+        portTimeSlider.setValue(t);
+        HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
+        if (!guard.stillEditing()) break;
+    }
+    playing = 0;
+}
+
+void HxKeyframeCameraPathEditor::playbwd() {
+    if (playing) {
+        playing = 0;
+        return;
+    }
+    if (showFewKeyframes()) return;
+    LoopGuard guard(this);
+    playing = 1;
+    McWatch watch;
+    watch.start();
+    const float s = portTimeSlider.getValue();
+    currentTime = s;
+    const float b = portTimeSlider.getSubMinValue();
+    while (playing && currentTime > b) {
+        currentTime = s - elapsedSeconds(watch) * fps;
+        if (currentTime < b) currentTime = b;
+        setAnimation(currentTime);
+        if (!guard.stillEditing()) break;
+        portTimeSlider.setValue(currentTime);
+        HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
+        if (!guard.stillEditing()) break;
+    }
+    playing = 0;
+}
+
+void HxKeyframeCameraPathEditor::updateKeyframeSlider() {
+    if (!path) return;
+    portTimeSlider.setKeyframes(path->times);
+    portTimeSlider.redraw();
+}
+
+float HxKeyframeCameraPathEditor::getRealTime(float t) {
+    const int n = timeTable.size();
+    const float d = path ? path->getDuration() : 0.0f;
+    for (int i = 0; i + 1 < n; ++i) {
+        if (timeTable[i + 1] > t)
+            return d * (static_cast<float>(i) + (t - timeTable[i]) / (timeTable[i + 1] - timeTable[i])) /
+                   static_cast<float>(n - 1);
+    }
+    return d;
+}
+
+void HxKeyframeCameraPathEditor::initTimeTable() {
+    const int n = flowSamples.size();
+    timeTable.resize(n);
+    if (n > 0) {
+        timeTable[0] = 0.0f;
+        for (int i = 1; i < n; ++i) timeTable[i] = timeTable[i - 1] + flowSamples[i];
+        const float total = timeTable[n - 1];
+        const float d = path ? path->getDuration() : 0.0f;
+        for (int i = 1; i < n; ++i) timeTable[i] = d / total * timeTable[i];
+    }
+    FILE* out = std::fopen("time.dat", "w");
+    if (!out) return;
+    for (int i = 1; i < n; ++i) std::fprintf(out, "%g\n", timeTable[i]);
+    std::fclose(out);
+}
+
+// ---------------------------------------------------------------- keyframe editing
+
+void HxKeyframeCameraPathEditor::add() {
+    if (!path) return;
+    currentTime = portTimeSlider.getValue();
+    path->addKeyframe(currentTime, mainCamera());
+    updateKeyframeSlider();
+    display->update();
+    if (path->cameras.size() <= 2) viewerNumber(forPath)->viewAll();
+    if (currentTime >= path->getTime(0) + path->getDuration()) currentTime += 10.0f;
+    portTimeSlider.setValue(currentTime);
+    path->update();
+}
+
+void HxKeyframeCameraPathEditor::remove() {
+    if (!path) return;
+    currentTime = portTimeSlider.getValue();
+    const int k = path->cameras.size();
+    int i = 0;
+    while (i < k && path->times[i] - currentTime != 0.0f) ++i;
+    if (i == k) {
+        theMsg->printf("Please use step buttons to select a keyframe.");
+        return;
+    }
+    const unsigned int session = editingSession;
+    if (i == 0) jmpfwd();
+    if (stillEditing(session) && i == k - 1) jmpbwd();
+    if (!stillEditing(session)) return;
+    display->hideAnimatedCamera();
+    path->removeKeyframe(i);
+    updateKeyframeSlider();
+    display->update();
+    path->update();
+}
+
+void HxKeyframeCameraPathEditor::createCircularPath(float angle) {
+    if (!path) return;
+    SoCamera* camera = mainCamera();
+    if (!camera) return;
+    path->createCircularPath(camera, angle, 100.0f, 16);
+    portTimeSlider.setMaxValue(path->getDuration());
+    updateKeyframeSlider();
+    display->update();
+    viewerNumber(forPath)->viewAll();
+}
+
+void HxKeyframeCameraPathEditor::makeConstv() {
+    if (!path) return;
+    path->makeConstVelocity();
+    updateKeyframeSlider();
+}
+
+void HxKeyframeCameraPathEditor::cameraSelected(int index, int selected) {
+    if (!path || index < 0 || index >= path->cameras.size()) return;
+    if (!selected) {
+        keyframeManip = nullptr;
+        delete manipSensor;
+        manipSensor = nullptr;
+        display->replaceTransformation(index, new SoTransform);
+        return;
+    }
+    const unsigned int session = editingSession;
+    currentTime = path->times[index];
+    setAnimation(currentTime);
+    if (!stillEditing(session)) return;
+    portTimeSlider.setValue(currentTime);
+    display->hideAnimatedCamera();
+    selectedKeyframe = index;
+    keyframeManip = new SoTransformBoxManip;
+    display->replaceTransformation(index, keyframeManip);
+    if (!manipSensor) manipSensor = new SoNodeSensor;
+    manipSensor->attach(keyframeManip);
+    manipSensor->setFunction(sensorCallbackCB);
+    manipSensor->setData(this);
+}
+
+void HxKeyframeCameraPathEditor::sensorCallback(SoSensor* /*sensor*/) {
+    if (!path || !keyframeManip || selectedKeyframe < 0 || selectedKeyframe >= path->cameras.size()) return;
+    SoCamera* keyframe = path->cameras[selectedKeyframe];
+    keyframe->position.setValue(keyframeManip->translation.getValue());
+    keyframe->orientation.setValue(keyframeManip->rotation.getValue());
+    // The box must not scale the glyph; writing an unchanged value would only
+    // wake this sensor again.
+    const SbVec3f unscaled(display->scale, display->scale, display->scale);
+    if (keyframeManip->scaleFactor.getValue() != unscaled) keyframeManip->scaleFactor.setValue(unscaled);
+    SoCamera* camera = mainCamera();
+    if (camera->getTypeId() == keyframe->getTypeId()) {
+        camera->copyFieldValues(keyframe, FALSE);
+    } else {
+        // Field-by-field copying needs cameras of one type.
+        camera->position.setValue(keyframe->position.getValue());
+        camera->orientation.setValue(keyframe->orientation.getValue());
+    }
+    display->updatePath();
+}
+
+void HxKeyframeCameraPathEditor::annotationCallback(SoAction* /*action*/) {
+    // The depth-flow measurement hooks in here; while it is suppressed, or none
+    // runs, the overlay draws nothing.
+    if (suppressFlow) return;
+}
+
+void HxKeyframeCameraPathEditor::cameraSelectedCB(void* editor, int index, int selected) {
+    static_cast<HxKeyframeCameraPathEditor*>(editor)->cameraSelected(index, selected);
+}
+
+void HxKeyframeCameraPathEditor::sensorCallbackCB(void* editor, SoSensor* sensor) {
+    static_cast<HxKeyframeCameraPathEditor*>(editor)->sensorCallback(sensor);
+}
+
+void HxKeyframeCameraPathEditor::annotationCallbackCB(void* editor, SoAction* action) {
+    static_cast<HxKeyframeCameraPathEditor*>(editor)->annotationCallback(action);
+}

@@ -1,0 +1,112 @@
+// The editor of a keyframe camera path. While attached it records keyframes
+// from the main viewer's camera (viewer 0), shows the path from outside in the
+// path viewer (viewer `forPath`), plays the flight along the time slider, and
+// lets the user drag a picked keyframe with a transform-box manipulator.
+//
+// Ownership: the editor holds counted references to the path and its display
+// and owns its ports, scene nodes, node sensor and hide-event catcher. Times
+// are in the path's time units; `fps` is time units per wall-clock second.
+#pragma once
+#include <hxcore/HxEditor.h>
+#include <mc/McDArray.h>
+#include <mc/McHandle.h>
+#include <ports/HxPortButtonList.h>
+
+#include <Inventor/nodes/SoAnnotation.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoTransform.h>
+
+#include "HxDisplayCameraPath.h"
+#include "HxKeyframeCameraPath.h"
+#include "internal/HxPortPlayerButtons.h"
+#include "internal/HxPortTimeSlider.h"
+
+class HideEventCatcher;
+class SoAction;
+class SoNodeSensor;
+class SoSensor;
+
+class HxKeyframeCameraPathEditor : public HxEditor, public HxPlayerControls {
+    MC_HEADER(HxKeyframeCameraPathEditor)
+
+public:
+    // The number of the path viewer.
+    static int forPath;
+
+    HxKeyframeCameraPathEditor();
+    // Expects editing to have ended (the host detaches before destroying).
+    ~HxKeyframeCameraPathEditor() override;
+
+    int parse(Tcl_Interp* interp, int argc, char** argv) override;
+    // Runs the keyframe button pressed since the last fire.
+    void update() override;
+
+    // Playback and time control. Each starts from the slider's value and puts
+    // the slider at the time it shows.
+    void setAnimation(float t);
+    void stop() override;
+    void stepfwd() override;
+    void stepbwd() override;
+    void jmpfwd() override;
+    void jmpbwd() override;
+    // Real-time playback; a second call while playing ends it. The loop lets the
+    // host handle pending events once per frame.
+    void play() override;
+    void playbwd() override;
+    void updateKeyframeSlider();
+    // The path time for flow-based time t (through `timeTable`).
+    float getRealTime(float t);
+    // Builds `timeTable` from `flowSamples` and writes "time.dat".
+    void initTimeTable();
+
+    // Keyframe editing.
+    void add();
+    void remove();
+    void createCircularPath(float angle);
+    void makeConstv();
+    void cameraSelected(int index, int selected);
+    void sensorCallback(SoSensor* sensor);
+    void annotationCallback(SoAction* action);
+
+    static void cameraSelectedCB(void* editor, int index, int selected);
+    static void sensorCallbackCB(void* editor, SoSensor* sensor);
+    static void annotationCallbackCB(void* editor, SoAction* action);
+
+    int selectedKeyframe;
+    McDArray<float> flowSamples;
+    McDArray<float> timeTable;
+    int suppressFlow;
+    int useZflow;
+    int playing;
+    float currentTime;
+    float fps;
+    HxPortTimeSlider portTimeSlider;
+    HxPortPlayerButtons portPlayerButtons;
+    HxPortButtonList portKCPEButtons;
+    McHandle<HxKeyframeCameraPath> path;
+    McHandle<HxDisplayCameraPath> display;
+    McHandle<SoSeparator> displayRoot;
+    McHandle<SoTransform> keyframeManip;
+    McHandle<SoAnnotation> flowAnnotation;
+    SoNodeSensor* manipSensor;
+    HideEventCatcher* hideEventCatcher;
+
+protected:
+    void startEditing(HxData* data) override;
+    void stopEditing() override;
+
+private:
+    class LoopGuard;
+
+    // With fewer than two keyframes: moves to the only keyframe's time (or 0)
+    // and returns true; the moving operation then ends.
+    bool showFewKeyframes();
+    // Whether editing that began as session `session` still goes on; events
+    // handled inside an operation may have ended it.
+    bool stillEditing(unsigned int session) const { return path && editingSession == session; }
+    void printProjection(float x, float y, float z);
+    void chooseMetric(int argc, char** argv);
+
+    // Counts the starts and ends of editing.
+    unsigned int editingSession = 0;
+};
