@@ -102,3 +102,12 @@ bool parseFloat(const char* word, float& value) {
     value = static_cast<float>(v);
     return true;
 }
+
+std::string cmdFloatText(float value) {
+    char text[32];
+    for (int digits = 6; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text, nullptr) == value) break;
+    }
+    return text;
+}

@@ -47,6 +47,9 @@ void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...)
 // Sets `message` as the interpreter's result and returns TCL_ERROR.
 int cmdFail(Tcl_Interp* interp, const std::string& message);
 
+// The shortest decimal text that reads back as exactly `value`.
+std::string cmdFloatText(float value);
+
 // Strict number parsing for host commands: the whole word must be a number.
 bool parseLong(const char* word, long& value);
 bool parseFloat(const char* word, float& value);

@@ -1,5 +1,6 @@
 #include "HxPortPlayerButtons.h"
 
+#include <hxcore/HxCmd.h>
 #include <ports/HxPortTypeInfo.h>
 
 #include <QBitmap>
@@ -9,6 +10,7 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QWidget>
+#include <tcl.h>
 
 // Only the editor constructs the port: the host gets no factories.
 HX_INIT_PORT_CLASS(HxPortPlayerButtons, HxPort::getClassTypeId(), nullptr, nullptr)
@@ -79,4 +81,20 @@ void HxPortPlayerButtons::guiCallback() {
     case 6: editor->play(); break;
     default: break;
     }
+}
+
+int HxPortPlayerButtons::parse(Tcl_Interp* interp, int argc, char** argv) {
+    const char* word = argc > 1 ? argv[1] : "help";
+    if (cmdCheck(word, "hit", "hit i: presses button i (0 play backwards ... 6 play)")) {
+        if (int r = cmdHelp(interp, word, argc == 3, argc, argv); r != 4) return r;
+        long id = -1;
+        if (!parseLong(argv[2], id) || id < 0 || id >= numButtons) {
+            Tcl_VaSetResult(interp, "%s hit: no button \"%s\" (buttons are numbered 0 to %d)", getName(), argv[2],
+                            numButtons - 1);
+            return TCL_ERROR;
+        }
+        relay()->slot(static_cast<int>(id));
+        return TCL_OK;
+    }
+    return HxPort::parse(interp, argc, argv);
 }

@@ -44,6 +44,8 @@ public:
     // Calls the editor operation of the button id the relay recorded last;
     // other ids are ignored.
     void guiCallback() override;
+    // "hit i" presses button i as a click would.
+    int parse(Tcl_Interp* interp, int argc, char** argv) override;
 
 protected:
     // The seven buttons in a layout of their own (no margin, spacing 5),

@@ -2,11 +2,14 @@
 
 #include "QxTickMarkedSlider.h"
 
+#include <hxcore/HxCmd.h>
 #include <ports/HxPortTypeInfo.h>
 #include <widgets/QxSlider.h>
 
 #include <QLayout>
 #include <QWidget>
+#include <string>
+#include <tcl.h>
 
 // Only the editor constructs the port: the host gets no factories.
 HX_INIT_PORT_CLASS(HxPortTimeSlider, HxPort::getClassTypeId(), nullptr, nullptr)
@@ -56,4 +59,58 @@ void HxPortTimeSlider::setKeyframes(const McDArray<float>& times) {
 
 void HxPortTimeSlider::redraw() {
     if (slider) slider->repaint();
+}
+
+namespace {
+// Reads argv[2] .. argv[2 + n - 1] as numbers; false when one is not a number.
+bool readNumbers(char** argv, int n, float* values) {
+    for (int i = 0; i < n; ++i)
+        if (!parseFloat(argv[2 + i], values[i])) return false;
+    return true;
+}
+}  // namespace
+
+int HxPortTimeSlider::parse(Tcl_Interp* interp, int argc, char** argv) {
+    const char* word = argc > 1 ? argv[1] : "help";
+    enum Op { GetValue, SetValue, GetMinMax, SetMinMax, GetSubMinMax, SetSubMinMax, GetKeyframes };
+    struct Command {
+        Op op;
+        const char* name;
+        const char* description;
+        int numbers;  // arguments it takes
+    };
+    static const Command commands[] = {
+        {GetValue, "getValue", "returns the time", 0},
+        {SetValue, "setValue", "setValue t: moves the slider to t (the range grows to hold it)", 1},
+        {GetMinMax, "getMinMax", "returns the range", 0},
+        {SetMinMax, "setMinMax", "setMinMax a b: sets the range", 2},
+        {GetSubMinMax, "getSubMinMax", "returns the sub-range that bounds playback", 0},
+        {SetSubMinMax, "setSubMinMax", "setSubMinMax a b: sets the sub-range that bounds playback", 2},
+        {GetKeyframes, "getKeyframes", "returns the times of the tick marks", 0},
+    };
+    for (const Command& c : commands) {
+        if (!cmdCheck(word, c.name, c.description)) continue;
+        if (int r = cmdHelp(interp, word, argc == 2 + c.numbers, argc, argv); r != 4) return r;
+        const std::string command = std::string(getName()) + " " + word;
+        float v[2] = {0, 0};
+        if (!readNumbers(argv, c.numbers, v))
+            return cmdFail(interp, command + ": expected " + (c.numbers == 1 ? "a number" : "two numbers"));
+        if (!slider) return cmdFail(interp, command + ": the slider has no widget");
+        // Times go out in full float precision, so that they can be handed back exactly.
+        std::string result;
+        switch (c.op) {
+            case GetValue: result = cmdFloatText(getValue()); break;
+            case SetValue: setValue(v[0]); break;
+            case GetMinMax: result = cmdFloatText(getMinValue()) + " " + cmdFloatText(getMaxValue()); break;
+            case SetMinMax: slider->setRange(v[0], v[1]); break;
+            case GetSubMinMax: result = cmdFloatText(getSubMinValue()) + " " + cmdFloatText(getSubMaxValue()); break;
+            case SetSubMinMax: slider->slider()->setSubRange(v[0], v[1]); break;
+            case GetKeyframes:
+                for (float t : slider->slider()->getTicks()) result += (result.empty() ? "" : " ") + cmdFloatText(t);
+                break;
+        }
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(result.c_str(), -1));
+        return TCL_OK;
+    }
+    return HxPort::parse(interp, argc, argv);
 }

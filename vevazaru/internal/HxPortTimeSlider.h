@@ -54,6 +54,10 @@ public:
     // Repaints the slider widget.
     virtual void redraw();
 
+    // getValue, setValue v, getMinMax, setMinMax a b, getSubMinMax,
+    // setSubMinMax a b, getKeyframes.
+    int parse(Tcl_Interp* interp, int argc, char** argv) override;
+
 protected:
     // The slider: range 0 .. 1, value 0, growth on, sub-range buttons shown.
     void createControls(QWidget* row) override;
