@@ -11,16 +11,23 @@
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
+#include <GL/glew.h>
+
 #include <Inventor/SbLinear.h>
+#include <Inventor/actions/SoGLRenderAction.h>
+#include <Inventor/elements/SoCacheElement.h>
 #include <Inventor/manips/SoTransformBoxManip.h>
 #include <Inventor/nodes/SoCallback.h>
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <tcl.h>
+#include <vector>
 
 MC_INIT_CLASS(HxKeyframeCameraPathEditor, HxEditor::getClassTypeId())
 
@@ -194,6 +201,12 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         if (needsPath() != TCL_OK) return TCL_ERROR;
         path->makeConstVelocity();
         updateKeyframeSlider();
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "zflow", "measures the depth flow along the path; playback then keeps it even")) {
+        if (needsPath() != TCL_OK) return TCL_ERROR;
+        zflow();
+        useZflow = 1;
         return TCL_OK;
     }
     if (cmdCheck(word, "depth", "redraws the main viewer")) {
@@ -492,10 +505,128 @@ void HxKeyframeCameraPathEditor::sensorCallback(SoSensor* /*sensor*/) {
     display->updatePath();
 }
 
-void HxKeyframeCameraPathEditor::annotationCallback(SoAction* /*action*/) {
-    // The depth-flow measurement hooks in here; while it is suppressed, or none
-    // runs, the overlay draws nothing.
+// ---------------------------------------------------------------- depth flow
+
+void HxKeyframeCameraPathEditor::zflow() {
+    if (!path) return;
+    LoopGuard guard(this);
+    HxViewer* mainViewer = viewerNumber(0);
+    mainViewer->setSize(SbVec2s(measuredSize, measuredSize));
+    currentTime = 0.01f;
+
+    // The overlay goes into the main viewer only: each render of it takes a sample.
+    suppressFlow = 1;
+    theController->setGeom(flowAnnotation, this, 1, 1u);
+    mainViewer->redraw();
+    HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
+    suppressFlow = 0;
+
+    flowSamples.resize(0);
+    const float end = guard.stillEditing() ? path->getTime(0) + path->getDuration() : currentTime;
+    int frames = 0;
+    for (float t = currentTime; t < end; t += 1.0f) ++frames;
+    for (int frame = 1; guard.stillEditing() && currentTime < end; ++frame) {
+        theMsg->printf("zflow: frame %d of %d", frame, frames);
+        setAnimation(currentTime);
+        if (!guard.stillEditing()) break;
+        portTimeSlider.setValue(currentTime);
+        HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
+        currentTime = currentTime + 1.0f;
+    }
+    theController->setGeom(flowAnnotation, this, 0);
+    // A measurement broken off by the end of editing leaves no table.
+    if (!guard.stillEditing()) return;
+    initTimeTable();
+    useZflow = 1;
+}
+
+void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
     if (suppressFlow) return;
+    if (!action->getTypeId().isDerivedFrom(SoGLRenderAction::getClassTypeId())) return;
+    int v = HxController::maxViewers;
+    for (int id = 0; id < HxController::maxViewers; ++id) {
+        HxViewer* candidate = theController->viewer(id, 0);
+        if (theController->isViewerVisible(id) && candidate && candidate->getGLRenderAction() == action) {
+            v = id;
+            break;
+        }
+    }
+    std::printf("annotationCallback %d\n", v);
+    SoCacheElement::invalidate(action->getState());
+    // Editing may have ended while the overlay was still in the scene.
+    if (!path) return;
+
+    const SbViewportRegion& region = static_cast<SoGLRenderAction*>(action)->getViewportRegion();
+    const SbVec2s window = region.getWindowSize();
+    const int w = window[0], h = window[1];
+    const int width = w - w % 8, height = h;
+    std::vector<float> flow(static_cast<std::size_t>(std::max(0, width * height)), 0.0f);
+
+    McHandle<SoCamera> c0 = mainCamera();
+    McHandle<SoCamera> c1 = path->getCamera(static_cast<float>(static_cast<double>(currentTime) + 0.001));
+    std::vector<float> depth(flow.size());
+    std::string problem;
+    if (flow.empty())
+        problem = "the window is narrower than 8 pixels";
+    else if (!readDepth(width, height, depth.data()))
+        problem = "the depth buffer cannot be read";
+    if (!problem.empty()) {
+        theMsg->printf("zflow: %s; the frame counts as still", problem.c_str());
+        depth.assign(depth.size(), 1.0f);
+    }
+
+    const SbVec2f scale = region.getViewportSize();
+    const SbMatrix m0 = c0->getViewVolume(0.0f).getMatrix();
+    const SbMatrix m1 = c1->getViewVolume(0.0f).getMatrix();
+    const FlowSum sum = measureFlow(depth.data(), flow.data(), width, height, w, h, scale, m0.inverse(), m1);
+    const double mean = sum.count > 0 ? sum.total / sum.count : 0.0;
+
+    flowSamples.append(static_cast<float>(mean));
+    theMsg->printf("v = %g (nPoints = %d of %dx%d)", static_cast<float>(mean), sum.count, width, height);
+    if (FILE* out = std::fopen("flow.dat", "a")) {
+        std::fprintf(out, "%g\n", static_cast<float>(mean));
+        std::fclose(out);
+    }
+    if (FILE* out = std::fopen("velocity.raw", "ab")) {
+        std::fwrite(flow.data(), sizeof(float), flow.size(), out);
+        std::fclose(out);
+    }
+}
+
+bool HxKeyframeCameraPathEditor::readDepth(int width, int height, float* depth) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth);
+    return glGetError() == GL_NO_ERROR;
+}
+
+HxKeyframeCameraPathEditor::FlowSum HxKeyframeCameraPathEditor::measureFlow(const float* depth, float* flow,
+                                                                            int width, int height, int w, int h,
+                                                                            const SbVec2f& scale, const SbMatrix& q,
+                                                                            const SbMatrix& m1) {
+    FlowSum sum;
+    const float sx = scale[0], sy = scale[1];
+    for (int r = 0; r < height; ++r) {
+        // Normalised device coordinates of the pixel's lower left corner.
+        const float y = static_cast<float>(2 * r) * sy / static_cast<float>(h) - 1.0f;
+        for (int c = 0; c < width; ++c) {
+            const int k = r * width + c;
+            const float d = depth[k];
+            if (d >= 0.99999f) continue;  // nothing drawn
+            const float z = static_cast<float>(2.0 * d - 1.0);
+            const float x = static_cast<float>(2 * c) * sx / static_cast<float>(w) - 1.0f;
+            // Row vectors times matrices, then the perspective division.
+            SbVec3f p, p1;
+            q.multVecMatrix(SbVec3f(x, y, z), p);
+            m1.multVecMatrix(p, p1);
+            const float f = static_cast<float>(std::hypot(static_cast<double>(p1[0] - x), static_cast<double>(p1[1] - y)));
+            flow[k] = f;
+            sum.total += f;
+            ++sum.count;
+        }
+    }
+    return sum;
 }
 
 void HxKeyframeCameraPathEditor::cameraSelectedCB(void* editor, int index, int selected) {

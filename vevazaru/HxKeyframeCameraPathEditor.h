@@ -66,6 +66,13 @@ public:
     void makeConstv();
     void cameraSelected(int index, int selected);
     void sensorCallback(SoSensor* sensor);
+
+    // Depth flow: renders the main viewer at measuredSize x measuredSize at
+    // path times 0.01, 1.01, ... and measures the mean on-screen motion of the
+    // drawn pixels (normalised device units per 0.001 time units) in the
+    // overlay's callback; builds the time table from it.
+    static constexpr int measuredSize = 128;
+    void zflow();
     void annotationCallback(SoAction* action);
 
     static void cameraSelectedCB(void* editor, int index, int selected);
@@ -94,6 +101,18 @@ public:
 protected:
     void startEditing(HxData* data) override;
     void stopEditing() override;
+
+    struct FlowSum {
+        double total = 0;
+        int count = 0;
+    };
+    // The flow of every drawn pixel of the width x height area (depth < 0.99999)
+    // between the cameras of the unprojection `q` and the projection `m1`, into
+    // `flow`; `w`, `h` are the window's size, `scale` the viewport's normalised size.
+    static FlowSum measureFlow(const float* depth, float* flow, int width, int height, int w, int h,
+                               const SbVec2f& scale, const SbMatrix& q, const SbMatrix& m1);
+    // Reads the current GL context's depth buffer; false when GL reports an error.
+    static bool readDepth(int width, int height, float* depth);
 
 private:
     class LoopGuard;

@@ -14,6 +14,7 @@ struct HxController::Geometry {
     McHandle<SoNode> node;
     HxBase* object;  // the owner; it removes its geometry before it goes away
     unsigned int mask;
+    bool followsObjectMask;  // shown in the viewers of the owner's mask
 };
 
 namespace {
@@ -59,14 +60,14 @@ void HxController::addToViewer(HxViewer* v, int id) const {
         if (g.mask & (1u << id)) v->addGeometry(g.node);
 }
 
-void HxController::setGeom(SoNode* node, HxBase* object, int on) {
+void HxController::setGeom(SoNode* node, HxBase* object, int on, unsigned int inViewers) {
     if (!node) return;
     auto same = [&](const Geometry& g) { return g.node.ptr() == node && g.object == object; };
     auto it = std::find_if(geometries.begin(), geometries.end(), same);
     if (on) {
         if (it != geometries.end()) return;
-        const unsigned int mask = object ? object->getViewerMask() : 0xffffu;
-        geometries.push_back(Geometry{node, object, mask});
+        const unsigned int mask = inViewers != objectsViewers ? inViewers : object ? object->getViewerMask() : 0xffffu;
+        geometries.push_back(Geometry{node, object, mask, inViewers == objectsViewers});
         for (int id = 0; id < maxViewers; ++id)
             if (viewers[id] && (mask & (1u << id))) viewers[id]->addGeometry(node);
         return;
@@ -94,7 +95,7 @@ void HxController::removeAllGeom(HxBase* object) {
 void HxController::viewerMaskChanged(HxBase* object) {
     std::vector<McHandle<SoNode>> nodes;
     for (const Geometry& g : geometries)
-        if (g.object == object) nodes.push_back(g.node);
+        if (g.object == object && g.followsObjectMask) nodes.push_back(g.node);
     for (SoNode* node : nodes) {
         setGeom(node, object, 0);
         setGeom(node, object, 1);

@@ -28,9 +28,11 @@ public:
     void reset();
 
     // Shows (on != 0) or hides the geometry `node` of `object` in the viewers of
-    // the object's viewer mask (all viewers when object is null). Viewers created
+    // the object's viewer mask (all viewers when object is null), or, when
+    // `inViewers` is given, in exactly those (bit i: viewer i). Viewers created
     // later show it too. The controller holds a reference while it is shown.
-    void setGeom(SoNode* node, HxBase* object, int on);
+    static constexpr unsigned int objectsViewers = 0xffffffffu;
+    void setGeom(SoNode* node, HxBase* object, int on, unsigned int inViewers = objectsViewers);
     // Hides every node `object` shows (when the object goes away).
     void removeAllGeom(HxBase* object);
     // Moves the geometry of `object` to the viewers of its new viewer mask.
