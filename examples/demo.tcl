@@ -1,17 +1,33 @@
-# The demo: a circular flight around a sample scene, saved, and rendered to a
-# numbered PNG sequence in out/demo/ (relative to the folder vorna runs in).
+# The demo: a circular flight around a sample scene, laid out with the keyframe
+# path editor, saved, and rendered to a numbered PNG sequence in out/demo/
+# (relative to the folder vorna runs in).
 
 set here [file dirname [info script]]
 set scene [load [file join $here scenes plate.iv]]
 puts "scene: [$scene info]"
+file mkdir out/demo
 
-# Frame the scene in the main viewer, then circle it from there.
+# Frame the scene in the main viewer: the editor circles it from there.
 viewer 0 setSize 320 240
 viewer 0 viewAll
 set path [create HxKeyframeCameraPath Flight]
-$path createCircularPath
-$path fire
+
+# Edit the path: the editor shows it from outside in the path viewer (viewer 5),
+# a glyph at each keyframe and the line the camera flies along.
+set editor [edit $path]
+viewer 5 setSize 320 240
+$editor createCircularPath
 puts [$path info]
+$editor constv
+set times [$editor portTimeSlider getKeyframes]
+puts [format "editor: %d keyframes re-timed for constant velocity, %.2f .. %.2f" \
+    [llength $times] [lindex $times 0] [lindex $times end]]
+# Look at the circle from above and aside, with everything in view.
+viewer 5 setCamera 0 10 12   0 0 0   0 1 0
+viewer 5 viewAll
+viewer 5 snapshot out/demo/path-viewer.png
+puts "saved: out/demo/path-viewer.png (the path viewer)"
+$editor detach
 
 # The same path built from three keyframes, to show the script commands.
 set keys [create HxKeyframeCameraPath Keys]
@@ -22,7 +38,7 @@ foreach k {0 4 8} {
 puts [$keys info]
 remove $keys
 
-file mkdir out/demo
+$path fire
 $path save "Camerapath Inventor" out/demo/flight.civ
 puts "saved: out/demo/flight.civ"
 

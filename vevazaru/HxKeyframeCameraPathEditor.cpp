@@ -179,7 +179,11 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
 
     if (cmdCheck(word, "fps", "fps value: path time units played per second")) {
         if (int r = checkArguments(interp, word, argc >= 3, argc, argv, "value"); r != 4) return r;
-        fps = toFloat(argv[2]);
+        // Playback with a rate that is not positive would never reach its end.
+        float rate = 0;
+        if (!parseFloat(argv[2], rate) || !(rate > 0) || !std::isfinite(rate))
+            return cmdFail(interp, std::string(argv[0]) + " fps: expected a positive number, got \"" + argv[2] + "\"");
+        fps = rate;
         return TCL_OK;
     }
     if (cmdCheck(word, "project", "project x y z: prints the point projected by the main viewer's camera")) {

@@ -71,10 +71,15 @@ QWidget* HxObjectPool::portPanel(const HxBase* object) const {
 
 void HxObjectPool::detachEditorsOf(HxObject* object) {
     if (auto* editor = mcinterface_cast<HxEditor>(object)) editor->detach();
+    // Detaching runs the editors' stopEditing(), which may add objects to the
+    // pool or remove some: the editors to detach are picked beforehand.
+    std::vector<McHandle<HxEditor>> editors;
     for (const auto& other : list) {
         auto* editor = mcinterface_cast<HxEditor>(other.ptr());
-        if (editor && static_cast<HxObject*>(editor->getData()) == object) editor->detach();
+        if (editor && static_cast<HxObject*>(editor->getData()) == object) editors.emplace_back(editor);
     }
+    for (const auto& editor : editors)
+        if (static_cast<HxObject*>(editor->getData()) == object) editor->detach();
 }
 
 bool HxObjectPool::remove(HxObject* object) {
@@ -83,7 +88,9 @@ bool HxObjectPool::remove(HxObject* object) {
     McHandle<HxObject> keep = *it;  // stays alive until its command is gone
     detachEditorsOf(object);
     theInterpreter->removeObjectCommand(object);
-    list.erase(std::find(list.begin(), list.end(), object));
+    // Looked up again: the editors' stopEditing() may have changed the list.
+    it = std::find(list.begin(), list.end(), object);
+    if (it != list.end()) list.erase(it);
     deletePortPanel(object);
     // Connections hold no reference: the remaining objects' ports let go of it.
     for (const auto& other : list) {

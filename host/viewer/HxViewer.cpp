@@ -11,6 +11,7 @@
 #include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
 #include <Inventor/actions/SoHandleEventAction.h>
+#include <Inventor/events/SoLocation2Event.h>
 #include <Inventor/events/SoMouseButtonEvent.h>
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
@@ -21,6 +22,7 @@
 #include <QObject>
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 HxViewer::HxViewer(int id)
@@ -174,18 +176,39 @@ bool HxViewer::snapshot(const char* file, std::string& error) {
 
 void HxViewer::viewAll() { camera->viewAll(root.ptr(), SbViewportRegion(size)); }
 
-bool HxViewer::click(int x, int y) {
-    if (x < 0 || y < 0 || x >= size[0] || y >= size[1]) return false;
+bool HxViewer::containsPixel(int x, int y) const { return x >= 0 && y >= 0 && x < size[0] && y < size[1]; }
+
+void HxViewer::sendMouseGesture(int x0, int y0, int x1, int y1, int moves) {
     SoHandleEventAction action{SbViewportRegion(size)};
-    SoMouseButtonEvent event;
-    event.setButton(SoMouseButtonEvent::BUTTON1);
-    // Inventor counts rows from the bottom.
-    event.setPosition(SbVec2s(static_cast<short>(x), static_cast<short>(size[1] - 1 - y)));
-    for (SoButtonEvent::State state : {SoButtonEvent::DOWN, SoButtonEvent::UP}) {
-        event.setState(state);
+    auto send = [&](SoEvent& event, int x, int y) {
+        // Inventor counts rows from the bottom.
+        event.setPosition(SbVec2s(static_cast<short>(x), static_cast<short>(size[1] - 1 - y)));
         event.setTime(SbTime::getTimeOfDay());
         action.setEvent(&event);
         action.apply(root.ptr());
+    };
+    SoMouseButtonEvent button;
+    button.setButton(SoMouseButtonEvent::BUTTON1);
+    button.setState(SoButtonEvent::DOWN);
+    send(button, x0, y0);
+    SoLocation2Event motion;
+    for (int i = 1; i <= moves; ++i) {
+        const double t = static_cast<double>(i) / moves;
+        send(motion, x0 + static_cast<int>(std::lround((x1 - x0) * t)),
+             y0 + static_cast<int>(std::lround((y1 - y0) * t)));
     }
+    button.setState(SoButtonEvent::UP);
+    send(button, x1, y1);
+}
+
+bool HxViewer::click(int x, int y) {
+    if (!containsPixel(x, y)) return false;
+    sendMouseGesture(x, y, x, y, 0);
+    return true;
+}
+
+bool HxViewer::drag(int x0, int y0, int x1, int y1, int steps) {
+    if (!containsPixel(x0, y0) || !containsPixel(x1, y1)) return false;
+    sendMouseGesture(x0, y0, x1, y1, std::max(1, steps));
     return true;
 }

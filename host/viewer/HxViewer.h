@@ -70,6 +70,11 @@ public:
     // of the image, handled by the scene (selection, draggers, manipulators).
     // Needs no GL. False, with nothing sent, when (x, y) lies outside the viewer.
     bool click(int x, int y);
+    // A left-button drag: press at (x0, y0), `steps` mouse moves along the
+    // straight line to (x1, y1), the last one onto it, and the release there
+    // (fewer than one step is taken as one). Same pixels as click(); false, with
+    // nothing sent, when either end lies outside the viewer.
+    bool drag(int x0, int y0, int x1, int y1, int steps = 8);
     // The viewer's interaction state; never null, lives as long as the viewer.
     QxViewer* qxViewer() const { return interaction.get(); }
     // Forward to qxViewer().
@@ -93,6 +98,11 @@ public:
 
 private:
     void notifyWindow(int eventType);
+    bool containsPixel(int x, int y) const;
+    // Press at (x0, y0), `moves` mouse moves evenly along the line to (x1, y1),
+    // release at (x1, y1); one event action carries them all, so a dragger that
+    // grabs the mouse on the press gets the rest.
+    void sendMouseGesture(int x0, int y0, int x1, int y1, int moves);
     // Renders; with `pixels`, also reads the image back (RGB, bottom row first).
     bool renderFrame(std::vector<unsigned char>* pixels, std::string& error);
     // Puts the camera's near and far planes around the scene, as interactive

@@ -6,6 +6,7 @@
 #include <viewer/HxViewer.h>
 
 #include <Inventor/nodes/SoCamera.h>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <tcl.h>
@@ -107,14 +108,28 @@ int viewAll(Tcl_Interp*, HxViewer* v, const float*) {
     v->viewAll();
     return TCL_OK;
 }
-int click(Tcl_Interp* interp, HxViewer* v, const float* a) {
-    const SbVec2s size = v->getSize();
-    const bool whole = a[0] == static_cast<int>(a[0]) && a[1] == static_cast<int>(a[1]);
-    if (!whole || !v->click(static_cast<int>(a[0]), static_cast<int>(a[1]))) {
-        Tcl_VaSetResult(interp, "usage: viewer n click x y (x from 0 to %d, y from 0 to %d)", size[0] - 1,
-                        size[1] - 1);
-        return TCL_ERROR;
+// Reads a[0 .. n-1] as pixel coordinates; false unless each is a whole number
+// (the range is the viewer's to judge).
+bool readPixels(const float* a, int n, int* pixels) {
+    for (int i = 0; i < n; ++i) {
+        if (!(std::fabs(a[i]) <= 1e6f) || a[i] != std::trunc(a[i])) return false;
+        pixels[i] = static_cast<int>(a[i]);
     }
+    return true;
+}
+int pixelUsage(Tcl_Interp* interp, HxViewer* v, const char* usage) {
+    const SbVec2s size = v->getSize();
+    Tcl_VaSetResult(interp, "usage: viewer n %s (x from 0 to %d, y from 0 to %d)", usage, size[0] - 1, size[1] - 1);
+    return TCL_ERROR;
+}
+int click(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    int p[2];
+    if (!readPixels(a, 2, p) || !v->click(p[0], p[1])) return pixelUsage(interp, v, "click x y");
+    return TCL_OK;
+}
+int drag(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    int p[4];
+    if (!readPixels(a, 4, p) || !v->drag(p[0], p[1], p[2], p[3])) return pixelUsage(interp, v, "drag x0 y0 x1 y1");
     return TCL_OK;
 }
 
@@ -150,6 +165,7 @@ const Command commands[] = {
     {"redraw", 0, "redraw", redraw},
     {"viewAll", 0, "viewAll", viewAll},
     {"click", 2, "click x y", click},
+    {"drag", 4, "drag x0 y0 x1 y1", drag},
 };
 
 const WordCommand wordCommands[] = {

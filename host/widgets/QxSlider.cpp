@@ -27,18 +27,7 @@ void QxSlider::setValue(float v) {
     }
     // After valueChanged, so that a receiver that grows the range starts from
     // the clamped value.
-    if (clamped != v) emit valueClipped(clipAmount(v, clamped));
-}
-
-// v - clamped, nudged by a few units in the last place where needed so that
-// clamped + amount gives back v itself: a receiver that grows the range by the
-// amount then holds exactly the value that was asked for (a keyframe time, say).
-float QxSlider::clipAmount(float v, float clamped) {
-    if (!std::isfinite(v)) return v - clamped;
-    float amount = v - clamped;
-    for (int i = 0; i < 8 && clamped + amount != v; ++i)
-        amount = std::nextafter(amount, clamped + amount < v ? INFINITY : -INFINITY);
-    return amount;
+    if (clamped != v) emit valueClipped(v - clamped);
 }
 
 void QxSlider::setRange(float a, float b) {

@@ -54,7 +54,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    static float clipAmount(float v, float clamped);
     QRect grooveRect() const;
     int xOf(float v) const;
     float valueAt(int x) const;

@@ -1,5 +1,5 @@
 // The command helpers objects use in parse(): cmdCheck, cmdHelp, CmdInfo::usage,
-// Tcl_VaSetResult and number parsing.
+// Tcl_VaSetResult, number parsing and number text.
 #include "ScriptTestSupport.h"
 
 #include <hxcore/HxCmd.h>
@@ -9,6 +9,8 @@
 #include <mc/McHandle.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
 
 // Two commands written the way package classes write theirs.
@@ -146,6 +148,17 @@ TEST(HxCmdParse, wholeWordMustBeANumber) {
         float value = -777.0f;
         EXPECT_EQ(parseFloat(c.word, value), c.ok) << (c.word ? c.word : "(null)");
         EXPECT_EQ(value, c.ok ? c.value : -777.0f);
+    }
+}
+
+TEST(HxCmdFloatText, shortestTextThatReadsBackExactly) {
+    const std::pair<float, const char*> exact[] = {
+        {0.1f, "0.1"},         {6.25f, "6.25"},         {-3.0f, "-3"},          {100.0001f, "100.0001"},
+        {1e7f + 1, "10000001"}, {16777216.0f, "16777216"}, {2.5e-7f, "2.5e-07"}, {1.0f / 3, "0.33333334"}};
+    for (const auto& [value, text] : exact) EXPECT_EQ(cmdFloatText(value), text);
+    for (float value : {0.7f, std::nextafter(1.0f, 2.0f), FLT_MAX, -FLT_MIN, FLT_TRUE_MIN, 123456.79f}) {
+        const std::string text = cmdFloatText(value);
+        EXPECT_EQ(std::strtof(text.c_str(), nullptr), value) << text;
     }
 }
 

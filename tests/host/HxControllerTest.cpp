@@ -1,5 +1,7 @@
 // HxController: viewers 0 to 15, created on demand, the list of visible ones,
-// and each viewer's interaction state.
+// each viewer's interaction state, window events and logo.
+#include "ScriptTestSupport.h"
+
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 #include <viewer/QxViewer.h>
@@ -7,6 +9,8 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/nodes/SoCube.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <QCoreApplication>
+#include <QEvent>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -157,6 +161,41 @@ TEST_F(HxControllerTest, viewerNavigationModeIsTheInteractionStates) {
     viewer->qxViewer()->setNavigationMode(2);
     EXPECT_EQ(viewer->getNavigationMode(), 2);
     EXPECT_EQ(theController->viewer(5)->getNavigationMode(), 3) << "other viewers keep theirs";
+}
+
+// Counts the Show and Hide events reaching the objects it filters.
+struct WindowEvents : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) ++shown;
+        if (event->type() == QEvent::Hide) ++hidden;
+        return false;
+    }
+    int shown = 0, hidden = 0;
+};
+
+TEST_F(HxControllerTest, windowGetsShowAndHideOnlyOnChangesAndTheLogoCanGo) {
+    static int argc = 1;
+    static char programName[] = "host_HxController";
+    static char* argv[] = {programName, nullptr};
+    static QCoreApplication app(argc, argv);  // Qt delivers events only with one
+    HxViewer* viewer = theController->viewer(0);
+    WindowEvents events;
+    viewer->widget()->installEventFilter(&events);
+    viewer->show();
+    EXPECT_EQ(events.shown, 0) << "already visible";
+    viewer->hide();
+    evalOk("viewer 0 hide");
+    EXPECT_EQ(events.hidden, 1);
+    evalOk("viewer 0 show");
+    viewer->show();
+    EXPECT_EQ(events.shown, 1);
+    EXPECT_EQ(events.hidden, 1);
+    EXPECT_NE(theController->viewer(1)->widget(), viewer->widget()) << "one window each";
+
+    EXPECT_EQ(viewer->getLogo(), HxViewer::defaultLogo);
+    viewer->setLogo(nullptr);
+    EXPECT_FALSE(viewer->hasLogo());
+    EXPECT_TRUE(theController->viewer(2)->hasLogo()) << "a new viewer has one";
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
-// The object pool: unique names, one script command per object, removal and renaming.
+// The object pool: unique names, one script command per object, removal and
+// renaming, port panels, and editors let go of with their data.
 #include "ScriptTestSupport.h"
 
 #include <hxcore/HxCmd.h>
+#include <hxcore/HxData.h>
+#include <hxcore/HxEditor.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
+#include <ports/HxPortButtonList.h>
+#include <ports/HxPortTime.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
 #include <QString>
 
 // Counts the commands that reach it and reports its destruction.
@@ -31,6 +39,32 @@ public:
     bool* aliveAfterRemoval = nullptr;
 };
 MC_INIT_CLASS(PoolProbe, HxObject::getClassTypeId())
+
+class PoolData : public HxData {
+    MC_HEADER(PoolData)
+
+public:
+    PoolData() : portTime(this, "time", QString("Time")), portButtons(this, "buttons", QString("Buttons"), 2) {}
+    HxPortTime portTime;
+    HxPortButtonList portButtons;
+};
+MC_INIT_CLASS(PoolData, HxData::getClassTypeId())
+
+// Logs the data it stops editing; may take a helper object out of the pool then.
+class PoolEditor : public HxEditor {
+    MC_HEADER(PoolEditor)
+
+public:
+    std::vector<std::string> stopped;
+    HxObject* helper = nullptr;
+
+protected:
+    void stopEditing() override {
+        stopped.emplace_back(getData()->getName());
+        if (helper) theObjectPool->remove(helper);
+    }
+};
+MC_INIT_CLASS(PoolEditor, HxEditor::getClassTypeId())
 
 namespace {
 
@@ -146,6 +180,59 @@ TEST_F(HxObjectPoolTest, objectsKeepTheirOrderAndClearRemovesAll) {
     EXPECT_TRUE(theObjectPool->objects().empty());
     EXPECT_TRUE(deadA);
     EXPECT_FALSE(theInterpreter->isCommand("Two"));
+}
+
+TEST_F(HxObjectPoolTest, removingDataDetachesEachOfItsEditorsAndRemovingAnEditorDetachesIt) {
+    McHandle<PoolData> data = new PoolData, other = new PoolData;
+    theObjectPool->add(data, "data");
+    theObjectPool->add(other, "other");
+    PoolProbe* helper = addProbe("helper");
+    McHandle<PoolEditor> first = new PoolEditor, second = new PoolEditor, elsewhere = new PoolEditor;
+    for (PoolEditor* editor : {first.ptr(), second.ptr(), elsewhere.ptr()}) theObjectPool->add(editor, "editor");
+    first->attach(data);
+    second->attach(data);
+    elsewhere->attach(other);
+    // The first editor's stopEditing() shrinks the pool in front of the second.
+    first->helper = helper;
+
+    EXPECT_TRUE(theObjectPool->remove(data));
+    EXPECT_EQ(first->stopped, std::vector<std::string>{"data"});
+    EXPECT_EQ(second->stopped, std::vector<std::string>{"data"});
+    EXPECT_FALSE(first->isAttached() || second->isAttached());
+    EXPECT_EQ(data->getRefCount(), 1) << "no editor keeps removed data";
+    EXPECT_EQ(theObjectPool->find("helper"), nullptr);
+    EXPECT_EQ(elsewhere->getData(), other) << "editors of other data keep editing";
+
+    EXPECT_TRUE(theObjectPool->remove(elsewhere));
+    EXPECT_EQ(elsewhere->stopped, std::vector<std::string>{"other"});
+    EXPECT_FALSE(elsewhere->isAttached());
+    EXPECT_EQ(other->getRefCount(), 2) << "the pool's and the test's reference only";
+}
+
+class HxObjectPoolPanels : public HxObjectPoolTest {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char programName[] = "host_HxObjectPool";
+        static char* argv[] = {programName, nullptr};
+        static QApplication app(argc, argv);
+    }
+};
+
+TEST_F(HxObjectPoolPanels, addBuildsAPanelWithARowPerPortAndRemoveDeletesIt) {
+    McHandle<PoolData> data = new PoolData;
+    theObjectPool->add(data, "data");
+    QPointer<QWidget> panel = theObjectPool->portPanel(data);
+    ASSERT_FALSE(panel.isNull());
+    QStringList captions;
+    for (QWidget* row : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        captions << row->findChild<QLabel*>()->text();
+    EXPECT_EQ(captions, (QStringList{"Time", "Buttons"}));
+
+    theObjectPool->remove(data);
+    EXPECT_TRUE(panel.isNull());
+    EXPECT_EQ(theObjectPool->portPanel(data), nullptr);
+    EXPECT_TRUE(data->portButtons.hit(1)) << "the port works on without its widgets";
 }
 
 }  // namespace

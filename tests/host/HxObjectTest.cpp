@@ -6,7 +6,12 @@
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
 #include <ports/HxPortTime.h>
+#include <viewer/HxController.h>
+#include <viewer/HxViewer.h>
 
+#include <Inventor/actions/SoSearchAction.h>
+#include <Inventor/nodes/SoCube.h>
+#include <Inventor/nodes/SoSeparator.h>
 #include <QString>
 #include <algorithm>
 
@@ -113,6 +118,48 @@ TEST_F(HxObjectTest, viewerMask) {
                   name + " setViewerMask: expected a mask from 0 to 65535, got \"" + word + "\"");
     EXPECT_EQ(evalError(name + " setViewerMask 1 2"), wrongCount("setViewerMask"));
     EXPECT_EQ(probe->getViewerMask(), 0x0f0f);
+}
+
+// The ids of the viewers whose scene holds `node`.
+std::vector<int> viewersShowing(SoNode* node) {
+    std::vector<int> ids;
+    for (int id = 0; id < HxController::maxViewers; ++id) {
+        HxViewer* viewer = theController->viewer(id, 0);
+        if (!viewer) continue;
+        SoSearchAction search;
+        search.setNode(node);
+        search.apply(viewer->getSceneRoot());
+        if (search.getPath()) ids.push_back(id);
+    }
+    return ids;
+}
+
+TEST_F(HxObjectTest, viewerMaskSetsOnlyTheMasterBitsAndTheGeometryFollows) {
+    probe->setViewerMask(0x0f);
+    probe->setViewerMask(1u << 5, 0xffffffff);
+    EXPECT_EQ(probe->getViewerMask(), 0x20);
+    probe->setViewerMask(0x00f0);
+    probe->setViewerMask(0xff00, 0x0f00);
+    EXPECT_EQ(probe->getViewerMask(), 0x0ff0);
+    probe->setViewerMask(0x0001, 0x0011);
+    EXPECT_EQ(probe->getViewerMask(), 0x0fe1);
+
+    theController->reset();
+    for (int id : {0, 1, 2}) theController->viewer(id);
+    probe->setViewerMask(0x3);
+    McHandle<SoCube> cube = new SoCube;
+    probe->showGeom(cube);
+    EXPECT_EQ(viewersShowing(cube), (std::vector<int>{0, 1}));
+    probe->setViewerMask(0x4, 0x5);
+    EXPECT_EQ(viewersShowing(cube), (std::vector<int>{1, 2}));
+    probe->setViewerMask(0x8, 0x8);
+    theController->viewer(3);
+    EXPECT_EQ(viewersShowing(cube), (std::vector<int>{1, 2, 3})) << "a viewer made later shows it too";
+    probe->setViewerMask(0x1);
+    probe->hideGeom(cube);
+    EXPECT_TRUE(viewersShowing(cube).empty()) << "hidden where the latest mask showed it";
+    EXPECT_EQ(cube->getRefCount(), 1);
+    theController->reset();
 }
 
 TEST_F(HxObjectTest, helpListsCommandsAndPortsAndUnknownWordsAreErrors) {

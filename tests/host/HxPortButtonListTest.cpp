@@ -1,5 +1,5 @@
 // HxPortButtonList: presses that last until the owner fired, labels, script
-// access and the port's push buttons.
+// access and the port's push buttons; the relay that hands widget signals to ports.
 #include "ScriptTestSupport.h"
 
 #include <hxcore/HxObject.h>
@@ -8,9 +8,11 @@
 #include <ports/HxPortButtonList.h>
 
 #include <QApplication>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
+#include <utility>
 
 // A list of three buttons; logs what compute() sees.
 class ListOwner : public HxObject {
@@ -31,6 +33,28 @@ MC_INIT_CLASS(ListOwner, HxObject::getClassTypeId())
 namespace {
 
 using Log = std::vector<std::string>;
+
+// Notes what its relay had recorded whenever the relay calls it.
+class RelayedPort : public HxPort {
+public:
+    RelayedPort() : HxPort(nullptr, "relayed", QString("Relayed")) {}
+    HxPortRelay* portRelay() { return relay(); }
+    void guiCallback() override { seen.emplace_back(relay()->getLastInt(), relay()->getLastFloat()); }
+    std::vector<std::pair<int, float>> seen;
+};
+
+TEST(HxPortRelay, typedSlotsRecordTheValueThenCallThePort) {
+    RelayedPort port;
+    HxPortRelay* relay = port.portRelay();
+    relay->slot(4);
+    // By name, as SIGNAL/SLOT connections reach them.
+    ASSERT_TRUE(QMetaObject::invokeMethod(relay, "slot", Q_ARG(float, 2.5f)));
+    ASSERT_TRUE(QMetaObject::invokeMethod(relay, "slot", Q_ARG(int, -7)));
+    relay->guiCallback();
+    EXPECT_EQ(port.seen, (std::vector<std::pair<int, float>>{{4, 0.0f}, {4, 2.5f}, {-7, 2.5f}, {-7, 2.5f}}));
+    EXPECT_EQ(relay->getLastInt(), -7);
+    EXPECT_EQ(relay->getLastFloat(), 2.5f);
+}
 
 TEST(HxPortButtonList, hitPressesUntilUntouchAndRefusesOtherButtons) {
     HxPortButtonList port(nullptr, "list", QString("List"), 2);

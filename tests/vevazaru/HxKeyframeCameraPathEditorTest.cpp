@@ -19,6 +19,8 @@
 #include <Inventor/nodes/SoTranslation.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -185,6 +187,30 @@ TEST_F(EditorTest, removingThePathEndsEditing) {
     EXPECT_EQ(editor->path.ptr(), nullptr);
 }
 
+TEST_F(EditorTest, theWidgetsOfItsPortPanelDriveTheEditor) {
+    editor->attach(path);
+    QWidget* panel = theObjectPool->portPanel(editor);
+    ASSERT_NE(panel, nullptr);
+    QPushButton* add = nullptr;
+    std::vector<QPushButton*> player;
+    for (QPushButton* button : panel->findChildren<QPushButton*>()) {
+        if (button->text() == "add") add = button;
+        if (button->text().isEmpty()) player.push_back(button);
+    }
+    ASSERT_NE(add, nullptr);
+    ASSERT_EQ(player.size(), 7u);
+    add->click();
+    add->click();
+    EXPECT_EQ(times(), (std::vector<float>{0, 10}));
+    EXPECT_EQ(slider(), 20.0f);
+    player[1]->click();  // jump back
+    EXPECT_EQ(slider(), 10.0f);
+    editor->portTimeSlider.getSlider()->textField()->setText("2.5");
+    emit editor->portTimeSlider.getSlider()->textField()->returnPressed();
+    player[4]->click();  // step forward from the typed time
+    EXPECT_EQ(slider(), 3.5f);
+}
+
 // ---------------------------------------------------------------- commands
 
 TEST_F(EditorTest, commandsSetTheirValuesQuietly) {
@@ -214,6 +240,9 @@ TEST_F(EditorTest, missingArgumentsGiveTheUsageAndAFailure) {
         EXPECT_EQ(run(command), "error: cameraPathEditor " + word + ": wrong number of arguments");
         EXPECT_EQ(theMsg->text().rfind("usage: cameraPathEditor " + word, 0), 0u) << theMsg->text();
     }
+    for (const char* rate : {"0", "-2", "abc", "inf"})
+        EXPECT_EQ(run(std::string("fps ") + rate),
+                  std::string("error: cameraPathEditor fps: expected a positive number, got \"") + rate + "\"");
     EXPECT_EQ(editor->fps, 10.0f);
     EXPECT_EQ(editor->useZflow, 0);
     EXPECT_EQ(run("bogus"), "error: unknown command \"bogus\"");

@@ -77,6 +77,20 @@ TEST_F(HxPortTimeSliderTest, accessorsReachTheWidgetAndTheRangeGrowsPastItsEnds)
     EXPECT_EQ(port.getSubMaxValue(), 4.0f);
 }
 
+TEST_F(HxPortTimeSliderTest, aValuePastTheRangeIsHeldExactly) {
+    // Ranges whose end plus the clipped amount misses the request in float.
+    const struct {
+        float min, max, request;
+    } cases[] = {{0.3f, 0.7f, -0.1f}, {1, 10, 0.01f}, {0.1f, 0.2f, 100.0f / 7.0f}, {0, 1, 1e7f + 1}};
+    for (const auto& c : cases) {
+        port.getSlider()->setRange(c.min, c.max);
+        port.setValue(c.request);
+        EXPECT_EQ(port.getValue(), c.request) << c.min << " .. " << c.max;
+        EXPECT_LE(port.getMinValue(), c.request);
+        EXPECT_GE(port.getMaxValue(), c.request);
+    }
+}
+
 TEST_F(HxPortTimeSliderTest, setKeyframesPutsOneTickAtEachTime) {
     const std::vector<std::vector<float>> cases = {{0, 2.5f, 10}, {}, {1}};
     for (const auto& times : cases) {

@@ -42,7 +42,13 @@ float HxPortTimeSlider::getSubMinValue() const { return slider ? slider->getSubM
 float HxPortTimeSlider::getSubMaxValue() const { return slider ? slider->getSubMaxValue() : 0.0f; }
 
 void HxPortTimeSlider::setValue(float t) {
-    if (slider) slider->setValue(t);
+    if (!slider) return;
+    slider->setValue(t);
+    // A range grown by the clipped amount can end a rounding step short of t
+    // (end + (t - end) need not be t in float). The second request then lies
+    // next to the end, where the sum is exact: the slider holds t itself, as
+    // keyframe lookups by exact time need.
+    if (slider->getValue() != t) slider->setValue(t);
 }
 
 void HxPortTimeSlider::setMinValue(float t) {

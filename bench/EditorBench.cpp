@@ -1,0 +1,159 @@
+// Cost of the keyframe path editor's own work, on paths of 1,000 and 10,000
+// keyframes: the "add" button (the new keyframe, the slider's tick marks, the
+// rebuilt path display) and one frame of playback (the camera of the time, the
+// animated glyph, the slider), both without rendering.
+//
+// The editor runs as in vorna: a widget application (offscreen), its ports with
+// their widgets, attached to a path. Viewer rendering is left out: the host's
+// viewers draw only when visible, so the playback benchmark hides viewers 0 and
+// 5. Hiding the path viewer would end editing (the editor watches it being
+// closed), so the benchmark first puts a filter of its own in front of the
+// editor's that keeps that one Hide event away from it.
+#include <HxKeyframeCameraPath.h>
+#include <HxKeyframeCameraPathEditor.h>
+#include <hxcore/HxApplication.h>
+#include <hxcore/HxMessage.h>
+#include <ports/HxPort.h>
+#include <viewer/HxController.h>
+#include <viewer/HxViewer.h>
+
+#include <Inventor/nodes/SoCamera.h>
+#include <Inventor/nodes/SoPerspectiveCamera.h>
+#include <QApplication>
+#include <QEvent>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// Spacing of the keyframes: the editor's "add" appends 10 time units after the end.
+constexpr float keyframeSpacing = 10.0f;
+
+// A path of n keyframes on a wide helix looking at its axis, 10 time units apart.
+McHandle<HxKeyframeCameraPath> helixPath(int n) {
+    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
+    McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
+    for (int k = 0; k < n; ++k) {
+        const float a = 0.3f * k;
+        const SbVec3f position(20 * std::cos(a), 0.05f * k, 20 * std::sin(a));
+        VeVazaruPath::setCamera(camera, position, SbVec3f(0, 0.05f * k, 0), SbVec3f(0, 1, 0));
+        path->addKeyframe(keyframeSpacing * k, camera);
+    }
+    path->update();
+    return path;
+}
+
+// Swallows the Hide events of the path viewer's window, so hiding it leaves the
+// editor attached.
+class KeepEditing : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Hide; }
+};
+
+// An editor with its port panel, attached to a helix path of n keyframes.
+struct Editing {
+    explicit Editing(int n) : path(helixPath(n)), editor(new HxKeyframeCameraPathEditor), panel(new QWidget) {
+        auto* layout = new QVBoxLayout(panel.get());
+        for (HxPort* port : editor->ports()) layout->addWidget(port->createWidget(panel.get()));
+        editor->attach(path);
+    }
+    ~Editing() {
+        editor->detach();
+        if (keepEditing) pathViewer()->widget()->removeEventFilter(keepEditing.get());
+    }
+    static HxViewer* pathViewer() { return theController->viewer(HxKeyframeCameraPathEditor::forPath); }
+
+    // Hides the main and the path viewer, so that redraws render nothing.
+    void hideViewers() {
+        keepEditing = std::make_unique<KeepEditing>();
+        pathViewer()->widget()->installEventFilter(keepEditing.get());
+        theController->viewer(0)->hide();
+        pathViewer()->hide();
+    }
+    float endTime() const { return path->getTime(0) + path->getDuration(); }
+
+    McHandle<HxKeyframeCameraPath> path;
+    McHandle<HxKeyframeCameraPathEditor> editor;
+    std::unique_ptr<QWidget> panel;
+    std::unique_ptr<KeepEditing> keepEditing;
+};
+
+// The "add" button with the slider after the last keyframe: a new keyframe at
+// the end, the slider's ticks reset and the whole path display rebuilt (glyphs
+// and flight line). So that every iteration appends to a path of the same
+// size, the keyframe is removed again, and the display and ticks brought back,
+// outside the timing. Re-adding at an existing time would be cheaper (the path
+// replaces that keyframe and the display creates no glyph), so it is not used.
+void BM_editorAdd(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    Editing e(n);
+    theController->viewer(0)->getCamera()->position.setValue(0, 30, 30);
+    const float after = e.endTime() + keyframeSpacing;
+    for (auto _ : state) {
+        e.editor->portTimeSlider.setValue(after);
+        e.editor->add();
+        state.PauseTiming();
+        if (e.path->cameras.size() != n + 1) {
+            state.SkipWithError("add did not append a keyframe");
+            break;
+        }
+        e.path->removeKeyframe(n);
+        e.path->update();
+        e.editor->display->update();
+        e.editor->updateKeyframeSlider();
+        state.ResumeTiming();
+    }
+}
+
+// One frame of playback as the editor's play loop runs it, at 60 frames per
+// second and its default speed (fps, time units per second): the camera of the
+// time put into the main viewer, the animated glyph moved there (the display
+// hands pending events to the host once while doing so), the slider set.
+// Viewers are hidden: no rendering. With `pumpEvents` the frame also ends with
+// the play loop's own round of pending events; the difference between the two
+// benchmarks is the cost of one round of the host's event pump.
+void playbackFrames(benchmark::State& state, bool pumpEvents) {
+    Editing e(static_cast<int>(state.range(0)));
+    e.hideViewers();
+    if (!e.editor->isAttached() || theController->isViewerVisible(0) ||
+        theController->isViewerVisible(HxKeyframeCameraPathEditor::forPath)) {
+        state.SkipWithError("could not hide the viewers while editing");
+        return;
+    }
+    const float end = e.endTime();
+    const float step = e.editor->fps / 60.0f;
+    float t = 0;
+    for (auto _ : state) {
+        e.editor->setAnimation(t);
+        e.editor->portTimeSlider.setValue(t);
+        if (pumpEvents) HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
+        t += step;
+        if (t > end) t = 0;
+    }
+}
+
+void BM_editorPlaybackFrame(benchmark::State& state) { playbackFrames(state, false); }
+void BM_editorPlaybackFrameWithEvents(benchmark::State& state) { playbackFrames(state, true); }
+
+BENCHMARK(BM_editorAdd)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_editorPlaybackFrame)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_editorPlaybackFrameWithEvents)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The ports' widgets need a widget application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    HxApplication::initInventor();
+    theMsg->setEchoToStdout(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    HxApplication::shutdown();
+    return 0;
+}
