@@ -98,21 +98,21 @@ public:
     SoNodeSensor* manipSensor;
     HideEventCatcher* hideEventCatcher;
 
-protected:
-    void startEditing(HxData* data) override;
-    void stopEditing() override;
-
     struct FlowSum {
         double total = 0;
         int count = 0;
     };
     // The flow of every drawn pixel of the width x height area (depth < 0.99999)
-    // between the cameras of the unprojection `q` and the projection `m1`, into
-    // `flow`; `w`, `h` are the window's size, `scale` the viewport's normalised size.
+    // from the camera of view-volume matrix `m0` to that of `m1`, into `flow`;
+    // `w`, `h` are the window's size, `scale` the viewport's normalised size.
     static FlowSum measureFlow(const float* depth, float* flow, int width, int height, int w, int h,
-                               const SbVec2f& scale, const SbMatrix& q, const SbMatrix& m1);
+                               const SbVec2f& scale, const SbMatrix& m0, const SbMatrix& m1);
     // Reads the current GL context's depth buffer; false when GL reports an error.
     static bool readDepth(int width, int height, float* depth);
+
+protected:
+    void startEditing(HxData* data) override;
+    void stopEditing() override;
 
 private:
     class LoopGuard;
