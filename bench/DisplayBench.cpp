@@ -3,6 +3,7 @@
 // animated glyph moved to it, without rendering).
 #include <HxDisplayCameraPath.h>
 #include <HxKeyframeCameraPath.h>
+#include "HelixPath.h"
 #include <hxcore/HxApplication.h>
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
@@ -12,19 +13,6 @@
 #include <cmath>
 
 namespace {
-
-// A path of n keyframes on a wide helix, looking at its axis.
-McHandle<HxKeyframeCameraPath> helixPath(int n) {
-    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-    McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
-    for (int k = 0; k < n; ++k) {
-        const float a = 0.3f * k;
-        const SbVec3f position(20 * std::cos(a), 0.05f * k, 20 * std::sin(a));
-        VeVazaruPath::setCamera(camera, position, SbVec3f(0, 0.05f * k, 0), SbVec3f(0, 1, 0));
-        path->addKeyframe(static_cast<float>(k), camera);
-    }
-    return path;
-}
 
 struct Displayed {
     explicit Displayed(int n) : path(helixPath(n)), root(new SoSeparator) {

@@ -10,6 +10,7 @@
 // closed), so the benchmark first puts a filter of its own in front of the
 // editor's that keeps that one Hide event away from it.
 #include <HxKeyframeCameraPath.h>
+#include "HelixPath.h"
 #include <HxKeyframeCameraPathEditor.h>
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxMessage.h>
@@ -33,20 +34,6 @@ namespace {
 // Spacing of the keyframes: the editor's "add" appends 10 time units after the end.
 constexpr float keyframeSpacing = 10.0f;
 
-// A path of n keyframes on a wide helix looking at its axis, 10 time units apart.
-McHandle<HxKeyframeCameraPath> helixPath(int n) {
-    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-    McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
-    for (int k = 0; k < n; ++k) {
-        const float a = 0.3f * k;
-        const SbVec3f position(20 * std::cos(a), 0.05f * k, 20 * std::sin(a));
-        VeVazaruPath::setCamera(camera, position, SbVec3f(0, 0.05f * k, 0), SbVec3f(0, 1, 0));
-        path->addKeyframe(keyframeSpacing * k, camera);
-    }
-    path->update();
-    return path;
-}
-
 // Swallows the Hide events of the path viewer's window, so hiding it leaves the
 // editor attached.
 class KeepEditing : public QObject {
@@ -56,7 +43,7 @@ public:
 
 // An editor with its port panel, attached to a helix path of n keyframes.
 struct Editing {
-    explicit Editing(int n) : path(helixPath(n)), editor(new HxKeyframeCameraPathEditor), panel(new QWidget) {
+    explicit Editing(int n) : path(helixPath(n, keyframeSpacing)), editor(new HxKeyframeCameraPathEditor), panel(new QWidget) {
         auto* layout = new QVBoxLayout(panel.get());
         for (HxPort* port : editor->ports()) layout->addWidget(port->createWidget(panel.get()));
         editor->attach(path);

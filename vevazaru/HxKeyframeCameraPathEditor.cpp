@@ -331,29 +331,9 @@ void HxKeyframeCameraPathEditor::play() {
         return;
     }
     if (showFewKeyframes()) return;
-    LoopGuard guard(this);
-    playing = 1;
-    McWatch watch;
-    watch.start();
-    const float s = portTimeSlider.getValue();
-    currentTime = s;
-    float e = path->getTime(0) + path->getDuration();
-    if (e > portTimeSlider.getSubMaxValue()) e = portTimeSlider.getSubMaxValue();
-    while (playing && currentTime < e) {
-        currentTime = elapsedSeconds(watch) * fps + s;
-        if (currentTime > e) currentTime = e;
-        float t = currentTime;
-        if (useZflow) {
-            t = getRealTime(currentTime);
-            std::printf("Time %g -> %g\n", currentTime, t);
-        }
-        setAnimation(t);
-        if (!guard.stillEditing()) break;
-        portTimeSlider.setValue(t);
-        HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
-        if (!guard.stillEditing()) break;
-    }
-    playing = 0;
+    float end = path->getTime(0) + path->getDuration();
+    if (end > portTimeSlider.getSubMaxValue()) end = portTimeSlider.getSubMaxValue();
+    runPlayback(portTimeSlider.getValue(), end, Forward);
 }
 
 void HxKeyframeCameraPathEditor::playbwd() {
@@ -362,19 +342,30 @@ void HxKeyframeCameraPathEditor::playbwd() {
         return;
     }
     if (showFewKeyframes()) return;
+    runPlayback(portTimeSlider.getValue(), portTimeSlider.getSubMinValue(), Backward);
+}
+
+void HxKeyframeCameraPathEditor::runPlayback(float start, float bound, Direction direction) {
     LoopGuard guard(this);
     playing = 1;
     McWatch watch;
     watch.start();
-    const float s = portTimeSlider.getValue();
-    currentTime = s;
-    const float b = portTimeSlider.getSubMinValue();
-    while (playing && currentTime > b) {
-        currentTime = s - elapsedSeconds(watch) * fps;
-        if (currentTime < b) currentTime = b;
-        setAnimation(currentTime);
+    const bool forward = direction == Forward;
+    auto before = [forward, bound](float t) { return forward ? t < bound : t > bound; };
+    currentTime = start;
+    while (playing && before(currentTime)) {
+        const float travelled = elapsedSeconds(watch) * fps;
+        currentTime = forward ? start + travelled : start - travelled;
+        if (!before(currentTime)) currentTime = bound;
+        float t = currentTime;
+        // Only forward playback follows the depth-flow time table.
+        if (forward && useZflow) {
+            t = getRealTime(currentTime);
+            std::printf("Time %g -> %g\n", currentTime, t);
+        }
+        setAnimation(t);
         if (!guard.stillEditing()) break;
-        portTimeSlider.setValue(currentTime);
+        portTimeSlider.setValue(t);
         HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
         if (!guard.stillEditing()) break;
     }

@@ -116,6 +116,11 @@ protected:
 
 private:
     class LoopGuard;
+    enum Direction { Forward, Backward };
+
+    // The loop of play() and playbwd(): from `start` towards `bound` at `fps`
+    // time units per second of the stopwatch, until there or `playing` is cleared.
+    void runPlayback(float start, float bound, Direction direction);
 
     // With fewer than two keyframes: moves to the only keyframe's time (or 0)
     // and returns true; the moving operation then ends.

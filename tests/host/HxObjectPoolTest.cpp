@@ -2,6 +2,7 @@
 // renaming, port panels, and editors let go of with their data.
 #include "ScriptTestSupport.h"
 
+#include <WidgetApplication.h>
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxData.h>
 #include <hxcore/HxEditor.h>
@@ -212,10 +213,7 @@ TEST_F(HxObjectPoolTest, removingDataDetachesEachOfItsEditorsAndRemovingAnEditor
 class HxObjectPoolPanels : public HxObjectPoolTest {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "host_HxObjectPool";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
     }
 };
 

@@ -2,6 +2,7 @@
 // access and the port's push buttons; the relay that hands widget signals to ports.
 #include "ScriptTestSupport.h"
 
+#include <WidgetApplication.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
@@ -129,10 +130,7 @@ TEST_F(HxPortButtonListOwned, badIndicesAreRefusedWordForWordAndChangeNothing) {
 class HxPortButtonListWidgets : public HxPortButtonListOwned {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char programName[] = "host_HxPortButtonList";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
         HxPortButtonListOwned::SetUp();
         parent = std::make_unique<QWidget>();
         owner->portButtons.createWidget(parent.get());

@@ -2,6 +2,7 @@
 // menu, script access, saved-network lines and the port's Qt widgets.
 #include "ScriptTestSupport.h"
 
+#include <WidgetApplication.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
@@ -153,10 +154,7 @@ TEST_F(HxPortButtonMenuOwned, savedNetworkRestoresTheOptionAndFiresRightAfterIt)
 class HxPortButtonMenuWidgets : public HxPortButtonMenuOwned {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char programName[] = "host_HxPortButtonMenu";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
         HxPortButtonMenuOwned::SetUp();
         parent = std::make_unique<QWidget>();
         owner->portAction.createWidget(parent.get());

@@ -1,5 +1,6 @@
 // QxSlider (clamping, clipped amounts, range, sub-range, ticks, mouse) and
 // QxFullSlider (text field, text entry, sub-range buttons).
+#include <WidgetApplication.h>
 #include <widgets/QxFullSlider.h>
 #include <widgets/QxSlider.h>
 
@@ -16,10 +17,7 @@ namespace {
 class Widgets : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "host_QxFullSlider";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
     }
 };
 

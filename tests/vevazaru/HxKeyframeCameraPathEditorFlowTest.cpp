@@ -1,7 +1,8 @@
 // The editor's depth-flow measurement, rendered offscreen: samples and files,
 // the measured area, still and moving cameras against an analytic estimate.
-#include "HxKeyframeCameraPathEditor.h"
+#include "EditorFixture.h"
 
+#include <WidgetApplication.h>
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
@@ -40,39 +41,22 @@ std::vector<float> floatsIn(const fs::path& file) {
     return values;
 }
 
-class EditorFlowTest : public ::testing::Test {
+class EditorFlowTest : public EditorFixture {
 protected:
     static constexpr float wallDistance = 20.0f;
-
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "vevazaru_editor_flow";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
-    }
 
     void SetUp() override {
         previousDir = fs::current_path();
         fs::create_directories(workDir);
         fs::current_path(workDir);
-        theMsg->clear();
-        // A wall facing the cameras, wide enough to fill every view.
-        auto* place = new SoTranslation;
-        place->translation.setValue(0, 0, -wallDistance - 0.5f);  // front face at the distance
-        auto* wall = new SoCube;
-        wall->width = wall->height = 1000;
-        wall->depth = 1;
-        scene->addChild(place);
-        scene->addChild(wall);
-        theController->setGeom(scene, nullptr, 1);
-        theObjectPool->add(path, "path");
-        theObjectPool->add(editor, "cameraPathEditor");
+        // A wall facing the cameras, its front face at the distance, wide
+        // enough to fill every view.
+        showBox(SbVec3f(0, 0, -wallDistance - 0.5f), SbVec3f(1000, 1000, 1));
+        EditorFixture::SetUp();
     }
 
     void TearDown() override {
-        theObjectPool->clear();
-        theController->setGeom(scene, nullptr, 0);
-        theController->reset();
+        EditorFixture::TearDown();
         fs::current_path(previousDir);
         fs::remove_all(workDir);
     }
@@ -97,9 +81,6 @@ protected:
 
     fs::path previousDir;
     fs::path workDir = fs::temp_directory_path() / ("vevazaru-flow-" + std::to_string(getpid()));
-    McHandle<SoSeparator> scene = new SoSeparator;
-    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-    McHandle<HxKeyframeCameraPathEditor> editor = new HxKeyframeCameraPathEditor;
 };
 
 TEST_F(EditorFlowTest, aPathFromZeroToTenGivesTenSamplesAndTheirFiles) {

@@ -1,8 +1,9 @@
 // HxKeyframeCameraPathEditor: attachment, its commands, playback driven by a
 // hand-run clock, keyframe editing, and picking and dragging a keyframe.
-#include "HxKeyframeCameraPathEditor.h"
+#include "EditorFixture.h"
 #include "internal/QxTickMarkedSlider.h"
 
+#include <WidgetApplication.h>
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
@@ -80,34 +81,14 @@ private:
     };
 };
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public EditorFixture {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "vevazaru_editor";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
-    }
-
     void SetUp() override {
-        theMsg->clear();
-        // A scene whose bounding-box diagonal is 80, far behind the keyframes:
+        // Far behind the keyframes, a scene whose bounding-box diagonal is 80:
         // keyframe glyphs get the scale 2.
-        auto* place = new SoTranslation;
-        place->translation.setValue(0, 0, -300);
-        auto* cube = new SoCube;
-        cube->width = cube->height = cube->depth = 80.0f / std::sqrt(3.0f);
-        scene->addChild(place);
-        scene->addChild(cube);
-        theController->setGeom(scene, nullptr, 1);
-        theObjectPool->add(path, "path");
-        theObjectPool->add(editor, "cameraPathEditor");
-    }
-
-    void TearDown() override {
-        theObjectPool->clear();
-        theController->setGeom(scene, nullptr, 0);
-        theController->reset();
+        const float side = 80.0f / std::sqrt(3.0f);
+        showBox(SbVec3f(0, 0, -300), SbVec3f(side, side, side));
+        EditorFixture::SetUp();
     }
 
     // Keyframes at the times, cameras in a row along x looking down -z.
@@ -130,9 +111,6 @@ protected:
     }
     std::vector<float> times() const { return {path->times.begin(), path->times.end()}; }
 
-    McHandle<SoSeparator> scene = new SoSeparator;
-    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-    McHandle<HxKeyframeCameraPathEditor> editor = new HxKeyframeCameraPathEditor;
 };
 
 // ---------------------------------------------------------------- attachment

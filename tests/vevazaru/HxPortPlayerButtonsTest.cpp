@@ -2,6 +2,7 @@
 // click reaches, the icon shapes, and its type record.
 #include "internal/HxPortPlayerButtons.h"
 
+#include <WidgetApplication.h>
 #include <ports/HxPortTypeInfo.h>
 
 #include <QApplication>
@@ -44,10 +45,7 @@ std::vector<int> rowsDrawnIn(const unsigned char* bits, int x) {
 class HxPortPlayerButtonsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "vevazaru_player_buttons";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
     }
     void SetUp() override {
         QWidget* row = port.createWidget(&parent);

@@ -3,6 +3,7 @@
 #include "internal/HxPortTimeSlider.h"
 #include "internal/QxTickMarkedSlider.h"
 
+#include <WidgetApplication.h>
 #include <widgets/QxSlider.h>
 
 #include <QApplication>
@@ -27,10 +28,7 @@ struct RelayedPort : HxPortTimeSlider {
 class HxPortTimeSliderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "vevazaru_time_slider";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
     }
     void SetUp() override {
         port.createWidget(&parent);

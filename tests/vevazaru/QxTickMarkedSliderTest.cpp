@@ -2,6 +2,7 @@
 // the growth is connected at most once.
 #include "internal/QxTickMarkedSlider.h"
 
+#include <WidgetApplication.h>
 #include <widgets/QxSlider.h>
 
 #include <QApplication>
@@ -13,10 +14,7 @@ namespace {
 class QxTickMarkedSliderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char programName[] = "vevazaru_tick_marked_slider";
-        static char* argv[] = {programName, nullptr};
-        static QApplication app(argc, argv);
+        ensureWidgetApplication();
     }
 };
 

@@ -1,0 +1,48 @@
+// Shared set-up of the editor's tests: a widget application, a scene shown in
+// every viewer, and a keyframe path and its editor in the object pool (which
+// builds the editor's port widgets).
+#pragma once
+#include "HxKeyframeCameraPathEditor.h"
+
+#include <WidgetApplication.h>
+#include <hxcore/HxMessage.h>
+#include <hxcore/HxObjectPool.h>
+#include <viewer/HxController.h>
+
+#include <Inventor/nodes/SoCube.h>
+#include <Inventor/nodes/SoTranslation.h>
+#include <gtest/gtest.h>
+
+class EditorFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
+
+    // A box of the given size whose centre lies at `centre`.
+    void showBox(const SbVec3f& centre, const SbVec3f& size) {
+        auto* place = new SoTranslation;
+        place->translation.setValue(centre);
+        auto* box = new SoCube;
+        box->width = size[0];
+        box->height = size[1];
+        box->depth = size[2];
+        scene->addChild(place);
+        scene->addChild(box);
+    }
+
+    void SetUp() override {
+        theMsg->clear();
+        theController->setGeom(scene, nullptr, 1);
+        theObjectPool->add(path, "path");
+        theObjectPool->add(editor, "cameraPathEditor");
+    }
+
+    void TearDown() override {
+        theObjectPool->clear();
+        theController->setGeom(scene, nullptr, 0);
+        theController->reset();
+    }
+
+    McHandle<SoSeparator> scene = new SoSeparator;
+    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
+    McHandle<HxKeyframeCameraPathEditor> editor = new HxKeyframeCameraPathEditor;
+};
