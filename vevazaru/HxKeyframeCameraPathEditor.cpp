@@ -584,7 +584,7 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
         std::fclose(out);
     }
     if (FILE* out = std::fopen("velocity.raw", "ab")) {
-        std::fwrite(flow.data(), sizeof(float), flow.size(), out);
+        if (!flow.empty()) std::fwrite(flow.data(), sizeof(float), flow.size(), out);
         std::fclose(out);
     }
 }

@@ -43,7 +43,12 @@ std::string HxObjectPool::add(HxObject* object, const char* wantedName) {
     list.emplace_back(object);
     theInterpreter->addObjectCommand(object);
     createPortPanel(object);
+    notifyObservers();
     return object->name;
+}
+
+void HxObjectPool::notifyObservers() const {
+    for (const auto& observer : observers) observer();
 }
 
 void HxObjectPool::createPortPanel(HxObject* object) {
@@ -99,6 +104,7 @@ bool HxObjectPool::remove(HxObject* object) {
             if (connection && connection->getSource() == object) connection->disconnect();
         }
     }
+    notifyObservers();
     return true;
 }
 
@@ -128,5 +134,6 @@ std::string HxObjectPool::rename(HxBase* object, const char* wantedName) {
     obj->name.clear();
     obj->name = uniqueName(wantedName);
     theInterpreter->addObjectCommand(obj);
+    notifyObservers();
     return obj->name;
 }

@@ -5,6 +5,7 @@
 #include <mc/QxGuardedPtr.h>
 
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ public:
     bool remove(HxObject* object);
     // The widget holding the port rows of `object`, or null.
     QWidget* portPanel(const HxBase* object) const;
+
+    // Called after every addition, removal and renaming (the window's object list).
+    void addObserver(std::function<void()> observer) { observers.push_back(std::move(observer)); }
     // Removes every object.
     void clear();
 
@@ -48,6 +52,8 @@ private:
 
     std::vector<McHandle<HxObject>> list;
     std::vector<Panel> panels;
+    std::vector<std::function<void()>> observers;
+    void notifyObservers() const;
 };
 
 extern HxObjectPool* theObjectPool;

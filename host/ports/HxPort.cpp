@@ -36,8 +36,14 @@ void HxPort::valueChanged() {
     if (owner) owner->touch();
 }
 
+void HxPort::setVisible(bool on) {
+    visible = on;
+    if (widgetRow) widgetRow->setVisible(on);
+}
+
 QWidget* HxPort::createWidget(QWidget* parent) {
     auto* row = new QWidget(parent);
+    widgetRow = row;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(2, 1, 2, 1);
     auto* caption = new QLabel(label, row);
@@ -45,6 +51,7 @@ QWidget* HxPort::createWidget(QWidget* parent) {
     caption->setMinimumWidth(80);
     layout->addWidget(caption);
     createControls(row);
+    if (!visible) row->hide();
     return row;
 }
 

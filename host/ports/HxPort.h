@@ -4,6 +4,7 @@
 #include <mc/McTypeMacros.h>
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <cstdio>
 #include <string>
@@ -49,8 +50,9 @@ public:
     void setToolTip(const QString& text) { toolTip = text; }
     const QString& getToolTip() const { return toolTip; }
 
-    void show() { visible = true; }
-    void hide() { visible = false; }
+    // A hidden port's widget row is hidden too.
+    void show() { setVisible(true); }
+    void hide() { setVisible(false); }
     bool isVisible() const { return visible; }
 
     // New-flags: set by touch() and by value changes, cleared after the owner fired.
@@ -88,6 +90,8 @@ protected:
 
 private:
     friend class HxBase;
+    void setVisible(bool on);
+    QPointer<QWidget> widgetRow;
     HxBase* owner;
     std::string name;
     QString label;

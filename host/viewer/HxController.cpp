@@ -29,15 +29,23 @@ HxController* theController = &instance();
 HxController::HxController() = default;
 HxController::~HxController() = default;
 
-HxViewer* HxController::viewer(int id, int create, QWidget*, bool show) {
+HxViewer* HxController::viewer(int id, int create, QWidget* parent, bool show) {
     if (id < 0 || id >= maxViewers) return nullptr;
     if (!viewers[id] && create) {
         HxApplication::initInventor();
         viewers[id] = std::make_unique<HxViewer>(id);
         if (!show) viewers[id]->hide();
         addToViewer(viewers[id].get(), id);
+        if (interactive) viewers[id]->attachWindow(parent);
     }
     return viewers[id].get();
+}
+
+void HxController::setInteractive(bool on) {
+    interactive = on;
+    if (!on) return;
+    for (auto& v : viewers)
+        if (v) v->attachWindow(nullptr);
 }
 
 bool HxController::isViewerVisible(int id) const {

@@ -19,8 +19,13 @@ public:
     ~HxController();
 
     // Viewer `id`; when it does not exist yet it is created if `create` is non-zero,
-    // otherwise null is returned. `parent` and `show` are for windowed viewers.
+    // otherwise null is returned. A viewer created while the controller is
+    // interactive gets its window, inside `parent` or as a window of its own.
     HxViewer* viewer(int id, int create = 1, QWidget* parent = nullptr, bool show = true);
+    // From now on viewers have windows (the ones that exist get theirs, as
+    // windows of their own); before, they render offscreen only.
+    void setInteractive(bool on);
+    bool isInteractive() const { return interactive; }
     bool isViewerVisible(int id) const;
     // The ids of the viewers that exist and are visible, ascending.
     McDArray<int> getAllVisibleViewerIDs() const;
@@ -48,6 +53,7 @@ private:
     void addToViewer(HxViewer* viewer, int id) const;
     std::unique_ptr<HxViewer> viewers[maxViewers];
     std::vector<Geometry> geometries;
+    bool interactive = false;
 };
 
 extern HxController* theController;

@@ -4,6 +4,7 @@
 #include <paths/VeVazaruPath.h>
 #include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
+#include <viewer/HxViewerWindow.h>
 #include <viewer/QxViewer.h>
 
 #include <Inventor/SbTime.h>
@@ -15,10 +16,13 @@
 #include <Inventor/events/SoMouseButtonEvent.h>
 #include <Inventor/nodes/SoDirectionalLight.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
+#include <Inventor/nodes/SoRotation.h>
+#include <Inventor/nodes/SoTransformSeparator.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QImage>
+#include <QWidget>
 #include <QObject>
 #include <QSaveFile>
 #include <algorithm>
@@ -31,29 +35,68 @@ HxViewer::HxViewer(int id)
       camera(new SoPerspectiveCamera),
       geometry(new SoSeparator),
       headlight(new SoDirectionalLight),
+      headlightTurn(new SoRotation),
       interaction(std::make_unique<QxViewer>()),
       target(std::make_unique<HxOffscreenTarget>()),
       renderAction(std::make_unique<SoGLRenderAction>(SbViewportRegion(size))),
-      window(std::make_unique<QObject>()),
+      offscreenWindow(std::make_unique<QObject>()),
       logo(defaultLogo) {
-    window->setObjectName(QString("viewer %1").arg(id));
+    offscreenWindow->setObjectName(QString("viewer %1").arg(id));
     renderAction->setCacheContext(target->cacheContext());
     camera->position.setValue(0, 0, 10);
     camera->focalDistance.setValue(10);
     root->addChild(camera);
-    root->addChild(headlight);
+    // The headlight shines along the view direction wherever the camera looks:
+    // turned with the camera, without the turn reaching the geometry.
+    auto* light = new SoTransformSeparator;
+    headlightTurn->rotation.connectFrom(&camera->orientation);
+    headlight->direction.setValue(0, 0, -1);
+    light->addChild(headlightTurn);
+    light->addChild(headlight);
+    root->addChild(light);
     root->addChild(geometry);
 }
 
 HxViewer::~HxViewer() = default;
 
+bool HxViewer::isVisible() const {
+    if (!windowed) return visible;
+    QWidget* shown = windowed->widget();
+    return shown && !shown->isHidden();
+}
+
+QObject* HxViewer::widget() const {
+    if (windowed && windowed->widget()) return windowed->widget();
+    return offscreenWindow.get();
+}
+
+void HxViewer::attachWindow(QWidget* parent) {
+    if (windowed) return;
+    windowed = std::make_unique<HxViewerWindow>(root.ptr(), parent, QString("Viewer %1").arg(viewerId));
+    if (visible) show();
+}
+
 void HxViewer::show() {
+    if (windowed) {
+        QWidget* shown = windowed->widget();
+        if (!shown || !shown->isHidden()) return;
+        shown->show();
+        // A window's first frame comes before it is mapped: draw once more.
+        QCoreApplication::processEvents();
+        windowed->render();
+        return;
+    }
     if (visible) return;
     visible = true;
     notifyWindow(QEvent::Show);
 }
 
 void HxViewer::hide() {
+    if (windowed) {
+        // Qt sends the window its hide event.
+        if (QWidget* shown = windowed->widget()) shown->hide();
+        return;
+    }
     if (!visible) return;
     visible = false;
     notifyWindow(QEvent::Hide);
@@ -63,7 +106,7 @@ void HxViewer::notifyWindow(int type) {
     // Qt delivers events only through an application object.
     if (!QCoreApplication::instance()) return;
     QEvent event(static_cast<QEvent::Type>(type));
-    QCoreApplication::sendEvent(window.get(), &event);
+    QCoreApplication::sendEvent(offscreenWindow.get(), &event);
 }
 
 void HxViewer::setLogo(const char* imageFile) { logo = imageFile ? imageFile : ""; }
@@ -118,10 +161,6 @@ void HxViewer::fitClippingPlanes() {
 
 bool HxViewer::renderFrame(std::vector<unsigned char>* pixels, std::string& error) {
     if (!target->begin(size, background, error)) return false;
-    // The light shines along the view direction, wherever the camera looks.
-    SbVec3f direction;
-    camera->orientation.getValue().multVec(SbVec3f(0, 0, -1), direction);
-    if (headlight->direction.getValue() != direction) headlight->direction.setValue(direction);
     fitClippingPlanes();
     renderAction->setViewportRegion(SbViewportRegion(size));
     renderAction->apply(root.ptr());
@@ -139,7 +178,11 @@ bool HxViewer::render() {
 }
 
 void HxViewer::redraw() {
-    if (visible) render();
+    if (!isVisible()) return;
+    if (windowed)
+        windowed->render();
+    else
+        render();
 }
 
 bool HxViewer::renderImage(QImage& image, std::string& error) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 class HxOffscreenTarget;
+class HxViewerWindow;
+class QWidget;
 class QImage;
 class QObject;
 class QxViewer;
@@ -17,6 +19,7 @@ class SoCamera;
 class SoDirectionalLight;
 class SoGLRenderAction;
 class SoPerspectiveCamera;
+class SoRotation;
 class SoSeparator;
 class SoNode;
 
@@ -84,10 +87,18 @@ public:
     // visibility changes and a Qt application exists, as a window would get them.
     void show();
     void hide();
-    bool isVisible() const { return visible; }
-    // The object that stands for the viewer's window: event filters installed on
-    // it see the viewer being shown and hidden. Lives as long as the viewer.
-    QObject* widget() const { return window.get(); }
+    bool isVisible() const;
+    // The object that stands for the viewer's window (the window itself once
+    // the viewer has one): event filters installed on it see the viewer being
+    // shown and hidden. Lives as long as the viewer.
+    QObject* widget() const;
+
+    // Gives the viewer its interactive back end: an examiner viewer widget in
+    // `parent`, or a window of its own for a null parent, shown as the viewer is.
+    // Scripts see no difference: the camera, the scene and the snapshots (still
+    // rendered offscreen at the viewer's size) stay the same.
+    void attachWindow(QWidget* parent);
+    HxViewerWindow* getWindow() const { return windowed.get(); }
     // The logo drawn in a corner of the viewer; null removes it.
     void setLogo(const char* imageFile);
     bool hasLogo() const { return !logo.empty(); }
@@ -114,12 +125,14 @@ private:
     McHandle<SoPerspectiveCamera> camera;
     McHandle<SoSeparator> geometry;
     McHandle<SoDirectionalLight> headlight;
+    McHandle<SoRotation> headlightTurn;
     SbVec2s size{640, 480};
     SbColor background{0, 0, 0};
     std::unique_ptr<QxViewer> interaction;
     std::unique_ptr<HxOffscreenTarget> target;
     std::unique_ptr<SoGLRenderAction> renderAction;
-    std::unique_ptr<QObject> window;
+    std::unique_ptr<QObject> offscreenWindow;
+    std::unique_ptr<HxViewerWindow> windowed;
     std::string logo;
     int numCameraPaths = 0;
     bool autoAnimate = true;

@@ -1,0 +1,70 @@
+#include <viewer/HxViewerWindow.h>
+
+#include <Inventor/Qt/SoQt.h>
+#include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
+#include <QApplication>
+#include <QGLWidget>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+void fatalToolkitError(const SbString message, SoQt::FatalErrors, void*) {
+    std::fprintf(stderr, "vorna: the viewer window cannot be shown: %s\n", message.getString());
+    std::fflush(stdout);
+    std::_Exit(3);
+}
+}  // namespace
+
+void HxViewerWindow::initToolkit() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    SoQt::setFatalErrorHandler(fatalToolkitError, nullptr);
+    static int argc = 1;
+    static char name[] = "vorna";
+    static char* argv[] = {name, nullptr};
+    SoQt::init(argc, argv, "vorna");  // reuses the running QApplication
+}
+
+// The widget holding the examiner viewer; a guarded pointer, since a parent
+// widget may delete it first.
+struct HxViewerWindow::Container {
+    QPointer<QWidget> widget;
+};
+
+HxViewerWindow::HxViewerWindow(SoNode* scene, QWidget* parent, const QString& title)
+    : container(std::make_unique<Container>()) {
+    initToolkit();
+    auto* holder = new QWidget(parent);
+    if (!parent) {
+        holder->setWindowTitle(title);
+        holder->resize(480, 400);
+    }
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    container->widget = holder;
+    viewer = std::make_unique<SoQtExaminerViewer>(holder);
+    layout->addWidget(viewer->getWidget());
+    // The scene brings its own light that follows the camera.
+    viewer->setHeadlight(FALSE);
+    viewer->setSceneGraph(scene);
+}
+
+HxViewerWindow::~HxViewerWindow() {
+    viewer.reset();
+    delete container->widget.data();
+}
+
+QWidget* HxViewerWindow::widget() const { return container->widget; }
+
+void HxViewerWindow::render() {
+    if (container->widget && container->widget->isVisible()) viewer->render();
+}
+
+QImage HxViewerWindow::grabFrame() const {
+    auto* gl = qobject_cast<QGLWidget*>(viewer->getGLWidget());
+    return gl ? gl->grabFrameBuffer() : QImage();
+}
