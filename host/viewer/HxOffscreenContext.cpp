@@ -3,6 +3,7 @@
 
 #include <hxcore/HxMessage.h>
 #include <viewer/HxOffscreenContext.h>
+#include <viewer/HxViewerWindow.h>
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -26,6 +27,10 @@ struct EglState {
     EGLSurface previousDraw = EGL_NO_SURFACE;
     EGLSurface previousRead = EGL_NO_SURFACE;
 };
+
+// A window's context (GLX, through Qt) current before makeCurrent() is released
+// meanwhile: the GL dispatch serves one window system at a time.
+void releaseWindowContext(EglState&) { HxViewerWindow::releaseCurrentContext(); }
 
 EglState& egl() {
     static EglState state;
@@ -134,6 +139,7 @@ bool HxOffscreenContext::makeCurrent() {
     if (!s.tried) {
         s.tried = true;
         installWarningFilter();
+        releaseWindowContext(s);
         // Remember what was current before the context is first made current.
         s.previousDisplay = eglGetCurrentDisplay();
         s.previousContext = eglGetCurrentContext();
@@ -147,6 +153,7 @@ bool HxOffscreenContext::makeCurrent() {
         return true;
     }
     if (s.display == EGL_NO_DISPLAY) return false;
+    releaseWindowContext(s);
     s.previousDisplay = eglGetCurrentDisplay();
     s.previousContext = eglGetCurrentContext();
     s.previousDraw = eglGetCurrentSurface(EGL_DRAW);
@@ -162,6 +169,7 @@ void HxOffscreenContext::doneCurrent() {
         eglMakeCurrent(s.previousDisplay, s.previousDraw, s.previousRead, s.previousContext);
     else
         eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    HxViewerWindow::restoreReleasedContext();
 }
 
 const std::string& HxOffscreenContext::error() { return egl().error; }

@@ -4,6 +4,8 @@
 #include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
 #include <QApplication>
 #include <QGLWidget>
+#include <QOpenGLContext>
+#include <QSurface>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -11,6 +13,15 @@
 #include <cstdlib>
 
 namespace {
+struct ReleasedContext {
+    QPointer<QOpenGLContext> context;
+    QSurface* surface = nullptr;
+};
+ReleasedContext& released() {
+    static ReleasedContext slot;
+    return slot;
+}
+
 void fatalToolkitError(const SbString message, SoQt::FatalErrors, void*) {
     std::fprintf(stderr, "vorna: the viewer window cannot be shown: %s\n", message.getString());
     std::fflush(stdout);
@@ -27,6 +38,19 @@ void HxViewerWindow::initToolkit() {
     static char name[] = "vorna";
     static char* argv[] = {name, nullptr};
     SoQt::init(argc, argv, "vorna");  // reuses the running QApplication
+}
+
+void HxViewerWindow::releaseCurrentContext() {
+    QOpenGLContext* current = QOpenGLContext::currentContext();
+    released().context = current;
+    released().surface = current ? current->surface() : nullptr;
+    if (current) current->doneCurrent();
+}
+
+void HxViewerWindow::restoreReleasedContext() {
+    ReleasedContext& r = released();
+    if (r.context && r.surface) r.context->makeCurrent(r.surface);
+    r = ReleasedContext{};
 }
 
 // The widget holding the examiner viewer; a guarded pointer, since a parent

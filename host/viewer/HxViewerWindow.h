@@ -18,6 +18,11 @@ public:
     // printed and ends the program with exit code 3, instead of opening a
     // dialog that a headless run would wait on forever.
     static void initToolkit();
+    // The offscreen renderer's EGL context cannot be current together with a
+    // window's context: it releases the window context that is current, and
+    // makes it current again when done.
+    static void releaseCurrentContext();
+    static void restoreReleasedContext();
 
     // Shows `scene` (which must hold the camera to drive). A null `parent`
     // makes a window of its own with the given title.
