@@ -560,7 +560,8 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
 
     McHandle<SoCamera> c0 = mainCamera();
     McHandle<SoCamera> c1 = path->getCamera(static_cast<float>(static_cast<double>(currentTime) + 0.001));
-    std::vector<float> depth(flow.size());
+    // Far everywhere until read: a read that leaves the buffer alone measures nothing.
+    std::vector<float> depth(flow.size(), 1.0f);
     std::string problem;
     if (flow.empty())
         problem = "the window is narrower than 8 pixels";
