@@ -20,12 +20,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -83,6 +83,22 @@ HxViewer* viewerLookingFrom(int id, Vec position, Vec aim = {0, 0, 0}, Vec up = 
 Vec viewerPosition(int id) { return positionOf(*theController->viewer(id)->getCamera()); }
 
 const double pi = 3.14159265358979323846;
+
+// The four vectors of the path with their script commands.
+const std::pair<const char*, SbVec3f HxCircularCameraPath::*> vectors[4] = {
+    {"setPosition", &HxCircularCameraPath::cameraPosition},
+    {"setAimPoint", &HxCircularCameraPath::aimPoint},
+    {"setUpDirection", &HxCircularCameraPath::upDirection},
+    {"setAxis", &HxCircularCameraPath::rotationAxis}};
+// Values for them in that order that survive a round trip through "%g".
+const SbVec3f someVectors[4] = {SbVec3f(1, 2.5f, -3), SbVec3f(0, 0.125f, 1e-7f), SbVec3f(0, 1, 0),
+                                SbVec3f(-0.5f, 0, 2)};
+void setVectors(HxCircularCameraPath& path) {
+    for (int i = 0; i < 4; ++i) path.*vectors[i].second = someVectors[i];
+}
+void expectVectors(const HxCircularCameraPath& path) {
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(path.*vectors[i].second, someVectors[i]) << vectors[i].first;
+}
 
 // Every test starts without viewers and without objects and leaves none.
 class CircularPathTest : public ::testing::Test {
@@ -180,8 +196,7 @@ TEST_F(CircularPathTest, rangeOfNoLengthAlwaysGivesTheStartCamera) {
     McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
     path->cameraPosition.setValue(2, 3, 9);
     path->aimPoint.setValue(1, 1, 1);
-    path->upDirection.setValue(0, 1, 0);
-    path->rotationAxis.setValue(0, 1, 0);
+    path->upDirection = path->rotationAxis = SbVec3f(0, 1, 0);
     path->portTime.setMinMax(5, 5);
     EXPECT_EQ(path->getDuration(), 0.0f);
     for (float t : {5.0f, 0.0f, 90.0f, -40.0f}) {
@@ -289,19 +304,13 @@ TEST_F(CircularPathTest, pressingRecomputeTakesTheViewerAgainAndMovesTheViewers)
 
 TEST_F(CircularPathTest, duplicateCopiesTheVectorsButNotThePorts) {
     McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
-    path->cameraPosition.setValue(1, 2, 3);
-    path->aimPoint.setValue(4, 5, 6);
-    path->upDirection.setValue(0, 0, 2);
-    path->rotationAxis.setValue(0.5f, 0, 0);
+    setVectors(*path);
     path->portTime.setMinMax(0, 100);
     path->portTime.setValue(40);
     McHandle<HxCircularCameraPath> copy = path->duplicate();
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy.ptr(), path.ptr());
-    EXPECT_EQ(copy->cameraPosition, SbVec3f(1, 2, 3));
-    EXPECT_EQ(copy->aimPoint, SbVec3f(4, 5, 6));
-    EXPECT_EQ(copy->upDirection, SbVec3f(0, 0, 2));
-    EXPECT_EQ(copy->rotationAxis, SbVec3f(0.5f, 0, 0));
+    expectVectors(*copy);
     EXPECT_EQ(copy->portTime.getMaxValue(), 360.0f);
     EXPECT_EQ(copy->portTime.getValue(), 0.0f);
 }
@@ -323,10 +332,7 @@ TEST_F(CircularPathTest, savedNetworkWritesThePortsThenTheFourVectorsAndBringsTh
     McHandle<HxCircularCameraPath> path = pooledPath();
     path->portTime.setValue(45);
     path->portAction.setOptValue(4);
-    path->cameraPosition.setValue(1, 2.5f, -3);
-    path->aimPoint.setValue(0, 0.125f, 1e-7f);
-    path->upDirection.setValue(0, 1, 0);
-    path->rotationAxis.setValue(-0.5f, 0, 2);
+    setVectors(*path);
     EXPECT_EQ(writtenBy(*path, false),
               "{CircPath} time setMinMax 0 360\n{CircPath} time setValue 45\n{CircPath} action setOptValue 4\n"
               "{CircPath} fire\n\"CircPath\" setPosition 1 2.5 -3\n\"CircPath\" setAimPoint 0 0.125 1e-07\n"
@@ -340,25 +346,18 @@ TEST_F(CircularPathTest, savedNetworkWritesThePortsThenTheFourVectorsAndBringsTh
     ASSERT_EQ(theInterpreter->eval(script.c_str()), TCL_OK) << theInterpreter->result() << "\n" << script;
     auto* loaded = dynamic_cast<HxCircularCameraPath*>(theObjectPool->find("CircPath"));
     ASSERT_NE(loaded, nullptr) << script;
-    EXPECT_EQ(loaded->cameraPosition, SbVec3f(1, 2.5f, -3));
-    EXPECT_EQ(loaded->aimPoint, SbVec3f(0, 0.125f, 1e-7f));
-    EXPECT_EQ(loaded->rotationAxis, SbVec3f(-0.5f, 0, 2));
+    expectVectors(*loaded);
     EXPECT_EQ(loaded->portTime.getValue(), 45.0f);
 }
 
 TEST_F(CircularPathTest, vectorCommandsSetTheirVectorOnlyAndCheckTheirCount) {
     McHandle<HxCircularCameraPath> path = pooledPath();
-    const std::pair<const char*, SbVec3f HxCircularCameraPath::*> commands[] = {
-        {"setPosition", &HxCircularCameraPath::cameraPosition},
-        {"setAimPoint", &HxCircularCameraPath::aimPoint},
-        {"setUpDirection", &HxCircularCameraPath::upDirection},
-        {"setAxis", &HxCircularCameraPath::rotationAxis}};
-    for (const auto& c : commands) {
+    for (const auto& c : vectors) {
         SCOPED_TRACE(c.first);
-        for (const auto& other : commands) (*path).*other.second = SbVec3f(7, 8, 9);
+        for (const auto& other : vectors) (*path).*other.second = SbVec3f(7, 8, 9);
         ASSERT_EQ(theInterpreter->eval((std::string("CircPath ") + c.first + " 1 2 3").c_str()), TCL_OK);
         EXPECT_EQ(theInterpreter->result(), "");
-        for (const auto& other : commands)
+        for (const auto& other : vectors)
             EXPECT_EQ((*path).*other.second, other.second == c.second ? SbVec3f(1, 2, 3) : SbVec3f(7, 8, 9))
                 << other.first;
         EXPECT_EQ(path->getTouchFlags(), 0u) << "the commands do not touch the object";
@@ -382,17 +381,12 @@ class CircularPathBrio : public CircularPathTest {
 protected:
     void SetUp() override {
         CircularPathTest::SetUp();
-        folder = std::filesystem::temp_directory_path() /
-                 ("vevazaru-circ-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
+        char pattern[] = "/tmp/vevazaru-circ-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
         file = (folder / "circle.brio").string();
         path = pooledPath();
-        path->cameraPosition.setValue(1, 2.5f, -3);
-        path->aimPoint.setValue(0, 0.125f, 1e-7f);
-        path->upDirection.setValue(0, 1, 0);
-        path->rotationAxis.setValue(-0.5f, 0, 2);
+        setVectors(*path);
         path->portTime.setMinMax(10, 70);
         theMsg->clear();
     }
@@ -420,10 +414,7 @@ TEST_F(CircularPathBrio, savedFileLoadsBackAsTheSamePath) {
     ASSERT_EQ(theObjectPool->objects().size(), before + 1);
     auto* loaded = dynamic_cast<HxCircularCameraPath*>(theObjectPool->objects().back().ptr());
     ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(loaded->cameraPosition, path->cameraPosition);
-    EXPECT_EQ(loaded->aimPoint, path->aimPoint);
-    EXPECT_EQ(loaded->upDirection, path->upDirection);
-    EXPECT_EQ(loaded->rotationAxis, path->rotationAxis);
+    expectVectors(*loaded);
     EXPECT_EQ(loaded->portTime.getMinValue(), 10.0f);
     EXPECT_EQ(loaded->portTime.getMaxValue(), 70.0f);
 }

@@ -1,10 +1,8 @@
-// The keyframe interpolation against a reference evaluated here, in double
-// precision, straight from the formulas: keyframe quantities read with
-// SbRotation::multVec, tangents, Hermite or linear blends, the aim-distance
-// correction, the look-at frame, slerp of the keyframe orientations and the
-// arc-length table of the translation metric. Every rotation mode, both settings
-// of each spline flag and of keepAimDistance, open and closed paths of 2, 3 and
-// 6 keyframes.
+// The keyframe interpolation against a reference evaluated here in double
+// precision straight from the formulas (tangents, Hermite or linear blends, the
+// aim-distance correction, the look-at frame, slerp, the arc-length table of the
+// translation metric), for every rotation mode, spline flag and keepAimDistance
+// setting, on open and closed paths of 2, 3 and 6 keyframes.
 #include "HxKeyframeCameraPath.h"
 
 #include <mc/McHandle.h>
@@ -79,12 +77,7 @@ Expected referenceInterp(const HxKeyframeCameraPath& path, int i, double u) {
     const bool loop = path.closed && n > 2;
     const Key ki = readKey(path.cameras[i]);
     Expected e;
-    if (!loop && i + 1 >= n) {
-        e.position = ki.p;
-        e.aim = ki.a;
-        e.up = ki.v;
-        return e;
-    }
+    if (!loop && i + 1 >= n) return {ki.p, ki.a, ki.v, false, SbRotation()};
 
     const Key kn = readKey(path.cameras[(i + 1) % n]);
     const bool hasPrev = loop || i > 0, hasNext2 = loop || i + 2 < n;
@@ -183,9 +176,8 @@ Expected referenceGetCamera(const HxKeyframeCameraPath& path, double t) {
     return near("aim point", position + z * -focal, e.aim);
 }
 
-// Test paths: keyframes around the origin, each looking at its own aim point
-// with its own tilt, at uneven times.
-
+// Keyframes around the origin, each looking at its own aim point with its own
+// tilt, at uneven times.
 McHandle<HxKeyframeCameraPath> makePath(int count) {
     const float times[] = {0.0f, 1.5f, 2.0f, 4.0f, 4.5f, 7.0f};
     McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,13 +38,6 @@ SbVec3f viewDirOf(const SoCamera* c) { return turned(c, SbVec3f(0, 0, -1)); }
 SbVec3f upOf(const SoCamera* c) { return turned(c, SbVec3f(0, 1, 0)); }
 SbVec3f aimOf(const SoCamera* c) { return c->position.getValue() + viewDirOf(c) * c->focalDistance.getValue(); }
 
-// The unit part of v perpendicular to the unit vector f.
-SbVec3f perpendicularUnit(const SbVec3f& v, const SbVec3f& f) {
-    SbVec3f p = v - f * v.dot(f);
-    p.normalize();
-    return p;
-}
-
 ::testing::AssertionResult near(const SbVec3f& actual, const SbVec3f& expected, float tolerance) {
     if ((actual - expected).length() <= tolerance) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "(" << actual[0] << ", " << actual[1] << ", " << actual[2]
@@ -60,6 +52,17 @@ std::vector<float> fieldsOf(const SoCamera* camera) {
     const float* q = c->orientation.getValue().getValue();
     return {p[0], p[1], p[2], q[0], q[1], q[2], q[3], c->focalDistance.getValue(), c->heightAngle.getValue(),
             c->nearDistance.getValue(), c->farDistance.getValue(), c->aspectRatio.getValue()};
+}
+
+// What the keyframe cameras show, to compare with after an edit.
+struct Seen {
+    std::vector<float> fields;
+    SbVec3f aim, sight, up;
+};
+std::vector<Seen> seenIn(const HxKeyframeCameraPath& path) {
+    std::vector<Seen> seen;
+    for (const auto& c : path.cameras) seen.push_back({fieldsOf(c), aimOf(c), viewDirOf(c), upOf(c)});
+    return seen;
 }
 
 std::vector<float> timesOf(const HxKeyframeCameraPath& path) { return {path.times.begin(), path.times.end()}; }
@@ -83,6 +86,11 @@ void settle(HxKeyframeCameraPath& path) {
     path.infoTag("", marker);
     ASSERT_EQ(path.getTouchFlags(), 0u);
 }
+// Neither the info text nor the change flags changed since settle().
+void expectNoNotice(const HxKeyframeCameraPath& path) {
+    EXPECT_EQ(path.getTouchFlags(), 0u);
+    EXPECT_EQ(path.getInfoText(), marker);
+}
 
 TEST(HxKeyframeCameraPath, typeRecordCreationAndDefaults) {
     const McTypeInfo* record = HxKeyframeCameraPath::getClassTypeId();
@@ -93,8 +101,7 @@ TEST(HxKeyframeCameraPath, typeRecordCreationAndDefaults) {
     ASSERT_EQ(McTypeInfo::fromName("HxKeyframeCameraPath"), record);
     HxKeyframeCameraPath::deleteInstance(nullptr);
 
-    McTypedObject* object = record->createInstance();
-    auto* path = dynamic_cast<HxKeyframeCameraPath*>(object);
+    auto* path = dynamic_cast<HxKeyframeCameraPath*>(record->createInstance());
     ASSERT_NE(path, nullptr);
     EXPECT_EQ(path->getTypeId(), record);
     EXPECT_EQ(path->cameras.size(), 0);
@@ -108,8 +115,7 @@ TEST(HxKeyframeCameraPath, typeRecordCreationAndDefaults) {
     EXPECT_NE(dynamic_cast<VeVazaruMetricTranslation*>(path->metric.ptr()), nullptr);
     EXPECT_EQ(path->getPort("time"), &path->portTime);
     EXPECT_EQ(path->portTime.getIncrement(), 0.5f);
-    HxKeyframeCameraPath other;
-    EXPECT_NE(other.metric.ptr(), path->metric.ptr()) << "each path has a metric of its own";
+    EXPECT_NE(HxKeyframeCameraPath().metric.ptr(), path->metric.ptr()) << "each path has a metric of its own";
 
     // Destruction shows as the release of the path's camera.
     path->addKeyframe(1, cameraAt(1));
@@ -117,16 +123,6 @@ TEST(HxKeyframeCameraPath, typeRecordCreationAndDefaults) {
     ASSERT_EQ(kept->getRefCount(), 2);
     path->deleteInstance();
     EXPECT_EQ(kept->getRefCount(), 1);
-}
-
-TEST(HxKeyframeCameraPath, addKeepsTimesAscendingWithTheirCameras) {
-    for (const std::vector<float>& order : {std::vector<float>{5, 1, 3}, {1, 3, 5}, {3, 5, 1}}) {
-        HxKeyframeCameraPath path;
-        addAtOwnPlaces(path, order);
-        EXPECT_EQ(timesOf(path), (std::vector<float>{1, 3, 5}));
-        ASSERT_EQ(path.cameras.size(), 3);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(path.cameras[i]->position.getValue()[0], path.times[i]);
-    }
 }
 
 TEST(HxKeyframeCameraPath, addToEmptyPathAppendsACopyAndNotifies) {
@@ -140,7 +136,6 @@ TEST(HxKeyframeCameraPath, addToEmptyPathAppendsACopyAndNotifies) {
     EXPECT_EQ(path.getInfoText(), "Camera Path: 1 keyframes (not closed), total time 0.0");
     EXPECT_EQ(path.getTouchFlags(), 0xFFFFFFFFu);
     EXPECT_EQ(mine->getRefCount(), 1) << "the path holds no reference to the caller's node";
-    ASSERT_NE(path.cameras[0].ptr(), mine.ptr());
     EXPECT_EQ(fieldsOf(path.cameras[0]), fieldsOf(mine));
 
     // A replacement keeps a copy too.
@@ -150,68 +145,45 @@ TEST(HxKeyframeCameraPath, addToEmptyPathAppendsACopyAndNotifies) {
     EXPECT_EQ(fieldsOf(path.cameras[0]), fieldsOf(other));
 }
 
-// The 0.001 tie rule, on keyframes at 1, 3 and 5 whose cameras stand at x = 1,
-// 3, 5. The added camera stands at y = 7.
-struct TieCase {
-    const char* name;
-    float time;
-    int replaced;  // index whose camera is replaced, or -1
-    int inserted;  // index of the new keyframe when none is replaced
-};
-std::ostream& operator<<(std::ostream& out, const TieCase& c) { return out << c.name; }
+// The 0.001 tie rule, on keyframes at 1, 3 and 5 (added out of order) whose
+// cameras stand at x = 1, 3, 5. The added camera stands at y = 7.
+TEST(HxKeyframeCameraPath, addReplacesTheCameraOfAKeyframeWithinTheTieOrInsertsInOrder) {
+    const struct {
+        float time;
+        int replaced;  // index whose camera is replaced, or -1
+        int inserted;  // index of the new keyframe when none is replaced
+    } cases[] = {{3.0f, 1, -1},   {3.0005f, 1, -1},  {2.9995f, 1, -1}, {0.9995f, 0, -1}, {5.0005f, 2, -1},
+                 {3.0015f, -1, 2}, {2.9985f, -1, 1}, {0.5f, -1, 0},    {6.0f, -1, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "time " << c.time);
+        HxKeyframeCameraPath path;
+        addAtOwnPlaces(path, {5, 1, 3});
+        const std::vector<const SoCamera*> before = nodesOf(path);
+        settle(path);
+        path.addKeyframe(c.time, cameraAt(c.time, 7));
 
-class AddKeyframeTie : public ::testing::TestWithParam<TieCase> {};
-
-TEST_P(AddKeyframeTie, replacesOrInserts) {
-    const TieCase& c = GetParam();
-    HxKeyframeCameraPath path;
-    addAtOwnPlaces(path, {1, 3, 5});
-    const std::vector<const SoCamera*> before = nodesOf(path);
-    settle(path);
-    path.addKeyframe(c.time, cameraAt(c.time, 7));
-
-    std::vector<float> times{1, 3, 5};
-    int changed = c.replaced;
-    if (c.replaced < 0) {
-        times.insert(times.begin() + c.inserted, c.time);
-        changed = c.inserted;
-    }
-    EXPECT_EQ(timesOf(path), times) << "a replaced keyframe keeps its time";
-    ASSERT_EQ(path.cameras.size(), int(times.size()));
-    EXPECT_EQ(path.cameras[changed]->position.getValue(), SbVec3f(c.time, 7, 10));
-    for (int i = 0, old = 0; i < path.cameras.size(); ++i, ++old) {
-        if (i == changed) {
-            if (c.replaced < 0) --old;
-            continue;
+        std::vector<float> times{1, 3, 5};
+        if (c.replaced < 0) times.insert(times.begin() + c.inserted, c.time);
+        EXPECT_EQ(timesOf(path), times) << "a replaced keyframe keeps its time";
+        ASSERT_EQ(path.cameras.size(), int(times.size()));
+        const int changed = c.replaced < 0 ? c.inserted : c.replaced;
+        for (int i = 0, old = 0; i < path.cameras.size(); ++i, ++old) {
+            if (i == changed) {
+                EXPECT_EQ(path.cameras[i]->position.getValue(), SbVec3f(c.time, 7, 10));
+                if (c.replaced < 0) --old;
+                continue;
+            }
+            EXPECT_EQ(path.cameras[i].ptr(), before[old]) << "keyframe " << i;
+            EXPECT_EQ(path.cameras[i]->position.getValue()[0], path.times[i]) << "keyframe " << i;
         }
-        EXPECT_EQ(path.cameras[i].ptr(), before[old]) << "keyframe " << i;
+        // A replacement neither updates the info nor touches the path.
+        EXPECT_EQ(path.getInfoText() == marker, c.replaced >= 0);
+        EXPECT_EQ(path.getTouchFlags(), c.replaced >= 0 ? 0u : 0xFFFFFFFFu);
     }
-    // A replacement neither updates the info nor touches the path.
-    EXPECT_EQ(path.getInfoText() == marker, c.replaced >= 0);
-    EXPECT_EQ(path.getTouchFlags(), c.replaced >= 0 ? 0u : 0xFFFFFFFFu);
 }
 
-INSTANTIATE_TEST_SUITE_P(NearAndFar, AddKeyframeTie,
-                         ::testing::Values(TieCase{"exactlyOnAKeyframe", 3.0f, 1, -1},
-                                           TieCase{"justAfterAKeyframe", 3.0005f, 1, -1},
-                                           TieCase{"justBeforeAKeyframe", 2.9995f, 1, -1},
-                                           TieCase{"justBeforeTheFirst", 0.9995f, 0, -1},
-                                           TieCase{"justAfterTheLast", 5.0005f, 2, -1},
-                                           TieCase{"clearlyAfterAKeyframe", 3.0015f, -1, 2},
-                                           TieCase{"clearlyBeforeAKeyframe", 2.9985f, -1, 1},
-                                           TieCase{"beforeTheFirst", 0.5f, -1, 0},
-                                           TieCase{"afterTheLast", 6.0f, -1, 3}),
-                         [](const auto& param) { return std::string(param.param.name); });
-
-TEST(HxKeyframeCameraPath, tieRuleOnASingleKeyframeAndOnEqualTimes) {
-    HxKeyframeCameraPath path;
-    path.addKeyframe(2, cameraAt(2));
-    path.addKeyframe(2.0004f, cameraAt(0, 7));
-    path.addKeyframe(1.9996f, cameraAt(0, 8));
-    EXPECT_EQ(timesOf(path), std::vector<float>{2});
-    EXPECT_EQ(path.cameras[0]->position.getValue(), SbVec3f(0, 8, 10));
-
-    // Keyframes closer than 0.001 come only from files; the later one is replaced.
+// Keyframes closer than 0.001 come only from files; the later one is replaced.
+TEST(HxKeyframeCameraPath, tieWithTwoKeyframesReplacesTheLaterOne) {
     for (float second : {3.0005f, 3.0f}) {
         HxKeyframeCameraPath close;
         addAtOwnPlaces(close, {3, 4});
@@ -279,31 +251,22 @@ void expectCopyOf(const HxKeyframeCameraPath& copy, const HxKeyframeCameraPath& 
     }
 }
 
-TEST(HxKeyframeCameraPathCopy, duplicateIsAnIndependentCopyWithAFreshTranslationMetric) {
+TEST(HxKeyframeCameraPathCopy, duplicateCopiesAllButThePortAndTheMetric) {
     HxKeyframeCameraPath source;
     fillSource(source);
     McHandle<HxKeyframeCameraPath> copy = source.duplicate();
     ASSERT_NE(copy.ptr(), nullptr);
     EXPECT_EQ(copy->getTypeId(), HxKeyframeCameraPath::getClassTypeId());
     expectCopyOf(*copy, source);
-    EXPECT_NE(dynamic_cast<VeVazaruMetricTranslation*>(copy->metric.ptr()), nullptr);
+    EXPECT_NE(dynamic_cast<VeVazaruMetricTranslation*>(copy->metric.ptr()), nullptr) << "a fresh translation metric";
     EXPECT_NE(dynamic_cast<VeVazaruMetricOpticalFlow*>(source.metric.ptr()), nullptr) << "the source keeps its own";
-    EXPECT_EQ(copy->portTime.getMaxValue(), HxKeyframeCameraPath().portTime.getMaxValue()) << "port not copied";
-    EXPECT_EQ(copy->portTime.getValue(), HxKeyframeCameraPath().portTime.getValue());
-
-    const std::vector<float> firstCopied = fieldsOf(copy->cameras[0]);
-    source.cameras[0]->position.setValue(100, 100, 100);
-    source.removeKeyframe(2);
-    source.arcTable[0] = 42;
-    EXPECT_EQ(fieldsOf(copy->cameras[0]), firstCopied);
-    EXPECT_EQ(copy->times.size(), 3);
-    EXPECT_EQ(copy->arcTable[0], 0.0f);
-    copy->cameras[1]->position.setValue(-50, 0, 0);
-    EXPECT_NE(source.cameras[1]->position.getValue(), SbVec3f(-50, 0, 0));
+    const HxKeyframeCameraPath fresh;
+    EXPECT_EQ(copy->portTime.getMaxValue(), fresh.portTime.getMaxValue()) << "port not copied";
+    EXPECT_EQ(copy->portTime.getValue(), fresh.portTime.getValue());
 }
 
 TEST(HxKeyframeCameraPathCopy, copyDataFitsAnyTargetAndKeepsItsMetric) {
-    HxKeyframeCameraPath source;
+    HxKeyframeCameraPath source, empty;
     fillSource(source);
     for (const std::vector<float>& targetTimes : {std::vector<float>{0, 2, 6, 11, 15}, {20}, {}}) {
         HxKeyframeCameraPath target;
@@ -312,43 +275,30 @@ TEST(HxKeyframeCameraPathCopy, copyDataFitsAnyTargetAndKeepsItsMetric) {
         VeVazaruMetric* ownMetric = target.metric;
         target.copyData(source);
         expectCopyOf(target, source);
-        if (dropped) {
-            EXPECT_EQ(dropped->getRefCount(), 1) << "replaced cameras are released";
-        }
+        EXPECT_TRUE(!dropped || dropped->getRefCount() == 1) << "replaced cameras are released";
         EXPECT_EQ(target.metric.ptr(), ownMetric);
+        target.copyData(empty);
+        EXPECT_EQ(target.cameras.size(), 0);
+        EXPECT_EQ(target.times.size(), 0);
     }
-    HxKeyframeCameraPath empty, target;
-    addAtOwnPlaces(target, {1, 2});
-    target.copyData(empty);
-    EXPECT_EQ(target.cameras.size(), 0);
-    EXPECT_EQ(target.times.size(), 0);
 }
 
-struct RangeCase {
-    int first, last;
-    std::vector<bool> changed;  // per keyframe of a four-keyframe path
-};
-
 TEST(HxKeyframeCameraPath, setAimPointAndSetUpDirChangeExactlyTheirRange) {
-    const RangeCase cases[] = {{0, -1, {true, true, true, true}},     {2, -1, {false, false, true, true}},
-                               {3, -5, {false, false, false, true}}, {1, 2, {false, true, true, false}},
-                               {0, 0, {true, false, false, false}},  {2, 1, {false, false, false, false}}};
-    for (const RangeCase& c : cases) {
+    const struct {
+        int first, last;
+        std::vector<bool> changed;  // per keyframe of a four-keyframe path
+    } cases[] = {{0, -1, {true, true, true, true}},     {2, -1, {false, false, true, true}},
+                 {3, -5, {false, false, false, true}}, {1, 2, {false, true, true, false}},
+                 {0, 0, {true, false, false, false}},  {2, 1, {false, false, false, false}}};
+    const SbVec3f aim(3, -2, 1), up(1, 1, 0);
+    for (const auto& c : cases) {
         for (bool aimPoint : {true, false}) {
             SCOPED_TRACE(::testing::Message() << (aimPoint ? "setAimPoint " : "setUpDir ") << c.first << " " << c.last);
             HxKeyframeCameraPath path;
             for (int i = 0; i < 4; ++i)
                 path.addKeyframe(float(i), lookAt(SbVec3f(2.0f * i, 1, 10), SbVec3f(float(i), 0, 0)));
-            std::vector<std::vector<float>> before;
-            std::vector<SbVec3f> aimBefore, sightBefore, upBefore;
-            for (const auto& camera : path.cameras) {
-                before.push_back(fieldsOf(camera));
-                aimBefore.push_back(aimOf(camera));
-                sightBefore.push_back(viewDirOf(camera));
-                upBefore.push_back(upOf(camera));
-            }
+            const std::vector<Seen> before = seenIn(path);
             settle(path);
-            const SbVec3f aim(3, -2, 1), up(1, 1, 0);
             if (aimPoint)
                 path.setAimPoint(aim, c.first, c.last);
             else
@@ -357,19 +307,20 @@ TEST(HxKeyframeCameraPath, setAimPointAndSetUpDirChangeExactlyTheirRange) {
             for (int i = 0; i < 4; ++i) {
                 const SoCamera* camera = path.cameras[i];
                 if (!c.changed[i]) {
-                    EXPECT_EQ(fieldsOf(camera), before[i]) << "keyframe " << i;
+                    EXPECT_EQ(fieldsOf(camera), before[i].fields) << "keyframe " << i;
                     continue;
                 }
                 EXPECT_EQ(camera->position.getValue(), SbVec3f(2.0f * i, 1, 10));
-                SbVec3f sight = aimPoint ? aim - camera->position.getValue() : sightBefore[i];
+                SbVec3f sight = aimPoint ? aim - camera->position.getValue() : before[i].sight;
                 sight.normalize();
-                EXPECT_TRUE(near(aimOf(camera), aimPoint ? aim : aimBefore[i], 1e-4f)) << "keyframe " << i;
+                EXPECT_TRUE(near(aimOf(camera), aimPoint ? aim : before[i].aim, 1e-4f)) << "keyframe " << i;
                 // The old up direction, or the new one, made perpendicular to the line of sight.
-                EXPECT_TRUE(near(upOf(camera), perpendicularUnit(aimPoint ? upBefore[i] : up, sight), 1e-5f))
-                    << "keyframe " << i;
+                SbVec3f wantedUp = aimPoint ? before[i].up : up;
+                wantedUp = wantedUp - sight * wantedUp.dot(sight);
+                wantedUp.normalize();
+                EXPECT_TRUE(near(upOf(camera), wantedUp, 1e-5f)) << "keyframe " << i;
             }
-            EXPECT_EQ(path.getTouchFlags(), 0u);
-            EXPECT_EQ(path.getInfoText(), marker);
+            expectNoNotice(path);
         }
     }
 }
@@ -387,28 +338,24 @@ TEST(HxKeyframeCameraPath, equalDistMovesEveryCameraToTheMeanDistanceAlongItsSig
     path.addKeyframe(2, lookAt(SbVec3f(-4, 5, -2), SbVec3f(2, -1, 1), SbVec3f(1, 1, 0)));
     const SbVec3f ref(1, 1, 1);
     double sum = 0;
-    std::vector<SbVec3f> aim, sight, up;
     for (const auto& camera : path.cameras) {
         const SbVec3f d = camera->position.getValue() - ref;
         sum += std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
-        aim.push_back(aimOf(camera));
-        sight.push_back(viewDirOf(camera));
-        up.push_back(upOf(camera));
     }
     const float mean = float(sum / 3);
+    const std::vector<Seen> before = seenIn(path);
     settle(path);
     path.equalDist(ref);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE("keyframe " + std::to_string(i));
         const SoCamera* camera = path.cameras[i];
-        EXPECT_TRUE(near(aimOf(camera), aim[i], 1e-4f));
-        EXPECT_TRUE(near(viewDirOf(camera), sight[i], 1e-5f));
-        EXPECT_TRUE(near(upOf(camera), up[i], 1e-5f));
-        EXPECT_NEAR((camera->position.getValue() - aim[i]).length(), mean, 1e-4f);
+        EXPECT_TRUE(near(aimOf(camera), before[i].aim, 1e-4f));
+        EXPECT_TRUE(near(viewDirOf(camera), before[i].sight, 1e-5f));
+        EXPECT_TRUE(near(upOf(camera), before[i].up, 1e-5f));
+        EXPECT_NEAR((camera->position.getValue() - before[i].aim).length(), mean, 1e-4f);
         EXPECT_NEAR(camera->focalDistance.getValue(), mean, 1e-4f);
     }
-    EXPECT_EQ(path.getTouchFlags(), 0u);
-    EXPECT_EQ(path.getInfoText(), marker);
+    expectNoNotice(path);
 }
 
 TEST(HxKeyframeCameraPath, durationTimesAndInfo) {
@@ -455,7 +402,6 @@ struct WatchedMetric : VeVazaruMetricTranslation {
 
 TEST(HxKeyframeCameraPath, metricIsReleasedWhenReplacedOrWithThePath) {
     bool firstDeleted = false, secondDeleted = false;
-    McHandle<SoCamera> camera;
     {
         HxKeyframeCameraPath path;
         path.arcTableSegment = 2;
@@ -464,11 +410,8 @@ TEST(HxKeyframeCameraPath, metricIsReleasedWhenReplacedOrWithThePath) {
         EXPECT_TRUE(firstDeleted);
         EXPECT_FALSE(secondDeleted);
         EXPECT_EQ(path.arcTableSegment, 2) << "setMetric leaves the cached table";
-        path.addKeyframe(1, cameraAt(1));
-        camera = path.cameras[0];
     }
     EXPECT_TRUE(secondDeleted);
-    EXPECT_EQ(camera->getRefCount(), 1);
 }
 
 }  // namespace
