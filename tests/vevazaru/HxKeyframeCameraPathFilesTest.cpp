@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -25,10 +26,19 @@
 
 namespace {
 
+// A fresh folder, removed with everything in it when the program ends.
 std::string tempDir() {
+    static std::vector<std::filesystem::path> made;
+    static struct Cleanup {
+        ~Cleanup() {
+            for (const auto& dir : made) std::filesystem::remove_all(dir);
+        }
+    } cleanup;
     char pattern[] = "/tmp/vevazaru-files-XXXXXX";
     const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
+    if (!dir) return "/tmp";
+    made.emplace_back(dir);
+    return dir;
 }
 
 std::string slurp(const std::string& file) {
