@@ -80,7 +80,6 @@ TEST_F(HxObjectTest, getLabelAndSetLabel) {
     EXPECT_EQ(help.rfind("setLabel: ", 0), 0u) << help;
     EXPECT_EQ(evalError(name + " setLabel a b"), wrongCount("setLabel"));
     EXPECT_EQ(probe->getName(), name);
-    EXPECT_NE(theMsg->text().find(wrongCount("setLabel")), std::string::npos);
 
     theObjectPool->add(new ObjProbe, "Busy");
     EXPECT_EQ(evalOk(name + " setLabel Busy"), "Busy2");
@@ -184,7 +183,6 @@ TEST_F(HxObjectTest, savedLinesRecreateTheObjectAndItsPorts) {
     evalOk(script);
     auto* recreated = dynamic_cast<ObjProbe*>(theObjectPool->find("probe"));
     ASSERT_NE(recreated, nullptr) << script;
-    EXPECT_NE(recreated, probe.ptr());
     EXPECT_EQ(recreated->portTime.getValue(), 0.75f);
 }
 

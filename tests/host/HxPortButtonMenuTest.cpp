@@ -39,20 +39,9 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-TEST(HxPortButtonMenu, hitPressesUntilUntouchAndRefusesOtherButtons) {
-    HxPortButtonMenu port(nullptr, "menu", QString("Menu"), 2, 4);
-    EXPECT_EQ(port.getValue(), -1);
-    EXPECT_EQ(port.getOptValue(), 0);
-    for (int bad : {-1, 2}) EXPECT_FALSE(port.hit(bad)) << bad;
-    EXPECT_FALSE(port.isNew());
-    EXPECT_TRUE(port.hit(1));
-    EXPECT_TRUE(port.isNew());
-    EXPECT_FALSE(port.hit(5));
-    EXPECT_EQ(port.getValue(), 1) << "a refused press keeps the earlier one";
-    port.untouch();
-    EXPECT_EQ(port.getValue(), -1) << "the press ends with the new-flags";
-    EXPECT_FALSE(port.isNew());
-
+// Presses are HxPortButtonList's, tested there.
+TEST(HxPortButtonMenu, firstOptionIsSelectedAndNegativeCountsMeanNone) {
+    EXPECT_EQ(HxPortButtonMenu(nullptr, "menu", QString("Menu"), 2, 4).getOptValue(), 0);
     HxPortButtonMenu none(nullptr, "menu", QString("Menu"), -2, 0);
     EXPECT_EQ(none.getNumButtons(), 0);
     EXPECT_EQ(none.getOptValue(), -1);
@@ -88,9 +77,6 @@ protected:
 
 TEST_F(HxPortButtonMenuOwned, ownerSeesThePressWhenItFiresAndNeverAgain) {
     evalOk("menuOwner action hit 1");
-    EXPECT_EQ(evalOk("menuOwner action getValue"), "1");
-    EXPECT_NE(owner->getTouchFlags(), 0u) << "the owner is told of the press";
-    EXPECT_TRUE(owner->log.empty()) << "hit alone does not fire";
     evalOk("menuOwner fire");
     owner->portTime.setValue(0.5f);
     owner->fire();
@@ -100,16 +86,13 @@ TEST_F(HxPortButtonMenuOwned, ownerSeesThePressWhenItFiresAndNeverAgain) {
     EXPECT_EQ(owner->log, (Log{"new=1 button=1 option=0", "new=0 button=-1 option=0", "new=1 button=-1 option=2"}));
 }
 
-TEST_F(HxPortButtonMenuOwned, badIndicesAreRefusedWordForWordAndChangeNothing) {
-    EXPECT_EQ(evalError("menuOwner action hit 2"), "action hit: no button \"2\" (buttons are numbered 0 to 1)");
-    EXPECT_EQ(evalError("menuOwner action hit one"), "action hit: no button \"one\" (buttons are numbered 0 to 1)");
+TEST_F(HxPortButtonMenuOwned, badOptionsAreRefusedWordForWordAndChangeNothing) {
     EXPECT_EQ(evalError("menuOwner action setOptValue 1.5"),
               "action setOptValue: no option \"1.5\" (options are numbered 0 to 2)");
-    EXPECT_EQ(evalError("menuOwner action hit"), "action hit: wrong number of arguments");
     EXPECT_EQ(evalError("menuOwner action setOptValue 1 2"), "action setOptValue: wrong number of arguments");
     HxPortButtonMenu bare(owner, "bare", QString("Bare"), 0, 0);
-    EXPECT_EQ(evalError("menuOwner bare hit 0"), "bare hit: no button \"0\" (the port has no buttons)");
     EXPECT_EQ(evalError("menuOwner bare setOptValue 0"), "bare setOptValue: no option \"0\" (the port has no options)");
+    EXPECT_EQ(evalError("menuOwner action hit 2"), "action hit: no button \"2\" (buttons are numbered 0 to 1)");
     EXPECT_EQ(owner->portAction.getValue(), -1);
     EXPECT_EQ(owner->portAction.getOptValue(), 0);
     EXPECT_EQ(owner->getTouchFlags(), 0u);

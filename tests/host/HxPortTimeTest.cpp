@@ -24,8 +24,9 @@ namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kM = 1e6f;
 
-TEST(HxPortTime, startsAtZeroInTheUnitRange) {
+TEST(HxPortTime, startsAtZeroInTheUnitRangeAndNewFlagsFollowTheirMask) {
     HxPortTime port(nullptr, "time", QString("Time"), true, 3);
     EXPECT_EQ(port.getValue(), 0.0f);
     EXPECT_EQ(port.getMinValue(), 0.0f);
@@ -34,20 +35,30 @@ TEST(HxPortTime, startsAtZeroInTheUnitRange) {
     EXPECT_TRUE(port.connectsToGlobalTime());
     EXPECT_EQ(port.getDecimals(), 3);
     EXPECT_TRUE(port.isOfType(HxConnection::getClassTypeId()));
+    port.touch(0x2);
+    EXPECT_TRUE(port.isNew(0x3));
+    EXPECT_FALSE(port.isNew(0x1));
+    port.untouch();
+    EXPECT_FALSE(port.isNew());
 }
 
-TEST(HxPortTime, setValueKeepsTheValueInTheRange) {
+// The saved text reads back as exactly the value kept.
+TEST(HxPortTime, setValueKeepsTheValueInTheRangeAndSavesItExactly) {
     const struct {
         float min, max, input, expected;
-    } cases[] = {{0, 1, 0.5f, 0.5f}, {0, 1, 1, 1},      {0, 1, -2, 0},        {0, 1, 3, 1},
-                 {-5, 5, -7.5f, -5}, {2, 2, 9, 2},      {0, 10, kInf, 10},    {0, 10, -kInf, 0},
-                 {-5, 5, -2.25f, -2.25f}, {-1e30f, 1e30f, 1e20f, 1e20f}};
+    } cases[] = {{0, 1, 0.5f, 0.5f},       {0, 1, 1, 1},          {0, 1, -2, 0},
+                 {0, 1, 3, 1},             {-5, 5, -7.5f, -5},    {2, 2, 9, 2},
+                 {0, 10, kInf, 10},        {0, 10, -kInf, 0},     {-5, 5, -2.25f, -2.25f},
+                 {-1e30f, 1e30f, 1e20f, 1e20f},                   {-kM, kM, 0.1f, 0.1f},
+                 {-kM, kM, 1.0f / 3, 1.0f / 3},                   {-kM, kM, -2.0f / 7, -2.0f / 7},
+                 {-kM, kM, 123456.789f, 123456.789f},             {-kM, kM, 1e-7f, 1e-7f}};
     for (const auto& c : cases) {
         HxPortTime port(nullptr, "time", QString("Time"));
         port.setMinMax(c.min, c.max);
         port.setValue(c.input);
         EXPECT_EQ(port.getValue(), c.expected) << c.input << " in " << c.min << " " << c.max;
         EXPECT_TRUE(port.isNew()) << "a clamped value is still a change request";
+        EXPECT_EQ(std::strtof(port.valueForSave().c_str(), nullptr), c.expected) << port.valueForSave();
     }
 }
 
@@ -74,24 +85,6 @@ TEST(HxPortTime, setMinMaxSwapsPullsInAndIgnoresNaN) {
     EXPECT_EQ(port.getValue(), 4.0f);
     EXPECT_EQ(port.getMaxValue(), 100.0f);
     EXPECT_FALSE(port.isNew());
-}
-
-TEST(HxPortTime, newFlagsFollowTheirMask) {
-    HxPortTime port(nullptr, "time", QString("Time"));
-    port.touch(0x2);
-    EXPECT_TRUE(port.isNew(0x3));
-    EXPECT_FALSE(port.isNew(0x1));
-    port.untouch();
-    EXPECT_FALSE(port.isNew());
-}
-
-TEST(HxPortTime, savedValueReadsBackExactly) {
-    HxPortTime port(nullptr, "time", QString("Time"));
-    port.setMinMax(-1e6f, 1e6f);
-    for (float v : {0.1f, 1.0f / 3.0f, -2.0f / 7.0f, 123456.789f, 1e-7f}) {
-        port.setValue(v);
-        EXPECT_EQ(std::strtof(port.valueForSave().c_str(), nullptr), v) << port.valueForSave();
-    }
 }
 
 TEST(HxPortTime, portsRegisterWithTheirOwnerAndFireClearsTheFlag) {
@@ -135,27 +128,20 @@ TEST_F(HxPortTimeScript, valueRangeAndIncrement) {
     EXPECT_EQ(port().getIncrement(), 0.5f);
 }
 
-TEST_F(HxPortTimeScript, badValuesAreRefusedAndChangeNothing) {
-    port().setValue(0.5f);
+TEST_F(HxPortTimeScript, badArgumentsAreRefusedAndChangeNothing) {
+    port().setMinMax(1, 3);
+    port().setValue(2);
     port().untouch();
     for (const std::string word : {"abc", "", "1.5x", "nan", "inf", "-inf", "1e39", "0.5 0.5", "--1"})
         EXPECT_EQ(evalError(cmd("setValue {" + word + "}")), "time setValue: \"" + word + "\" is not a number");
-    EXPECT_EQ(evalError(cmd("setValue")), "time setValue: wrong number of arguments");
-    EXPECT_EQ(evalError(cmd("setValue 0.1 0.2")), "time setValue: wrong number of arguments");
-    EXPECT_EQ(port().getValue(), 0.5f);
-    EXPECT_FALSE(port().isNew());
-}
-
-TEST_F(HxPortTimeScript, badRangesAreRefusedAndChangeNothing) {
-    port().setMinMax(1, 3);
-    port().setValue(2);
     for (const char* args : {"1 x", "x 1", "nan 1", "0 inf", "0 1e40", "{} 1"})
         EXPECT_EQ(evalError(cmd(std::string("setMinMax ") + args)), "time setMinMax: expected two numbers") << args;
-    for (const char* args : {"1", "1 2 3"})
-        EXPECT_EQ(evalError(cmd(std::string("setMinMax ") + args)), "time setMinMax: wrong number of arguments");
+    for (const char* args : {"setValue", "setValue 0.1 0.2", "setMinMax 1", "setMinMax 1 2 3"})
+        EXPECT_EQ(evalError(cmd(args)), "time " + words(args)[0] + ": wrong number of arguments");
     EXPECT_EQ(port().getMinValue(), 1.0f);
     EXPECT_EQ(port().getMaxValue(), 3.0f);
     EXPECT_EQ(port().getValue(), 2.0f);
+    EXPECT_FALSE(port().isNew());
 }
 
 TEST_F(HxPortTimeScript, flagsVisibilityAndLabel) {

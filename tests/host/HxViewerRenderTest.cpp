@@ -1,6 +1,7 @@
 // Offscreen rendering of a viewer: what lands in the image, snapshots to PNG,
 // size, view-all and the render action. Needs GL (label "render").
-#include <hxcore/HxInterpreter.h>
+#include "ScriptTestSupport.h"
+
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
@@ -17,10 +18,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
-#include <tcl.h>
-#include <vector>
 
 namespace {
 
@@ -36,13 +34,6 @@ int count(const QImage& image, int x0, int y0, int x1, int y1, Test test) {
     return n;
 }
 
-std::string slurp(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A red 2 x 2 x 2 cube at `where`; its front face faces the camera and so the
 // headlight, which makes it bright red.
 SoSeparator* redCube(const SbVec3f& where) {
@@ -56,6 +47,22 @@ SoSeparator* redCube(const SbVec3f& where) {
     node->addChild(new SoCube);
     return node;
 }
+
+// Counts the GL render traversals that reach it, remembers their action and reads
+// the 64 x 64 depth buffer; under an SoAnnotation it runs after the scene is drawn.
+struct RenderProbe {
+    int renders = 0;
+    SoAction* lastAction = nullptr;
+    std::vector<float> depth;
+    static void callback(void* data, SoAction* action) {
+        if (!action->isOfType(SoGLRenderAction::getClassTypeId())) return;
+        auto* self = static_cast<RenderProbe*>(data);
+        ++self->renders;
+        self->lastAction = action;
+        self->depth.assign(64 * 64, -1.0f);
+        glReadPixels(0, 0, 64, 64, GL_DEPTH_COMPONENT, GL_FLOAT, self->depth.data());
+    }
+};
 
 class HxViewerRenderTest : public ::testing::Test {
 protected:
@@ -99,42 +106,26 @@ TEST_F(HxViewerRenderTest, redCubeFillsTheMiddleAndLeavesTheBorderBlack) {
     // well outside it.
     EXPECT_EQ(count(img, 24, 24, 40, 40, isRed), 256);
     const int border = 64 * 64 - 56 * 56;
-    const int background = count(img, 0, 0, 64, 64, isBackground) - count(img, 4, 4, 60, 60, isBackground);
-    EXPECT_EQ(background, border);
+    EXPECT_EQ(count(img, 0, 0, 64, 64, isBackground) - count(img, 4, 4, 60, 60, isBackground), border);
 }
 
-TEST_F(HxViewerRenderTest, emptySceneIsAllBackground) {
-    const QImage img = image();
-    EXPECT_EQ(count(img, 0, 0, 64, 64, isBackground), 64 * 64);
-}
-
-TEST_F(HxViewerRenderTest, backgroundColourFillsTheEmptyImage) {
+TEST_F(HxViewerRenderTest, emptySceneIsAllBackgroundInItsColour) {
+    EXPECT_EQ(count(image(), 0, 0, 64, 64, isBackground), 64 * 64);
     viewer->setBackgroundColor(SbColor(0, 0, 1));
-    const QImage img = image();
-    EXPECT_EQ(count(img, 0, 0, 64, 64, [](QRgb p) { return p == qRgb(0, 0, 255); }), 64 * 64);
+    EXPECT_EQ(count(image(), 0, 0, 64, 64, [](QRgb p) { return p == qRgb(0, 0, 255); }), 64 * 64);
 }
 
-TEST_F(HxViewerRenderTest, topOfTheSceneIsTheTopOfTheImage) {
-    // A cube above and left of the view's centre: the top-left quadrant of the
-    // image is red, the bottom-right one is not.
+TEST_F(HxViewerRenderTest, topOfTheSceneIsTheTopOfTheImageAndOfItsSnapshot) {
+    // A cube above and left of the view's centre: the top-left quadrant is red,
+    // the bottom-right one is not.
     show(redCube(SbVec3f(-1.2f, 1.2f, 0)));
     const QImage img = image();
     EXPECT_GT(count(img, 0, 0, 32, 32, isRed), 300);
     EXPECT_EQ(count(img, 32, 32, 64, 64, isRed), 0);
-}
-
-TEST_F(HxViewerRenderTest, snapshotWritesThePngOfTheRenderedImage) {
-    show(redCube(SbVec3f(-1.2f, 1.2f, 0)));
     const std::string file = path("shot.png");
     std::string error;
     ASSERT_TRUE(viewer->snapshot(file.c_str(), error)) << error;
-    QImage saved(QString::fromStdString(file));
-    ASSERT_FALSE(saved.isNull());
-    EXPECT_EQ(saved.size(), QSize(64, 64));
-    const QImage rendered = image();
-    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB888), rendered);
-    EXPECT_TRUE(isRed(saved.pixel(10, 10)));
-    EXPECT_TRUE(isBackground(saved.pixel(60, 60)));
+    EXPECT_EQ(QImage(QString::fromStdString(file)).convertToFormat(QImage::Format_RGB888), img);
 }
 
 TEST_F(HxViewerRenderTest, setSizeChangesTheImageSize) {
@@ -145,60 +136,41 @@ TEST_F(HxViewerRenderTest, setSizeChangesTheImageSize) {
     ASSERT_TRUE(viewer->snapshot(file.c_str(), error)) << error;
     const QImage saved(QString::fromStdString(file));
     EXPECT_EQ(saved.size(), QSize(40, 24));
-    // Still centred: the middle pixel is red.
-    EXPECT_TRUE(isRed(saved.pixel(20, 12)));
+    EXPECT_TRUE(isRed(saved.pixel(20, 12))) << "still centred";
     viewer->setSize(SbVec2s(100, 70));
     EXPECT_EQ(image().size(), QSize(100, 70));
 }
 
-TEST_F(HxViewerRenderTest, viewAllBringsAnObjectOutsideTheViewIntoView) {
-    show(redCube(SbVec3f(30, -20, 0)));
-    EXPECT_EQ(count(image(), 0, 0, 64, 64, isBackground), 64 * 64) << "the cube should start out of view";
-    viewer->viewAll();
-    const QImage img = image();
-    EXPECT_GT(64 * 64 - count(img, 0, 0, 64, 64, isBackground), 400);
-    EXPECT_TRUE(isRed(img.pixel(32, 32))) << "view-all centres the cube";
-}
-
-TEST_F(HxViewerRenderTest, failedSnapshotSaysWhyAndTouchesNothing) {
-    const std::string plain = path("plain");
+TEST_F(HxViewerRenderTest, snapshotReplacesAnOldFileWholeOrSaysWhyAndTouchesNothing) {
+    const std::string old = path("old.png"), plain = path("plain"), file = plain + "/shot.png";
+    std::ofstream(old) << "not a picture";
     std::ofstream(plain) << "a regular file";
-    const std::string file = plain + "/shot.png";
     std::string error;
     EXPECT_FALSE(viewer->snapshot(file.c_str(), error));
     EXPECT_EQ(error.rfind("cannot write \"" + file + "\": ", 0), 0u) << error;
-    EXPECT_EQ(slurp(plain), "a regular file");
+    std::ostringstream kept;
+    kept << std::ifstream(plain).rdbuf();
+    EXPECT_EQ(kept.str(), "a regular file");
+    ASSERT_TRUE(viewer->snapshot(old.c_str(), error)) << error;
+    EXPECT_EQ(QImage(QString::fromStdString(old)).size(), QSize(64, 64));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "no temporary file left behind";
 }
 
-TEST_F(HxViewerRenderTest, snapshotReplacesAnOldFileWhole) {
-    const std::string file = path("old.png");
-    std::ofstream(file) << "not a picture";
-    std::string error;
-    ASSERT_TRUE(viewer->snapshot(file.c_str(), error)) << error;
-    EXPECT_EQ(QImage(QString::fromStdString(file)).size(), QSize(64, 64));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1) << "no temporary file left behind";
-}
-
-// Counts the GL render traversals that reach it and remembers their action.
-struct RenderProbe {
-    int renders = 0;
-    SoAction* lastAction = nullptr;
-    static void callback(void* data, SoAction* action) {
-        if (!action->isOfType(SoGLRenderAction::getClassTypeId())) return;
-        auto* self = static_cast<RenderProbe*>(data);
-        ++self->renders;
-        self->lastAction = action;
-    }
-};
-
-TEST_F(HxViewerRenderTest, redrawRendersOnlyVisibleViewersWithTheViewersAction) {
+TEST_F(HxViewerRenderTest, redrawRendersVisibleViewersWithTheirActionOntoTheDepthBuffer) {
+    show(redCube(SbVec3f(0, 0, 0)));
     RenderProbe probe;
+    auto* overlay = new SoAnnotation;
     auto* callback = new SoCallback;
     callback->setCallback(RenderProbe::callback, &probe);
-    show(callback);
+    overlay->addChild(callback);
+    show(overlay);
     viewer->redraw();
     EXPECT_EQ(probe.renders, 1);
     EXPECT_EQ(probe.lastAction, viewer->getGLRenderAction());
+    ASSERT_EQ(probe.depth.size(), 64u * 64u);
+    EXPECT_GT(probe.depth[32 * 64 + 32], 0.0f) << "the cube in the centre";
+    EXPECT_LT(probe.depth[32 * 64 + 32], 1.0f) << "the cube in the centre";
+    EXPECT_EQ(probe.depth[0], 1.0f) << "nothing in the corner";
     viewer->hide();
     viewer->redraw();
     EXPECT_EQ(probe.renders, 1);
@@ -216,52 +188,19 @@ TEST_F(HxViewerRenderTest, viewersHaveTheirOwnCacheContexts) {
 
 TEST_F(HxViewerRenderTest, viewerCommandsRedrawViewAllAndSnapshot) {
     show(redCube(SbVec3f(30, -20, 0)));
+    EXPECT_EQ(count(image(), 0, 0, 64, 64, isBackground), 64 * 64) << "the cube should start out of view";
+    evalOk("viewer 0 redraw");
+    evalOk("viewer 0 viewAll");
+    EXPECT_GT(64 * 64 - count(image(), 0, 0, 64, 64, isBackground), 400);
     const std::string file = path("cmd.png");
-    ASSERT_EQ(theInterpreter->eval("viewer 0 redraw"), TCL_OK);
-    ASSERT_EQ(theInterpreter->eval("viewer 0 viewAll"), TCL_OK);
-    ASSERT_EQ(theInterpreter->eval(("viewer 0 snapshot " + file).c_str()), TCL_OK) << theInterpreter->result();
-    EXPECT_TRUE(isRed(QImage(QString::fromStdString(file)).pixel(32, 32)));
+    evalOk("viewer 0 snapshot " + file);
+    EXPECT_TRUE(isRed(QImage(QString::fromStdString(file)).pixel(32, 32))) << "view-all centres the cube";
 
-    const std::string bad = path("cmd.png") + "/x.png";
-    EXPECT_EQ(theInterpreter->eval(("viewer 0 snapshot " + bad).c_str()), TCL_ERROR);
-    EXPECT_EQ(theInterpreter->result(), "viewer snapshot: cannot write \"" + bad + "\": Not a directory");
-    EXPECT_EQ(theInterpreter->eval("viewer 0 snapshot"), TCL_ERROR);
-    EXPECT_EQ(theInterpreter->result(), "usage: viewer n snapshot file.png");
-    EXPECT_EQ(theInterpreter->eval("viewer 0 snapshot a.png b.png"), TCL_ERROR);
-    EXPECT_EQ(theInterpreter->result(), "usage: viewer n snapshot file.png");
-    EXPECT_EQ(theInterpreter->eval("viewer 0 redraw now"), TCL_ERROR);
-    EXPECT_EQ(theInterpreter->result(), "usage: viewer n redraw");
+    const std::string bad = file + "/x.png";
+    EXPECT_EQ(evalError("viewer 0 snapshot " + bad), "viewer snapshot: cannot write \"" + bad + "\": Not a directory");
+    for (const char* script : {"viewer 0 snapshot", "viewer 0 snapshot a.png b.png"})
+        EXPECT_EQ(evalError(script), "usage: viewer n snapshot file.png");
+    EXPECT_EQ(evalError("viewer 0 redraw now"), "usage: viewer n redraw");
 }
 
 }  // namespace
-
-namespace {
-// Reads the depth buffer from inside the render traversal, after the scene is drawn.
-struct DepthProbe {
-    std::vector<float> depth;
-    int width = 0, height = 0;
-    static void read(void* data, SoAction* action) {
-        if (!action->isOfType(SoGLRenderAction::getClassTypeId())) return;
-        auto* probe = static_cast<DepthProbe*>(data);
-        probe->depth.assign(static_cast<size_t>(probe->width * probe->height), -1.0f);
-        glReadPixels(0, 0, probe->width, probe->height, GL_DEPTH_COMPONENT, GL_FLOAT, probe->depth.data());
-    }
-};
-}  // namespace
-
-TEST_F(HxViewerRenderTest, depthBufferHoldsTheGeometryWhereItIsDrawn) {
-    show(redCube(SbVec3f(0, 0, 0)));
-    DepthProbe probe;
-    probe.width = probe.height = 64;
-    auto* overlay = new SoAnnotation;  // drawn after the scene, on its depth buffer
-    auto* callback = new SoCallback;
-    callback->setCallback(DepthProbe::read, &probe);
-    overlay->addChild(callback);
-    show(overlay);
-    viewer->redraw();
-    ASSERT_EQ(probe.depth.size(), 64u * 64u);
-    const float centre = probe.depth[32 * 64 + 32], corner = probe.depth[0];
-    EXPECT_GT(centre, 0.0f);
-    EXPECT_LT(centre, 1.0f);
-    EXPECT_EQ(corner, 1.0f);
-}

@@ -105,35 +105,31 @@ TEST(McHandle, selfAssignmentKeepsTheObject) {
     h = h.ptr();
     h = std::move(alias);
     EXPECT_EQ(deaths, 0);
-    ASSERT_NE(h.ptr(), nullptr);
-    EXPECT_EQ(h->getRefCount(), 1);
+    EXPECT_EQ(h ? h->getRefCount() : -1, 1);
 }
 
 // The new object, kept alive only by the old one, must be referenced before the old one goes.
 TEST(McHandle, assigningAnObjectOwnedByTheOldOne) {
     int deaths = 0;
+    const auto tagOf = [](const McHandle<Tracked>& h) { return h ? h->tag() : -1; };
     McHandle<Tracked> head(new Tracked(&deaths, 1));
     head->next = new Tracked(&deaths, 2);
     head = head->next;
     EXPECT_EQ(deaths, 1);
-    ASSERT_NE(head.ptr(), nullptr);
-    EXPECT_EQ(head->tag(), 2);
+    ASSERT_EQ(tagOf(head), 2);
     head->next = new Tracked(&deaths, 3);
     head = head->next.ptr();
     EXPECT_EQ(deaths, 2);
-    ASSERT_NE(head.ptr(), nullptr);
-    EXPECT_EQ(head->tag(), 3);
+    ASSERT_EQ(tagOf(head), 3);
     EXPECT_EQ(head->getRefCount(), 1);
 
     head->next = new Tracked(&deaths, 4);
     head->next->next = new Tracked(&deaths, 5);
     head = std::move(head->next);  // drops the first of a chain
     EXPECT_EQ(deaths, 3);
-    ASSERT_NE(head.ptr(), nullptr);
-    EXPECT_EQ(head->tag(), 4);
+    ASSERT_EQ(tagOf(head), 4);
     EXPECT_EQ(head->getRefCount(), 1);
-    ASSERT_NE(head->next.ptr(), nullptr);
-    EXPECT_EQ(head->next->tag(), 5);
+    EXPECT_EQ(tagOf(head->next), 5);
     head = nullptr;
     EXPECT_EQ(deaths, 5);
 }

@@ -21,6 +21,7 @@ V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double norm(V3 a) { return std::sqrt(dot(a, a)); }
 V3 unit(V3 a) { return a * (1.0 / norm(a)); }
 V3 of(const SbVec3f& v) { return {v[0], v[1], v[2]}; }
@@ -36,22 +37,20 @@ bool finite(V3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfi
 
 // v rotated by q v q*, with SbRotation storing (x, y, z, w).
 V3 rotated(const SbRotation& rotation, V3 v) {
-    const float* c = rotation.getValue();
-    const double w = c[3], x = c[0], y = c[1], z = c[2];
-    const V3 u{x, y, z};
-    const V3 t = V3{u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x} * 2.0;
-    return v + t * w + V3{u.y * t.z - u.z * t.y, u.z * t.x - u.x * t.z, u.x * t.y - u.y * t.x};
+    const float* q = rotation.getValue();
+    const V3 u{q[0], q[1], q[2]}, t = cross(u, v) * 2.0;
+    return v + t * q[3] + cross(u, t);
 }
-V3 viewDirection(const SoCamera& camera) { return rotated(camera.orientation.getValue(), {0, 0, -1}); }
-V3 upDirection(const SoCamera& camera) { return rotated(camera.orientation.getValue(), {0, 1, 0}); }
-V3 aimPointRead(const SoCamera& camera) {
+V3 viewDirection(const SoCamera* camera) { return rotated(camera->orientation.getValue(), {0, 0, -1}); }
+V3 upDirection(const SoCamera* camera) { return rotated(camera->orientation.getValue(), {0, 1, 0}); }
+V3 aimPointRead(const SoCamera* camera) {
     SbVec3f aim;
-    VeVazaruPath::AIMPOINT(&camera, aim);
+    VeVazaruPath::AIMPOINT(camera, aim);
     return of(aim);
 }
-V3 upDirRead(const SoCamera& camera) {
+V3 upDirRead(const SoCamera* camera) {
     SbVec3f up;
-    VeVazaruPath::UPDIR(&camera, up);
+    VeVazaruPath::UPDIR(camera, up);
     return of(up);
 }
 
@@ -61,36 +60,16 @@ void expectNear(V3 got, V3 want, double tolerance, const char* what) {
 }
 
 // No NaN or infinity anywhere in the camera, and its orientation is a rotation.
-void expectSane(const SoCamera& camera) {
-    EXPECT_TRUE(finite(of(camera.position.getValue())));
-    const float* q = camera.orientation.getValue().getValue();
-    EXPECT_NEAR(std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2] + double(q[3]) * q[3]), 1.0,
-                1e-5);
-    EXPECT_TRUE(std::isfinite(camera.focalDistance.getValue()));
-    EXPECT_TRUE(finite(aimPointRead(camera)));
-    EXPECT_TRUE(finite(upDirRead(camera)));
+void expectSane(const SoCamera* camera) {
+    const float* q = camera->orientation.getValue().getValue();
+    EXPECT_NEAR(std::sqrt(dot({q[0], q[1], q[2]}, {q[0], q[1], q[2]}) + double(q[3]) * q[3]), 1.0, 1e-5);
+    EXPECT_TRUE(finite(of(camera->position.getValue())) && std::isfinite(camera->focalDistance.getValue()) &&
+                finite(aimPointRead(camera)) && finite(upDirRead(camera)));
 }
 
-class Camera {
-public:
-    Camera() { node->ref(); }
-    ~Camera() { node->unref(); }
-    Camera(const Camera&) = delete;
-    Camera& operator=(const Camera&) = delete;
-    SoPerspectiveCamera* operator->() const { return node; }
-    SoPerspectiveCamera& operator*() const { return *node; }
-    SoPerspectiveCamera* get() const { return node; }
-    // The camera every degenerate case starts from.
-    void placeStart() { VeVazaruPath::setCamera(node, SbVec3f(3, -1, 2), SbVec3f(0, 0.5f, -4), SbVec3f(0.2f, 1, 0.1f)); }
-
-private:
-    SoPerspectiveCamera* node = new SoPerspectiveCamera;
-};
-
 // Random inputs from a fixed seed, so every run checks the same cameras.
-class RandomCameras {
-public:
-    explicit RandomCameras(unsigned seed) : gen(seed) {}
+struct RandomCameras {
+    std::mt19937 gen;
     V3 point(double extent) {
         std::uniform_real_distribution<double> u(-extent, extent);
         return {u(gen), u(gen), u(gen)};
@@ -108,16 +87,23 @@ public:
         for (;;)
             if (V3 d = direction(); std::fabs(dot(d, f)) < 0.9986) return d;
     }
-
-private:
-    std::mt19937 gen;
 };
 
-TEST(VeVazaruPath, setCameraRoundTripsForRandomCamerasAndUpLengths) {
-    RandomCameras random(20240611);
-    Camera camera;
+class VeVazaruPathTest : public ::testing::Test {
+protected:
+    VeVazaruPathTest() { camera->ref(); }
+    ~VeVazaruPathTest() override { camera->unref(); }
+    // The camera every degenerate case starts from.
+    void placeStart() {
+        VeVazaruPath::setCamera(camera, SbVec3f(3, -1, 2), SbVec3f(0, 0.5f, -4), SbVec3f(0.2f, 1, 0.1f));
+    }
+    SoPerspectiveCamera* const camera = new SoPerspectiveCamera;
+};
+
+TEST_F(VeVazaruPathTest, setCameraRoundTripsForRandomCamerasAndUpLengths) {
+    RandomCameras random{std::mt19937(20240611)};
     const double upLengths[] = {1e-30, 1e-12, 1e-3, 0.5, 1.0, 7.0, 1e3, 1e12, 1e30};
-    for (int i = 0; i < 1800; ++i) {
+    for (int i = 0; i < 1800 && !HasFailure(); ++i) {  // one broken camera tells enough
         SCOPED_TRACE("camera " + std::to_string(i));
         const V3 position = asFloat(random.point(100));
         const V3 aim = asFloat(position + random.direction() * random.length(0.01, 1000));
@@ -125,27 +111,25 @@ TEST(VeVazaruPath, setCameraRoundTripsForRandomCamerasAndUpLengths) {
         const V3 f = (aim - position) * (1.0 / dist);
         const V3 up = asFloat(random.directionAwayFrom(f) * upLengths[i % 9]);
         // Start from another roll, so a refused up vector shows.
-        VeVazaruPath::setCamera(camera.get(), toSb(position), toSb(aim), toSb(random.direction()));
-        VeVazaruPath::setCamera(camera.get(), toSb(position), toSb(aim), toSb(up));
+        VeVazaruPath::setCamera(camera, toSb(position), toSb(aim), toSb(random.direction()));
+        VeVazaruPath::setCamera(camera, toSb(position), toSb(aim), toSb(up));
 
         const V3 wantUp = perpendicularUnit(up, f);
         EXPECT_EQ(camera->position.getValue(), toSb(position));
         EXPECT_NEAR(camera->focalDistance.getValue(), dist, 1e-5 * dist);
-        expectNear(viewDirection(*camera), f, 1e-5, "view direction");
-        expectNear(upDirection(*camera), wantUp, 1e-5, "up direction");
-        expectNear(aimPointRead(*camera), aim, 1e-4 * std::max(dist, norm(aim)), "AIMPOINT");
-        expectNear(upDirRead(*camera), wantUp, 1e-4, "UPDIR");
-        if (HasFailure()) break;  // one broken camera tells enough
+        expectNear(viewDirection(camera), f, 1e-5, "view direction");
+        expectNear(upDirection(camera), wantUp, 1e-5, "up direction");
+        expectNear(aimPointRead(camera), aim, 1e-4 * std::max(dist, norm(aim)), "AIMPOINT");
+        expectNear(upDirRead(camera), wantUp, 1e-4, "UPDIR");
     }
 }
 
-TEST(VeVazaruPath, aimPointAndUpDirReadAnyCamera) {
-    RandomCameras random(99);
-    Camera camera;
+TEST_F(VeVazaruPathTest, aimPointAndUpDirReadAnyCamera) {
     camera->position.setValue(0, 0, 1);
     camera->focalDistance.setValue(5);
-    expectNear(aimPointRead(*camera), {0, 0, -4}, 1e-6, "AIMPOINT of the default camera");
-    expectNear(upDirRead(*camera), {0, 1, 0}, 1e-6, "UPDIR of the default camera");
+    expectNear(aimPointRead(camera), {0, 0, -4}, 1e-6, "AIMPOINT of the default camera");
+    expectNear(upDirRead(camera), {0, 1, 0}, 1e-6, "UPDIR of the default camera");
+    RandomCameras random{std::mt19937(99)};
     for (int i = 0; i < 200; ++i) {  // set field by field, not through setCamera
         const V3 position = asFloat(random.point(50));
         const SbRotation orientation(toSb(random.direction()), toFloat(random.length(0.01, 3.1)));
@@ -154,55 +138,51 @@ TEST(VeVazaruPath, aimPointAndUpDirReadAnyCamera) {
         camera->orientation.setValue(orientation);
         camera->focalDistance.setValue(focal);
         const V3 wantAim = position + rotated(orientation, {0, 0, -1}) * focal;
-        expectNear(aimPointRead(*camera), wantAim, 1e-5 * std::max(1.0, norm(wantAim) + focal), "AIMPOINT");
-        expectNear(upDirRead(*camera), rotated(orientation, {0, 1, 0}), 1e-5, "UPDIR");
+        expectNear(aimPointRead(camera), wantAim, 1e-5 * std::max(1.0, norm(wantAim) + focal), "AIMPOINT");
+        expectNear(upDirRead(camera), rotated(orientation, {0, 1, 0}), 1e-5, "UPDIR");
     }
 }
 
-TEST(VeVazaruPathDegenerate, aimAtThePositionKeepsTheViewingDirection) {
-    Camera camera;
-    camera.placeStart();
-    const V3 d0 = viewDirection(*camera), u0 = upDirection(*camera);
+TEST_F(VeVazaruPathTest, aimAtThePositionKeepsTheViewingDirection) {
+    placeStart();
+    const V3 d0 = viewDirection(camera), u0 = upDirection(camera);
     const V3 position{10, 20, 30}, up{1, 0.5, 0};
-    VeVazaruPath::setCamera(camera.get(), toSb(position), toSb(position), toSb(up));
-    expectSane(*camera);
+    VeVazaruPath::setCamera(camera, toSb(position), toSb(position), toSb(up));
+    expectSane(camera);
     EXPECT_EQ(camera->focalDistance.getValue(), 0.0f);
-    expectNear(viewDirection(*camera), d0, 1e-5, "view direction");
-    expectNear(upDirRead(*camera), perpendicularUnit(up, d0), 1e-4, "UPDIR");
-    expectNear(aimPointRead(*camera), position, 1e-5, "AIMPOINT");
+    expectNear(viewDirection(camera), d0, 1e-5, "view direction");
+    expectNear(upDirRead(camera), perpendicularUnit(up, d0), 1e-4, "UPDIR");
+    expectNear(aimPointRead(camera), position, 1e-5, "AIMPOINT");
 
-    camera.placeStart();  // and with a zero up vector the whole orientation stays
-    VeVazaruPath::setCamera(camera.get(), SbVec3f(1, 1, 1), SbVec3f(1, 1, 1), SbVec3f(0, 0, 0));
-    expectSane(*camera);
-    expectNear(viewDirection(*camera), d0, 1e-5, "view direction");
-    expectNear(upDirection(*camera), u0, 1e-5, "up direction");
+    placeStart();  // and with a zero up vector the whole orientation stays
+    VeVazaruPath::setCamera(camera, SbVec3f(1, 1, 1), SbVec3f(1, 1, 1), SbVec3f(0, 0, 0));
+    expectSane(camera);
+    expectNear(viewDirection(camera), d0, 1e-5, "view direction");
+    expectNear(upDirection(camera), u0, 1e-5, "up direction");
 }
 
-TEST(VeVazaruPathDegenerate, uselessUpKeepsTheCurrentRoll) {
+TEST_F(VeVazaruPathTest, uselessUpKeepsTheCurrentRoll) {
     const V3 position{5, 5, 5}, aim{5, 2, -1};
     const V3 f = unit(aim - position);
     for (double alongView : {0.0, 1.0, 250.0, -1.0, -1e-3}) {  // up = alongView * f
         SCOPED_TRACE(alongView);
-        Camera camera;
-        camera.placeStart();
-        const V3 u0 = upDirection(*camera);
-        VeVazaruPath::setCamera(camera.get(), toSb(position), toSb(aim), toSb(asFloat(f * alongView)));
-        expectSane(*camera);
-        expectNear(viewDirection(*camera), f, 1e-5, "view direction");
-        expectNear(upDirRead(*camera), perpendicularUnit(u0, f), 1e-4, "UPDIR");
+        placeStart();
+        const V3 u0 = upDirection(camera);
+        VeVazaruPath::setCamera(camera, toSb(position), toSb(aim), toSb(asFloat(f * alongView)));
+        expectSane(camera);
+        expectNear(viewDirection(camera), f, 1e-5, "view direction");
+        expectNear(upDirRead(camera), perpendicularUnit(u0, f), 1e-4, "UPDIR");
     }
     // Looking along the current up with an up along it too: no up has a perpendicular part.
-    Camera camera;
-    camera.placeStart();
-    const V3 u0 = upDirection(*camera);
-    const V3 along = asFloat(u0 * 10.0);
-    VeVazaruPath::setCamera(camera.get(), SbVec3f(0, 0, 0), toSb(along), toSb(u0 * 2.0));
-    expectSane(*camera);
-    expectNear(viewDirection(*camera), unit(along), 1e-5, "view direction");
-    EXPECT_NEAR(dot(upDirRead(*camera), unit(along)), 0.0, 1e-4);
+    placeStart();
+    const V3 u0 = upDirection(camera), along = asFloat(u0 * 10.0);
+    VeVazaruPath::setCamera(camera, SbVec3f(0, 0, 0), toSb(along), toSb(u0 * 2.0));
+    expectSane(camera);
+    expectNear(viewDirection(camera), unit(along), 1e-5, "view direction");
+    EXPECT_NEAR(dot(upDirRead(camera), unit(along)), 0.0, 1e-4);
 }
 
-TEST(VeVazaruPathDegenerate, neverPutsANaNIntoTheCamera) {
+TEST_F(VeVazaruPathTest, neverPutsANaNIntoTheCamera) {
     constexpr float n = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const float cases[][9] = {  // position, aim, up
         {n, 0, 0, 0, 0, -5, 0, 1, 0},   {0, 0, 0, 0, n, -5, 0, 1, 0},   {0, 0, 0, 0, 0, -5, 0, 1, n},
@@ -210,24 +190,22 @@ TEST(VeVazaruPathDegenerate, neverPutsANaNIntoTheCamera) {
         {0, 0, 0, 0, 0, -5, inf, 1, 0}, {1, 2, 3, 1, 2, n, 0, 0, 0}};
     for (const auto& a : cases) {
         SCOPED_TRACE(&a - cases);
-        Camera camera;
-        camera.placeStart();
+        placeStart();
         const SbVec3f before = camera->position.getValue(), position(a[0], a[1], a[2]);
-        VeVazaruPath::setCamera(camera.get(), position, SbVec3f(a[3], a[4], a[5]), SbVec3f(a[6], a[7], a[8]));
-        expectSane(*camera);
+        VeVazaruPath::setCamera(camera, position, SbVec3f(a[3], a[4], a[5]), SbVec3f(a[6], a[7], a[8]));
+        expectSane(camera);
         const SbVec3f after = camera->position.getValue();
         EXPECT_TRUE(after == before || (finite(of(position)) && after == position));
     }
 }
 
-TEST(VeVazaruPath, setCameraNotifiesObserversOnce) {
-    Camera camera;
-    camera.placeStart();
+TEST_F(VeVazaruPathTest, setCameraNotifiesObserversOnce) {
+    placeStart();
     int notifications = 0;
     SoNodeSensor sensor([](void* count, SoSensor*) { ++*static_cast<int*>(count); }, &notifications);
     sensor.setPriority(0);  // triggers at once on every change
-    sensor.attach(camera.get());
-    VeVazaruPath::setCamera(camera.get(), SbVec3f(1, 2, 3), SbVec3f(4, 5, 6), SbVec3f(0, 0, 1));
+    sensor.attach(camera);
+    VeVazaruPath::setCamera(camera, SbVec3f(1, 2, 3), SbVec3f(4, 5, 6), SbVec3f(0, 0, 1));
     EXPECT_EQ(notifications, 1);
     camera->position.setValue(0, 0, 0);
     camera->orientation.setValue(SbRotation::identity());
