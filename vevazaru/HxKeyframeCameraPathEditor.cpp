@@ -96,7 +96,12 @@ HxKeyframeCameraPathEditor::~HxKeyframeCameraPathEditor() {
 
 void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
     ++editingSession;
-    path = static_cast<HxKeyframeCameraPath*>(data);
+    path = mcinterface_cast<HxKeyframeCameraPath>(data);
+    if (!path) {
+        // Hosts offer this editor for keyframe paths only; anything else is left alone.
+        theMsg->printf("%s: %s is not a keyframe camera path", getName(), data ? data->getName() : "nothing");
+        return;
+    }
     path->portTime.hide();
 
     const float size = sceneSize(this);
@@ -130,6 +135,7 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
 
 void HxKeyframeCameraPathEditor::stopEditing() {
     ++editingSession;
+    if (!path) return;  // it never started
     delete manipSensor;
     manipSensor = nullptr;
     HxViewer* pathViewer = viewerNumber(forPath);

@@ -1,6 +1,7 @@
 // HxKeyframeCameraPathEditor: attachment, its commands, playback driven by a
 // hand-run clock, keyframe editing, and picking and dragging a keyframe.
 #include "EditorFixture.h"
+#include "HxCircularCameraPath.h"
 #include "internal/QxTickMarkedSlider.h"
 
 #include <WidgetApplication.h>
@@ -155,6 +156,17 @@ TEST_F(EditorTest, closingThePathViewerDetachesAndReopeningInstallsANewCatcher) 
     editor->attach(path);
     ASSERT_NE(editor->hideEventCatcher, nullptr);
     viewer(5)->hide();
+    EXPECT_FALSE(editor->isAttached());
+}
+
+TEST_F(EditorTest, otherDataIsLeftAlone) {
+    McHandle<HxCircularCameraPath> circle = new HxCircularCameraPath;
+    circle->setLabel("circle");
+    editor->attach(circle);
+    EXPECT_EQ(editor->path.ptr(), nullptr);
+    EXPECT_EQ(theMsg->text(), "cameraPathEditor: circle is not a keyframe camera path\n");
+    EXPECT_TRUE(circle->portTime.isVisible());
+    editor->detach();
     EXPECT_FALSE(editor->isAttached());
 }
 
