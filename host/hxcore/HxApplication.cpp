@@ -16,8 +16,6 @@ void hxRegisterViewerCommands();  // viewer/HxViewerCommands.cpp
 void hxRegisterNetworkCommands();  // HxNetwork.cpp
 
 namespace {
-constexpr int maxScriptEventsPerRound = 100;
-
 std::deque<std::function<void()>>& queue() {
     static std::deque<std::function<void()>> events;
     return events;
@@ -66,10 +64,13 @@ void HxApplication::handlePendingEvents(int rounds, QEventLoop::ProcessEventsFla
         sensors->processTimerQueue();
         sensors->processDelayQueue(TRUE);
         if (QCoreApplication::instance()) QCoreApplication::processEvents(flags);
-        // Script events: "after" timers and idle scripts that are due. Bounded,
-        // since an idle script may queue itself again.
-        for (int n = 0; n < maxScriptEventsPerRound && Tcl_DoOneEvent(TCL_ALL_EVENTS | TCL_DONT_WAIT); ++n) {
-        }
+        // Script events: "after" timers that are due and idle scripts (those
+        // queued before this call: one that queues itself again runs next round).
+        // Unlike a Tcl_DoOneEvent loop, this never waits on the notifier (tens
+        // of microseconds a call, as much as a played frame's own work).
+        static const int previousMode = Tcl_SetServiceMode(TCL_SERVICE_ALL);
+        (void)previousMode;
+        Tcl_ServiceAll();
     }
 }
 
