@@ -1,5 +1,7 @@
 #include "VornaApplication.h"
 
+#include "VornaMainWindow.h"
+
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
@@ -15,43 +17,95 @@
 #include <editline/readline.h>
 #include <string>
 #include <tcl.h>
+#include <xcb/xcb.h>  // after every Qt header
 
 namespace {
-// Ports build Qt widgets, so a widget application is needed even in batch. Until
-// the program has a window, it draws them offscreen unless the user chose a
-// platform.
-QApplication* makeQtApplication(int& argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+// Ports build Qt widgets, so a widget application is needed even in batch.
+// Without a window it draws them offscreen unless the user chose a platform.
+QApplication* makeQtApplication(int& argc, char** argv, bool offscreen) {
+    if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt wants a private runtime folder; make the one it would fall back to,
-    // rather than have it warn in every batch run.
+    // rather than have it warn in every run.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid());
         if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir);
     }
     return new QApplication(argc, argv);
 }
-}  // namespace
 
-VornaApplication::VornaApplication(int& argc, char** argv) : qtApp(makeQtApplication(argc, argv)) {
-    QCoreApplication::setApplicationName("vorna");
-    QCoreApplication::setApplicationVersion("0.1");
+bool displaySet() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-VornaApplication::~VornaApplication() { HxApplication::shutdown(); }
+// Qt gives up on an X display it cannot open by aborting the program; it is
+// tried here first. Empty when the window can go ahead, else the reason.
+std::string unreachableDisplay() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool x11 = !platform.isEmpty() ? platform.startsWith("xcb")
+                                         : qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!x11 || qEnvironmentVariableIsEmpty("DISPLAY")) return {};
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool failed = xcb_connection_has_error(connection) != 0;
+    xcb_disconnect(connection);
+    return failed ? "cannot open display \"" + qgetenv("DISPLAY").toStdString() + "\"" : std::string();
+}
+
+QCommandLineOption guiOption() {
+    return QCommandLineOption("gui", "Run the scripts in the window, then stay in it.");
+}
+}  // namespace
+
+VornaApplication::VornaApplication(int& argCount, char** args) : argc(argCount), argv(args) {}
+
+VornaApplication::~VornaApplication() {
+    window.reset();
+    HxApplication::shutdown();
+}
 
 int VornaApplication::run() {
     QCommandLineParser parser;
     parser.setApplicationDescription("vorna: a 3D-visualisation host for camera paths");
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(guiOption());
     parser.addPositionalArgument("scripts", "Tcl scripts to run, in order.", "[script.tcl ...]");
+
+    // The mode decides how Qt starts, so the options are read before it does;
+    // what is wrong with them is reported once Qt runs.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    parser.parse(arguments);
+    const bool gui = parser.isSet("gui");
+    bool windowed = gui || (parser.positionalArguments().isEmpty() && displaySet());
+    if (gui && !displaySet()) {
+        std::fprintf(stderr, "vorna: -gui needs a display (DISPLAY is not set)\n");
+        return 3;
+    }
+    if (windowed) {
+        const std::string reason = unreachableDisplay();
+        if (!reason.empty() && gui) {
+            std::fprintf(stderr, "vorna: -gui: %s\n", reason.c_str());
+            return 3;
+        }
+        if (!reason.empty()) {
+            std::fprintf(stderr, "vorna: %s; offering the prompt instead of the window\n", reason.c_str());
+            windowed = false;
+        }
+    }
+
+    qtApp.reset(makeQtApplication(argc, argv, !windowed));
+    QCoreApplication::setApplicationName("vorna");
+    QCoreApplication::setApplicationVersion("0.1");
     parser.process(*qtApp);
 
-    theMsg->setEchoToStdout(true);
+    // In the window the console pane shows the messages.
+    theMsg->setEchoToStdout(!windowed);
     HxApplication::initCommands();
     if (!loadPackages()) return 2;
 
     const QStringList scripts = parser.positionalArguments();
+    if (windowed) return runWindow(scripts);
     return scripts.isEmpty() ? runPrompt() : runScripts(scripts);
 }
 
@@ -93,4 +147,27 @@ int VornaApplication::runPrompt() {
         std::fflush(stdout);
     }
     return 0;
+}
+
+int VornaApplication::runWindow(const QStringList& scripts) {
+    // Before any script: viewer 0 is made in the window.
+    window = std::make_unique<VornaMainWindow>();
+    QObject::connect(window.get(), &VornaMainWindow::quitRequested, qtApp.get(),
+                     [](int code) { QCoreApplication::exit(code); });
+    window->show();
+    QCoreApplication::processEvents();
+    for (const QString& script : scripts) {
+        const QByteArray file = script.toLocal8Bit();
+        theMsg->printf("vorna: running %s", file.constData());
+        const int code = theInterpreter->evalFile(file.constData());
+        if (theInterpreter->quitRequested()) return theInterpreter->quitCode();
+        if (code != TCL_OK) {
+            // The window stays, with the error in its console.
+            const std::string trace = theInterpreter->errorInfo();
+            theMsg->error("%s: %s", file.constData(), trace.c_str());
+            std::fprintf(stderr, "vorna: %s: %s\n", file.constData(), trace.c_str());
+            break;
+        }
+    }
+    return qtApp->exec();
 }

@@ -10,13 +10,20 @@
 #include <hxcore/HxObjectPool.h>
 #include <ports/HxPortTime.h>
 #include <viewer/HxController.h>
+#include <viewer/HxMovieCommand.h>
 #include <viewer/HxViewer.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <tcl.h>
 
 namespace {
+HxMovieCommand::Progress& progressSlot() {
+    static HxMovieCommand::Progress slot;
+    return slot;
+}
+
 const char* const movieUsage =
     "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
     "-out pattern%04d.png";
@@ -148,6 +155,9 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     const SbVec2s oldSize = viewer->getSize();
     viewer->setSize(static_cast<int>(o.width), static_cast<int>(o.height));
     int result = TCL_OK;
+    // A copy: the report may replace the installed one while it runs.
+    const HxMovieCommand::Progress report = HxMovieCommand::progress();
+    const int total = static_cast<int>(o.last - o.first + 1);
     for (long frame = o.first; frame <= o.last; ++frame) {
         const double fraction = o.frames > 1 ? double(frame) / double(o.frames - 1) : 0.0;
         port->setValue(static_cast<float>(from + (double(to) - double(from)) * fraction));
@@ -161,10 +171,23 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
             break;
         }
         theMsg->printf("movie: frame %ld of %ld", frame + 1, o.frames);
+        const int done = static_cast<int>(frame - o.first + 1);
+        if (report && !report(done, total) && done < total) {
+            const std::string text =
+                "movie: cancelled after " + std::to_string(done) + " of " + std::to_string(total) + " frames";
+            theMsg->printf("%s", text.c_str());
+            Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+            result = TCL_ERROR;
+            break;
+        }
     }
     viewer->setSize(oldSize);
     return result;
 }
 }  // namespace
+
+void HxMovieCommand::setProgress(Progress progress) { progressSlot() = std::move(progress); }
+
+const HxMovieCommand::Progress& HxMovieCommand::progress() { return progressSlot(); }
 
 void hxRegisterMovieCommand() { theInterpreter->createCommand("movie", movieCmd); }

@@ -18,6 +18,7 @@
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoRotation.h>
 #include <Inventor/nodes/SoTransformSeparator.h>
+#include <Inventor/sensors/SoNodeSensor.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <QCoreApplication>
 #include <QEvent>
@@ -47,9 +48,14 @@ HxViewer::HxViewer(int id)
     camera->focalDistance.setValue(10);
     root->addChild(camera);
     // The headlight shines along the view direction wherever the camera looks:
-    // turned with the camera, without the turn reaching the geometry.
+    // turned with the camera, without the turn reaching the geometry. Camera
+    // writers switch notification off on all but their last field, so the turn
+    // follows the camera node as a whole, at once, rather than its orientation
+    // field.
     auto* light = new SoTransformSeparator;
-    headlightTurn->rotation.connectFrom(&camera->orientation);
+    headlightSensor = std::make_unique<SoNodeSensor>(followCameraCB, this);
+    headlightSensor->setPriority(0);
+    headlightSensor->attach(camera.ptr());
     headlight->direction.setValue(0, 0, -1);
     light->addChild(headlightTurn);
     light->addChild(headlight);
@@ -58,6 +64,12 @@ HxViewer::HxViewer(int id)
 }
 
 HxViewer::~HxViewer() = default;
+
+void HxViewer::followCameraCB(void* viewer, SoSensor*) {
+    auto* self = static_cast<HxViewer*>(viewer);
+    const SbRotation turn = self->camera->orientation.getValue();
+    if (!(self->headlightTurn->rotation.getValue() == turn)) self->headlightTurn->rotation.setValue(turn);
+}
 
 bool HxViewer::isVisible() const {
     if (!windowed) return visible;

@@ -20,6 +20,8 @@ class SoDirectionalLight;
 class SoGLRenderAction;
 class SoPerspectiveCamera;
 class SoRotation;
+class SoNodeSensor;
+class SoSensor;
 class SoSeparator;
 class SoNode;
 
@@ -126,6 +128,8 @@ private:
     McHandle<SoSeparator> geometry;
     McHandle<SoDirectionalLight> headlight;
     McHandle<SoRotation> headlightTurn;
+    std::unique_ptr<SoNodeSensor> headlightSensor;
+    static void followCameraCB(void* viewer, SoSensor*);
     SbVec2s size{640, 480};
     SbColor background{0, 0, 0};
     std::unique_ptr<QxViewer> interaction;

@@ -1,6 +1,11 @@
 // The movie command from scripts: a keyframe flight over a sample scene
-// rendered to numbered PNGs, and refused options. Needs GL (label "render").
+// rendered to numbered PNGs, and refused options; and its progress report
+// in-process. Needs GL (label "render").
 #include "VornaRunner.h"
+
+#include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
+#include <viewer/HxMovieCommand.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,6 +13,8 @@
 #include <QDir>
 #include <QImage>
 #include <fstream>
+#include <tcl.h>
+#include <utility>
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -171,4 +178,24 @@ puts "[catch {movie -object Flight -viewer 0 -frames 2 -size 8 8 -out f%d.png} m
     const auto first = run.out.find(notice);
     ASSERT_NE(first, std::string::npos) << run.out;
     EXPECT_EQ(run.out.find(notice, first + 1), std::string::npos) << run.out;
+}
+
+// The report a window shows as a progress bar: one call per frame written,
+// counting the frames of this run; answering false stops the movie there.
+TEST(MovieProgress, reportsEachFrameAndCancelsWhenAskedTo) {
+    const std::string dir = makeTempDir();
+    ASSERT_EQ(theInterpreter->eval("create HxTimeSource Clock"), TCL_OK);
+    std::vector<std::pair<int, int>> calls;
+    HxMovieCommand::setProgress([&calls](int done, int total) {
+        calls.emplace_back(done, total);
+        return done < 2;
+    });
+    const std::string movie = "movie -object Clock -viewer 0 -frames 6 -first 1 -last 4 -size 8 8 -out " + dir + "/f%d.png";
+    const int code = theInterpreter->eval(movie.c_str());
+    HxMovieCommand::setProgress(nullptr);
+    EXPECT_EQ(code, TCL_ERROR);
+    EXPECT_EQ(theInterpreter->result(), "movie: cancelled after 2 of 4 frames");
+    EXPECT_THAT(theMsg->text(), HasSubstr("movie: frame 3 of 6\nmovie: cancelled after 2 of 4 frames\n"));
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}}));
+    EXPECT_EQ(QDir(QString::fromStdString(dir)).entryList({"*.png"}, QDir::Files), QStringList({"f1.png", "f2.png"}));
 }

@@ -1,5 +1,6 @@
 #include "VornaRunner.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -34,8 +35,11 @@ std::string makeTempDir() {
     return dir ? dir : "/tmp";
 }
 
+const int timedOutExitCode = 128 + SIGALRM;
+
 VornaRun runProgram(const std::string& program, const std::vector<std::string>& args,
-                    const std::vector<std::string>& environment, const std::string& workDir) {
+                    const std::vector<std::string>& environment, const std::string& workDir,
+                    unsigned int timeoutSeconds) {
     const std::string dir = workDir.empty() ? makeTempDir() : workDir;
     const std::string outFile = dir + "/stdout.txt", errFile = dir + "/stderr.txt";
     VornaRun run;
@@ -52,6 +56,11 @@ VornaRun runProgram(const std::string& program, const std::vector<std::string>& 
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
+        // A pending alarm survives exec; its default action ends the program.
+        if (timeoutSeconds > 0) {
+            std::signal(SIGALRM, SIG_DFL);
+            alarm(timeoutSeconds);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }

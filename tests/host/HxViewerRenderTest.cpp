@@ -109,6 +109,16 @@ TEST_F(HxViewerRenderTest, redCubeFillsTheMiddleAndLeavesTheBorderBlack) {
     EXPECT_EQ(count(img, 0, 0, 64, 64, isBackground) - count(img, 4, 4, 60, 60, isBackground), border);
 }
 
+TEST_F(HxViewerRenderTest, theHeadlightFollowsTheCameraAroundTheScene) {
+    show(redCube(SbVec3f(0, 0, 0)));
+    // From behind and from the side, placed the way camera paths place cameras
+    // (notification on the last field only): each face looked at is lit.
+    for (const char* place : {"0 0 -5  0 0 0  0 1 0", "5 0 0  0 0 0  0 1 0", "0 0 5  0 0 0  0 1 0"}) {
+        evalOk(std::string("viewer 0 setCamera ") + place);
+        EXPECT_EQ(count(image(), 24, 24, 40, 40, isRed), 256) << "camera at " << place;
+    }
+}
+
 TEST_F(HxViewerRenderTest, emptySceneIsAllBackgroundInItsColour) {
     EXPECT_EQ(count(image(), 0, 0, 64, 64, isBackground), 64 * 64);
     viewer->setBackgroundColor(SbColor(0, 0, 1));

@@ -1,0 +1,146 @@
+#include "VornaConsole.h"
+
+#include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QVBoxLayout>
+#include <tcl.h>
+#include <vector>
+
+VornaConsole::VornaConsole(QWidget* parent, const QString& historyFile)
+    : QWidget(parent),
+      view(new QPlainTextEdit(this)),
+      input(new QLineEdit(this)),
+      historyPath(historyFile.isEmpty() ? defaultHistoryFile() : historyFile) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    view->setReadOnly(true);
+    view->setFont(fixed);
+    view->setMaximumBlockCount(20000);
+    input->setFont(fixed);
+    input->setPlaceholderText(tr("Tcl command"));
+    input->installEventFilter(this);
+    layout->addWidget(view);
+    layout->addWidget(input);
+    connect(input, &QLineEdit::returnPressed, this, &VornaConsole::runPrompt);
+    loadHistory();
+}
+
+VornaConsole::~VornaConsole() {
+    if (showsMessages) theMsg->setSink(nullptr);
+}
+
+void VornaConsole::showHostMessages() {
+    showsMessages = true;
+    QPointer<QPlainTextEdit> pane = view;
+    theMsg->setSink([pane](const std::string& line) {
+        if (!pane) return;
+        QString text = QString::fromStdString(line);
+        if (text.endsWith('\n')) text.chop(1);
+        pane->appendPlainText(text);
+    });
+}
+
+QString VornaConsole::defaultHistoryFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/console-history";
+}
+
+QString VornaConsole::tclCommand(const QStringList& words) {
+    std::vector<QByteArray> bytes;
+    for (const QString& w : words) bytes.push_back(w.toUtf8());
+    std::vector<const char*> argv;
+    for (const QByteArray& b : bytes) argv.push_back(b.constData());
+    char* merged = Tcl_Merge(static_cast<int>(argv.size()), argv.data());
+    const QString command = QString::fromUtf8(merged);
+    Tcl_Free(merged);
+    return command;
+}
+
+int VornaConsole::evaluate(const QString& command, bool rememberIt, QString* result) {
+    if (rememberIt) remember(command);
+    theMsg->printf("vorna> %s", command.toUtf8().constData());
+    const int code = theInterpreter->eval(command.toUtf8().constData());
+    const QString text = QString::fromStdString(theInterpreter->result());
+    if (result) *result = text;
+    if (theInterpreter->quitRequested()) {
+        const int exitCode = theInterpreter->quitCode();
+        theInterpreter->clearQuit();
+        emit quitRequested(exitCode);
+        return code;
+    }
+    if (code != TCL_OK)
+        theMsg->error("%s", text.toUtf8().constData());
+    else if (!text.isEmpty())
+        theMsg->printf("%s", text.toUtf8().constData());
+    return code;
+}
+
+void VornaConsole::runPrompt() {
+    const QString command = input->text().trimmed();
+    input->clear();
+    if (!command.isEmpty()) evaluate(command, true);
+}
+
+void VornaConsole::loadHistory() {
+    QFile file(historyPath);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QTextStream in(&file);
+        in.setCodec("UTF-8");
+        while (!in.atEnd()) {
+            const QString line = in.readLine();
+            if (!line.isEmpty()) commands.append(line);
+        }
+    }
+    const bool tooLong = commands.size() > maxHistory;
+    if (tooLong) commands = commands.mid(commands.size() - maxHistory);
+    historyIndex = commands.size();
+    if (!tooLong) return;
+    // The file only grows while the program runs; it is cut back at the start.
+    QSaveFile out(historyPath);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text)) return;
+    out.write((commands.join('\n') + '\n').toUtf8());
+    out.commit();
+}
+
+void VornaConsole::remember(const QString& command) {
+    draft.clear();
+    if (commands.isEmpty() || commands.last() != command) {
+        commands.append(command);
+        if (commands.size() > maxHistory) commands.removeFirst();
+        QDir().mkpath(QFileInfo(historyPath).absolutePath());
+        QFile file(historyPath);
+        if (file.open(QIODevice::Append | QIODevice::Text)) file.write((command + '\n').toUtf8());
+    }
+    historyIndex = commands.size();
+}
+
+void VornaConsole::walkHistory(int step) {
+    const int next = historyIndex + step;
+    if (next < 0 || next > commands.size()) return;
+    if (historyIndex == commands.size()) draft = input->text();
+    historyIndex = next;
+    input->setText(next == commands.size() ? draft : commands[next]);
+}
+
+bool VornaConsole::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == input && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            walkHistory(key == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,60 @@
+// The window's console: the host's messages, and a Tcl prompt whose commands run
+// through the session's interpreter. The prompt keeps a history (Up and Down
+// walk it) that lives on in a file between sessions.
+#pragma once
+#include <QStringList>
+#include <QWidget>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+class VornaConsole : public QWidget {
+    Q_OBJECT
+
+public:
+    // The most commands the history keeps.
+    static constexpr int maxHistory = 500;
+
+    // `historyFile` empty: defaultHistoryFile(). The history is read here.
+    explicit VornaConsole(QWidget* parent = nullptr, const QString& historyFile = {});
+    ~VornaConsole() override;
+
+    // From now on the host's console messages appear here too (until the
+    // console goes away).
+    void showHostMessages();
+
+    // "console-history" in the program's data folder.
+    static QString defaultHistoryFile();
+    // One Tcl command of the given words, each quoted as Tcl needs.
+    static QString tclCommand(const QStringList& words);
+
+    // Runs a command as if typed: shows it, evaluates it, shows the result or
+    // the error. `remember` adds it to the history. Returns TCL_OK or
+    // TCL_ERROR; `result` receives the result or the error message. A "quit"
+    // emits quitRequested() instead of an error.
+    int evaluate(const QString& command, bool remember = false, QString* result = nullptr);
+
+    QLineEdit* prompt() const { return input; }
+    QPlainTextEdit* output() const { return view; }
+    const QStringList& history() const { return commands; }
+
+signals:
+    void quitRequested(int code);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void runPrompt();
+    void loadHistory();
+    void remember(const QString& command);
+    void walkHistory(int step);
+
+    QPlainTextEdit* view;
+    QLineEdit* input;
+    QString historyPath;
+    QStringList commands;
+    int historyIndex = 0;  // commands.size(): past the newest, at the draft
+    QString draft;
+    bool showsMessages = false;
+};

@@ -1,0 +1,344 @@
+#include "VornaMainWindow.h"
+
+#include "VornaConsole.h"
+#include "VornaMovieDialog.h"
+
+#include <hxcore/HxApplication.h>
+#include <hxcore/HxData.h>
+#include <hxcore/HxEditor.h>
+#include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
+#include <hxcore/HxObject.h>
+#include <hxcore/HxObjectPool.h>
+#include <mc/McTypeInfo.h>
+#include <viewer/HxController.h>
+#include <viewer/HxMovieCommand.h>
+#include <viewer/HxViewer.h>
+#include <viewer/HxViewerWindow.h>
+
+#include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tcl.h>
+
+namespace {
+HxObject* findObject(const QString& name) {
+    return name.isEmpty() ? nullptr : theObjectPool->find(name.toUtf8().constData());
+}
+
+QString nameOf(const HxBase* object) { return QString::fromUtf8(object->getName()); }
+
+QDockWidget* dock(QMainWindow* window, const QString& title, QWidget* content, Qt::DockWidgetArea area) {
+    auto* d = new QDockWidget(title, window);
+    d->setObjectName(title);
+    d->setWidget(content);
+    window->addDockWidget(area, d);
+    return d;
+}
+}  // namespace
+
+VornaMainWindow::VornaMainWindow(QWidget* parent)
+    : QMainWindow(parent),
+      consolePane(new VornaConsole(this)),
+      objects(new QListWidget(this)),
+      portArea(new QScrollArea(this)) {
+    setWindowTitle("vorna");
+    resize(1200, 820);
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    placeMainViewer(central);
+
+    objects->setSelectionMode(QAbstractItemView::SingleSelection);
+    portArea->setWidgetResizable(true);
+    portArea->setMinimumWidth(380);
+    consolePane->setMinimumHeight(160);
+    dock(this, tr("Objects"), objects, Qt::LeftDockWidgetArea);
+    dock(this, tr("Ports"), portArea, Qt::LeftDockWidgetArea);
+    dock(this, tr("Console"), consolePane, Qt::BottomDockWidgetArea);
+
+    consolePane->showHostMessages();
+    connect(objects, &QListWidget::itemSelectionChanged, this, &VornaMainWindow::showPorts);
+    connect(consolePane, &VornaConsole::quitRequested, this, &VornaMainWindow::quitRequested);
+    QPointer<VornaMainWindow> self(this);
+    theObjectPool->addObserver([self] {
+        if (self) self->refreshObjects();
+    });
+    buildMenus();
+    refreshObjects();
+
+    // Qt's event loop knows nothing of the host's queue and the interpreter's
+    // timers ("after"): they are handled on a short beat.
+    auto* beat = new QTimer(this);
+    connect(beat, &QTimer::timeout, this, [this] {
+        HxApplication::handlePendingEvents(1);
+        if (!theInterpreter->quitRequested()) return;
+        theInterpreter->clearQuit();
+        emit quitRequested(theInterpreter->quitCode());
+    });
+    beat->start(20);
+    // Errors of those timers show in the console; a "quit" in one just quits.
+    theInterpreter->createCommand("::vorna::consoleError", [](void*, Tcl_Interp*, int argc, const char** argv) {
+        for (int i = 1; i < argc; ++i) theMsg->error("%s", argv[i]);
+        return TCL_OK;
+    });
+    theInterpreter->eval(R"(
+        proc ::vorna::backgroundError {message options} {
+            if {[dict get $options -errorcode] ne {VORNA QUIT}} {
+                ::vorna::consoleError [dict get $options -errorinfo]
+            }
+        }
+        interp bgerror {} ::vorna::backgroundError
+    )");
+}
+
+VornaMainWindow::~VornaMainWindow() {
+    // The pool owns the panels. Viewer 0's window goes with this one (the
+    // viewer stays, without a window).
+    portArea->takeWidget();
+}
+
+void VornaMainWindow::placeMainViewer(QWidget* central) {
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    HxViewerWindow::initToolkit();
+    // A viewer 0 made before the window gets its window here, not one of its own.
+    HxViewer* existing = theController->viewer(0, 0);
+    if (existing && !existing->getWindow()) existing->attachWindow(central);
+    theController->setInteractive(true);
+    HxViewer* mainViewer = theController->viewer(0, 1, central, true);
+    QWidget* shown = mainViewer->getWindow() ? mainViewer->getWindow()->widget() : nullptr;
+    if (!shown) return;
+    if (shown->parentWidget() != central) shown->setParent(central);
+    layout->addWidget(shown);
+    shown->show();
+}
+
+void VornaMainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    auto add = [this](QMenu* menu, const QString& text, const char* name, auto slot) {
+        QAction* action = menu->addAction(text, this, slot);
+        action->setObjectName(name);
+        return action;
+    };
+    add(file, tr("&Open..."), "open", &VornaMainWindow::openFile)->setShortcut(QKeySequence::Open);
+    add(file, tr("&Run Script..."), "runScript", &VornaMainWindow::runScript);
+    QMenu* saveAs = file->addMenu(tr("Save Path &As"));
+    saveAs->setObjectName("savePathAs");
+    connect(saveAs, &QMenu::aboutToShow, this, [this, saveAs] { fillSaveMenu(saveAs); });
+    add(file, tr("Save &Network..."), "saveNetwork", &VornaMainWindow::saveNetwork);
+    add(file, tr("&Movie..."), "movie", &VornaMainWindow::makeMovie);
+    file->addSeparator();
+    add(file, tr("&Quit"), "quit", [this] { runCommand("quit"); })->setShortcut(QKeySequence::Quit);
+
+    buildCreateMenu(menuBar()->addMenu(tr("&Create")));
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    add(edit, tr("&Edit Selected"), "editSelected", &VornaMainWindow::editSelected);
+    add(edit, tr("&Detach"), "detach", &VornaMainWindow::detachSelected);
+}
+
+void VornaMainWindow::buildCreateMenu(QMenu* menu) {
+    std::map<std::string, QMenu*> categories;
+    for (const auto& package : HxApplication::packages().packages()) {
+        for (const auto& dataClass : package.description.dataClasses) {
+            if (!dataClass.userCreatable) continue;
+            QMenu* into = menu;
+            if (!dataClass.category.empty()) {
+                QMenu*& group = categories[dataClass.category];
+                if (!group) group = menu->addMenu(QString::fromStdString(dataClass.category));
+                into = group;
+            }
+            const QString type = QString::fromStdString(dataClass.name);
+            const QString label = dataClass.label.empty() ? type : QString::fromStdString(dataClass.label);
+            QAction* action = into->addAction(label, this, [this, type] {
+                QString name;
+                if (runCommand(VornaConsole::tclCommand({"create", type}), &name) == TCL_OK) selectObject(name);
+            });
+            action->setObjectName("create:" + type);
+        }
+    }
+    if (menu->isEmpty()) menu->addAction(tr("(no package offers objects)"))->setEnabled(false);
+}
+
+int VornaMainWindow::runCommand(const QString& command, QString* result) {
+    return consolePane->evaluate(command, false, result);
+}
+
+QString VornaMainWindow::selectedObject() const {
+    const QList<QListWidgetItem*> items = objects->selectedItems();
+    return items.isEmpty() ? QString() : items.first()->text();
+}
+
+void VornaMainWindow::selectObject(const QString& name) {
+    const QList<QListWidgetItem*> found = objects->findItems(name, Qt::MatchExactly);
+    if (found.isEmpty())
+        objects->clearSelection();
+    else
+        objects->setCurrentItem(found.first());
+    showPorts();
+}
+
+void VornaMainWindow::refreshObjects() {
+    const QString keep = selectedObject();
+    {
+        const QSignalBlocker quiet(objects);
+        objects->clear();
+        for (const auto& object : theObjectPool->objects()) {
+            auto* item = new QListWidgetItem(nameOf(object), objects);
+            item->setToolTip(QString::fromUtf8(object->getTypeId()->getName()));
+            if (item->text() == keep) objects->setCurrentItem(item);
+        }
+    }
+    showPorts();
+}
+
+void VornaMainWindow::showPorts() {
+    HxObject* object = findObject(selectedObject());
+    QWidget* panel = object ? theObjectPool->portPanel(object) : nullptr;
+    if (portArea->widget() == panel) return;
+    // Taken back, not deleted: the pool owns the panels.
+    portArea->takeWidget();
+    if (!panel) return;
+    portArea->setWidget(panel);
+    // Wide enough for the rows, within reason.
+    const int wanted = panel->sizeHint().width() + portArea->verticalScrollBar()->sizeHint().width() + 8;
+    portArea->setMinimumWidth(std::clamp(wanted, 380, 720));
+}
+
+void VornaMainWindow::fillSaveMenu(QMenu* menu) {
+    menu->clear();
+    HxObject* object = findObject(selectedObject());
+    if (auto* editor = dynamic_cast<HxEditor*>(object)) object = editor->getData();
+    auto* saved = dynamic_cast<HxData*>(object);
+    const HxSaveFormatInfo* format = saved ? saved->saveFormats() : nullptr;
+    if (!format || !format->name) {
+        menu->addAction(tr("(select a path to save)"))->setEnabled(false);
+        return;
+    }
+    const QString name = nameOf(saved);
+    for (; format->name; ++format) {
+        const QString formatName = QString::fromUtf8(format->name);
+        const QString extension = QString::fromUtf8(format->extension);
+        const QString filter = QString("%1 (*.%2)").arg(formatName, extension);
+        menu->addAction(filter, this, [this, name, formatName, extension, filter] {
+            const QString file = QFileDialog::getSaveFileName(this, tr("Save %1 as %2").arg(name, formatName),
+                                                              name + "." + extension, filter);
+            if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({name, "save", formatName, file}));
+        });
+    }
+}
+
+void VornaMainWindow::openFile() {
+    std::set<QString> extensions{"iv", "wrl", "vrml", "vm", "brio"};
+    for (const auto& package : HxApplication::packages().packages())
+        for (const auto& reader : package.description.readers) extensions.insert(QString::fromStdString(reader.extension));
+    QStringList patterns;
+    for (const QString& e : extensions) patterns << "*." + e;
+    const QString filter = tr("Scenes and data (%1);;All files (*)").arg(patterns.join(' '));
+    const QString file = QFileDialog::getOpenFileName(this, tr("Open"), QString(), filter);
+    if (file.isEmpty()) return;
+    QString name;
+    if (runCommand(VornaConsole::tclCommand({"load", file}), &name) == TCL_OK) selectObject(name);
+}
+
+void VornaMainWindow::runScript() {
+    const QString file = QFileDialog::getOpenFileName(this, tr("Run Script"), QString(), tr("Tcl scripts (*.tcl);;All files (*)"));
+    if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({"source", file}));
+}
+
+void VornaMainWindow::saveNetwork() {
+    const QString file = QFileDialog::getSaveFileName(this, tr("Save Network"), "network.tcl", tr("Tcl scripts (*.tcl)"));
+    if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({"saveNetwork", file}));
+}
+
+void VornaMainWindow::makeMovie() {
+    VornaMovieDialog dialog(this, selectedObject());
+    if (dialog.exec() == QDialog::Accepted && !dialog.command().isEmpty()) runMovie(dialog.command());
+}
+
+int VornaMainWindow::runMovie(const QString& command) {
+    QProgressDialog progress(tr("Writing the movie's frames..."), tr("Cancel"), 0, 1, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    HxMovieCommand::setProgress([&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(done);  // a modal progress dialog handles the events too
+        return !progress.wasCanceled();
+    });
+    const int code = runCommand(command);
+    HxMovieCommand::setProgress(nullptr);
+    return code;
+}
+
+void VornaMainWindow::editSelected() {
+    const QString name = selectedObject();
+    if (name.isEmpty()) {
+        theMsg->printf("Edit: select a data object first.");
+        return;
+    }
+    QString editor;
+    if (runCommand(VornaConsole::tclCommand({"edit", name}), &editor) == TCL_OK) selectObject(editor);
+}
+
+void VornaMainWindow::detachSelected() {
+    const QString name = selectedObject();
+    HxObject* object = findObject(name);
+    if (dynamic_cast<HxEditor*>(object)) {
+        runCommand(VornaConsole::tclCommand({name, "detach"}));
+        return;
+    }
+    QStringList editors;
+    for (const auto& other : theObjectPool->objects()) {
+        auto* editor = dynamic_cast<HxEditor*>(other.ptr());
+        if (object && editor && static_cast<HxObject*>(editor->getData()) == object) editors << nameOf(editor);
+    }
+    if (editors.isEmpty()) theMsg->printf("Detach: select an editor, or an object being edited.");
+    for (const QString& editor : editors) runCommand(VornaConsole::tclCommand({editor, "detach"}));
+}
+
+void VornaMainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    runCommand("quit");
+}
+
+void VornaMainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The viewer's first frame comes before the window is on the screen.
+    QTimer::singleShot(0, this, [] {
+        if (HxViewer* mainViewer = theController->viewer(0, 0)) mainViewer->redraw();
+    });
+}
+
+QImage VornaMainWindow::grabWindow(QWidget* window) {
+    // Pending layout and redraw requests first, so the picture is the one the
+    // user would see.
+    QCoreApplication::processEvents();
+    QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int id = 0; id < HxController::maxViewers; ++id) {
+        HxViewer* viewer = theController->viewer(id, 0);
+        HxViewerWindow* shown = viewer ? viewer->getWindow() : nullptr;
+        QWidget* gl = shown ? shown->examiner()->getGLWidget() : nullptr;
+        if (!gl || !gl->isVisible() || !(gl == window || window->isAncestorOf(gl))) continue;
+        shown->render();
+        const QImage frame = shown->grabFrame();
+        if (!frame.isNull()) painter.drawImage(QRect(gl->mapTo(window, QPoint(0, 0)), gl->size()), frame);
+    }
+    return image;
+}

@@ -1,0 +1,71 @@
+// The vorna window: the main viewer (viewer 0) in the middle, the object list,
+// the selected object's port panel and the console around it. Every menu entry
+// runs a script command through the console, so whatever the menus do, a
+// script can do as well.
+#pragma once
+#include <QImage>
+#include <QMainWindow>
+
+class QListWidget;
+class QMenu;
+class QScrollArea;
+class VornaConsole;
+
+class VornaMainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Starts the viewer toolkit and makes the session interactive (viewers get
+    // windows); viewer 0 lives in this window. Build the window before any
+    // script runs, so that viewer 0 is created here.
+    explicit VornaMainWindow(QWidget* parent = nullptr);
+    // Hands the shown port panel back to the object pool. Viewer 0's window
+    // goes with this one; the viewer itself stays, without a window.
+    ~VornaMainWindow() override;
+
+    // Runs a command as the menus do (see VornaConsole::evaluate); not added
+    // to the prompt's history.
+    int runCommand(const QString& command, QString* result = nullptr);
+    // Runs a movie command with a progress dialog that can cancel it.
+    int runMovie(const QString& command);
+
+    // The selected object's name (empty for none); selecting one shows its ports.
+    QString selectedObject() const;
+    void selectObject(const QString& name);
+
+    VornaConsole* console() const { return consolePane; }
+    QListWidget* objectList() const { return objects; }
+    QScrollArea* portPanelArea() const { return portArea; }
+
+    // A picture of `window` as it is on the screen: the widgets, with the
+    // pictures of the viewers inside it drawn over their GL areas (which a
+    // widget grab leaves black).
+    static QImage grabWindow(QWidget* window);
+
+signals:
+    // "quit" was run, or the window was closed.
+    void quitRequested(int code);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void placeMainViewer(QWidget* central);
+    void buildMenus();
+    void buildCreateMenu(QMenu* menu);
+    void refreshObjects();
+    void showPorts();
+    void fillSaveMenu(QMenu* menu);
+    void openFile();
+    void runScript();
+    void saveNetwork();
+    void makeMovie();
+    void editSelected();
+    void detachSelected();
+
+    VornaConsole* consolePane;
+    QListWidget* objects;
+    QScrollArea* portArea;
+    bool refreshing = false;
+};

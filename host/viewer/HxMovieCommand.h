@@ -1,0 +1,16 @@
+// The "movie" script command's progress report, for programs that show it
+// (the window's progress dialog). The command itself is registered with the
+// other viewer commands.
+#pragma once
+#include <functional>
+
+class HxMovieCommand {
+public:
+    // Called after each frame written: `done` frames of the `total` that this
+    // run writes (from -first to -last). Returning false cancels the movie:
+    // the command stops, says so on the console and fails (after the last
+    // frame there is nothing left to cancel). Empty: no report.
+    using Progress = std::function<bool(int done, int total)>;
+    static void setProgress(Progress progress);
+    static const Progress& progress();
+};
