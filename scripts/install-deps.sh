@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev libqt5opengl5-dev
   tcl-dev libedit-dev zlib1g-dev
   libglew-dev libgl1-mesa-dri libegl-mesa0 libegl-dev libopengl-dev
-  xvfb xauth
+  libxcb1-dev xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
 
