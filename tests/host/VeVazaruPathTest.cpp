@@ -7,6 +7,7 @@
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <algorithm>
 #include <cmath>
+#include <ReferenceVec.h>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -14,48 +15,37 @@
 
 namespace {
 
-struct V3 {
-    double x, y, z;
-};
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double norm(V3 a) { return std::sqrt(dot(a, a)); }
-V3 unit(V3 a) { return a * (1.0 / norm(a)); }
-V3 of(const SbVec3f& v) { return {v[0], v[1], v[2]}; }
 // A store the compiler must perform: GCC 12 at -O2 folded a double-float-double round trip away.
 float toFloat(double v) {
     volatile float f = static_cast<float>(v);
     return f;
 }
-SbVec3f toSb(V3 v) { return SbVec3f(toFloat(v.x), toFloat(v.y), toFloat(v.z)); }
-V3 asFloat(V3 v) { return of(toSb(v)); }
-V3 perpendicularUnit(V3 up, V3 f) { return unit(up - f * dot(up, f)); }
-bool finite(V3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+SbVec3f toSb(Vec v) { return SbVec3f(toFloat(v.x), toFloat(v.y), toFloat(v.z)); }
+Vec asFloat(Vec v) { return toVec(toSb(v)); }
+Vec perpendicularUnit(Vec up, Vec f) { return unit(up - f * dot(up, f)); }
+bool finite(Vec v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // v rotated by q v q*, with SbRotation storing (x, y, z, w).
-V3 rotated(const SbRotation& rotation, V3 v) {
+Vec rotated(const SbRotation& rotation, Vec v) {
     const float* q = rotation.getValue();
-    const V3 u{q[0], q[1], q[2]}, t = cross(u, v) * 2.0;
+    const Vec u{q[0], q[1], q[2]}, t = cross(u, v) * 2.0;
     return v + t * q[3] + cross(u, t);
 }
-V3 viewDirection(const SoCamera* camera) { return rotated(camera->orientation.getValue(), {0, 0, -1}); }
-V3 upDirection(const SoCamera* camera) { return rotated(camera->orientation.getValue(), {0, 1, 0}); }
-V3 aimPointRead(const SoCamera* camera) {
+Vec viewDirection(const SoCamera* camera) { return rotated(camera->orientation.getValue(), {0, 0, -1}); }
+Vec upDirection(const SoCamera* camera) { return rotated(camera->orientation.getValue(), {0, 1, 0}); }
+Vec aimPointRead(const SoCamera* camera) {
     SbVec3f aim;
     VeVazaruPath::AIMPOINT(camera, aim);
-    return of(aim);
+    return toVec(aim);
 }
-V3 upDirRead(const SoCamera* camera) {
+Vec upDirRead(const SoCamera* camera) {
     SbVec3f up;
     VeVazaruPath::UPDIR(camera, up);
-    return of(up);
+    return toVec(up);
 }
 
-void expectNear(V3 got, V3 want, double tolerance, const char* what) {
-    EXPECT_LE(norm(got - want), tolerance) << what << ": got (" << got.x << ", " << got.y << ", " << got.z
+void expectNear(Vec got, Vec want, double tolerance, const char* what) {
+    EXPECT_LE(length(got - want), tolerance) << what << ": got (" << got.x << ", " << got.y << ", " << got.z
                                            << "), want (" << want.x << ", " << want.y << ", " << want.z << ")";
 }
 
@@ -63,29 +53,29 @@ void expectNear(V3 got, V3 want, double tolerance, const char* what) {
 void expectSane(const SoCamera* camera) {
     const float* q = camera->orientation.getValue().getValue();
     EXPECT_NEAR(std::sqrt(dot({q[0], q[1], q[2]}, {q[0], q[1], q[2]}) + double(q[3]) * q[3]), 1.0, 1e-5);
-    EXPECT_TRUE(finite(of(camera->position.getValue())) && std::isfinite(camera->focalDistance.getValue()) &&
+    EXPECT_TRUE(finite(toVec(camera->position.getValue())) && std::isfinite(camera->focalDistance.getValue()) &&
                 finite(aimPointRead(camera)) && finite(upDirRead(camera)));
 }
 
 // Random inputs from a fixed seed, so every run checks the same cameras.
 struct RandomCameras {
     std::mt19937 gen;
-    V3 point(double extent) {
+    Vec point(double extent) {
         std::uniform_real_distribution<double> u(-extent, extent);
         return {u(gen), u(gen), u(gen)};
     }
-    V3 direction() {
+    Vec direction() {
         std::normal_distribution<double> n(0, 1);
         for (;;)
-            if (V3 v{n(gen), n(gen), n(gen)}; norm(v) > 1e-3) return unit(v);
+            if (Vec v{n(gen), n(gen), n(gen)}; ::length(v) > 1e-3) return unit(v);
     }
     double length(double lo, double hi) {  // log-uniform
         return std::exp(std::uniform_real_distribution<double>(std::log(lo), std::log(hi))(gen));
     }
     // At least ~3 degrees away from f and -f, so its perpendicular part is well defined in floats.
-    V3 directionAwayFrom(V3 f) {
+    Vec directionAwayFrom(Vec f) {
         for (;;)
-            if (V3 d = direction(); std::fabs(dot(d, f)) < 0.9986) return d;
+            if (Vec d = direction(); std::fabs(dot(d, f)) < 0.9986) return d;
     }
 };
 
@@ -105,21 +95,21 @@ TEST_F(VeVazaruPathTest, setCameraRoundTripsForRandomCamerasAndUpLengths) {
     const double upLengths[] = {1e-30, 1e-12, 1e-3, 0.5, 1.0, 7.0, 1e3, 1e12, 1e30};
     for (int i = 0; i < 1800 && !HasFailure(); ++i) {  // one broken camera tells enough
         SCOPED_TRACE("camera " + std::to_string(i));
-        const V3 position = asFloat(random.point(100));
-        const V3 aim = asFloat(position + random.direction() * random.length(0.01, 1000));
-        const double dist = norm(aim - position);
-        const V3 f = (aim - position) * (1.0 / dist);
-        const V3 up = asFloat(random.directionAwayFrom(f) * upLengths[i % 9]);
+        const Vec position = asFloat(random.point(100));
+        const Vec aim = asFloat(position + random.direction() * random.length(0.01, 1000));
+        const double dist = length(aim - position);
+        const Vec f = (aim - position) * (1.0 / dist);
+        const Vec up = asFloat(random.directionAwayFrom(f) * upLengths[i % 9]);
         // Start from another roll, so a refused up vector shows.
         VeVazaruPath::setCamera(camera, toSb(position), toSb(aim), toSb(random.direction()));
         VeVazaruPath::setCamera(camera, toSb(position), toSb(aim), toSb(up));
 
-        const V3 wantUp = perpendicularUnit(up, f);
+        const Vec wantUp = perpendicularUnit(up, f);
         EXPECT_EQ(camera->position.getValue(), toSb(position));
         EXPECT_NEAR(camera->focalDistance.getValue(), dist, 1e-5 * dist);
         expectNear(viewDirection(camera), f, 1e-5, "view direction");
         expectNear(upDirection(camera), wantUp, 1e-5, "up direction");
-        expectNear(aimPointRead(camera), aim, 1e-4 * std::max(dist, norm(aim)), "AIMPOINT");
+        expectNear(aimPointRead(camera), aim, 1e-4 * std::max(dist, length(aim)), "AIMPOINT");
         expectNear(upDirRead(camera), wantUp, 1e-4, "UPDIR");
     }
 }
@@ -131,22 +121,22 @@ TEST_F(VeVazaruPathTest, aimPointAndUpDirReadAnyCamera) {
     expectNear(upDirRead(camera), {0, 1, 0}, 1e-6, "UPDIR of the default camera");
     RandomCameras random{std::mt19937(99)};
     for (int i = 0; i < 200; ++i) {  // set field by field, not through setCamera
-        const V3 position = asFloat(random.point(50));
+        const Vec position = asFloat(random.point(50));
         const SbRotation orientation(toSb(random.direction()), toFloat(random.length(0.01, 3.1)));
         const float focal = toFloat(random.length(0.1, 100));
         camera->position.setValue(toSb(position));
         camera->orientation.setValue(orientation);
         camera->focalDistance.setValue(focal);
-        const V3 wantAim = position + rotated(orientation, {0, 0, -1}) * focal;
-        expectNear(aimPointRead(camera), wantAim, 1e-5 * std::max(1.0, norm(wantAim) + focal), "AIMPOINT");
+        const Vec wantAim = position + rotated(orientation, {0, 0, -1}) * focal;
+        expectNear(aimPointRead(camera), wantAim, 1e-5 * std::max(1.0, length(wantAim) + focal), "AIMPOINT");
         expectNear(upDirRead(camera), rotated(orientation, {0, 1, 0}), 1e-5, "UPDIR");
     }
 }
 
 TEST_F(VeVazaruPathTest, aimAtThePositionKeepsTheViewingDirection) {
     placeStart();
-    const V3 d0 = viewDirection(camera), u0 = upDirection(camera);
-    const V3 position{10, 20, 30}, up{1, 0.5, 0};
+    const Vec d0 = viewDirection(camera), u0 = upDirection(camera);
+    const Vec position{10, 20, 30}, up{1, 0.5, 0};
     VeVazaruPath::setCamera(camera, toSb(position), toSb(position), toSb(up));
     expectSane(camera);
     EXPECT_EQ(camera->focalDistance.getValue(), 0.0f);
@@ -162,12 +152,12 @@ TEST_F(VeVazaruPathTest, aimAtThePositionKeepsTheViewingDirection) {
 }
 
 TEST_F(VeVazaruPathTest, uselessUpKeepsTheCurrentRoll) {
-    const V3 position{5, 5, 5}, aim{5, 2, -1};
-    const V3 f = unit(aim - position);
+    const Vec position{5, 5, 5}, aim{5, 2, -1};
+    const Vec f = unit(aim - position);
     for (double alongView : {0.0, 1.0, 250.0, -1.0, -1e-3}) {  // up = alongView * f
         SCOPED_TRACE(alongView);
         placeStart();
-        const V3 u0 = upDirection(camera);
+        const Vec u0 = upDirection(camera);
         VeVazaruPath::setCamera(camera, toSb(position), toSb(aim), toSb(asFloat(f * alongView)));
         expectSane(camera);
         expectNear(viewDirection(camera), f, 1e-5, "view direction");
@@ -175,7 +165,7 @@ TEST_F(VeVazaruPathTest, uselessUpKeepsTheCurrentRoll) {
     }
     // Looking along the current up with an up along it too: no up has a perpendicular part.
     placeStart();
-    const V3 u0 = upDirection(camera), along = asFloat(u0 * 10.0);
+    const Vec u0 = upDirection(camera), along = asFloat(u0 * 10.0);
     VeVazaruPath::setCamera(camera, SbVec3f(0, 0, 0), toSb(along), toSb(u0 * 2.0));
     expectSane(camera);
     expectNear(viewDirection(camera), unit(along), 1e-5, "view direction");
@@ -195,7 +185,7 @@ TEST_F(VeVazaruPathTest, neverPutsANaNIntoTheCamera) {
         VeVazaruPath::setCamera(camera, position, SbVec3f(a[3], a[4], a[5]), SbVec3f(a[6], a[7], a[8]));
         expectSane(camera);
         const SbVec3f after = camera->position.getValue();
-        EXPECT_TRUE(after == before || (finite(of(position)) && after == position));
+        EXPECT_TRUE(after == before || (finite(toVec(position)) && after == position));
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <QString>
+#include <ReferenceVec.h>
 #include <gtest/gtest.h>
 #include <tcl.h>
 
@@ -33,19 +34,7 @@ namespace {
 // Expected cameras come from Rodrigues' formula in double precision, and
 // cameras are read back from their fields alone, so no check leans on the code
 // under test or the host's camera helpers.
-struct Vec {
-    double x, y, z;
-};
-Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec operator*(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double length(Vec a) { return std::sqrt(dot(a, a)); }
-Vec unit(Vec a) { return a * (1.0 / length(a)); }
-Vec vec(const SbVec3f& v) { return {v[0], v[1], v[2]}; }
 SbVec3f sb(Vec v) { return SbVec3f(float(v.x), float(v.y), float(v.z)); }
-std::ostream& operator<<(std::ostream& out, Vec v) { return out << "(" << v.x << ", " << v.y << ", " << v.z << ")"; }
 
 // v turned by `angle` (radians, right-handed) about the direction `axis`.
 Vec rotated(Vec v, Vec axis, double angle) {
@@ -61,9 +50,9 @@ Vec rotated(Vec v, Vec axis, double angle) {
 Vec turned(const SoCamera& camera, const SbVec3f& v) {
     SbVec3f out;
     camera.orientation.getValue().multVec(v, out);
-    return vec(out);
+    return toVec(out);
 }
-Vec positionOf(const SoCamera& camera) { return vec(camera.position.getValue()); }
+Vec positionOf(const SoCamera& camera) { return toVec(camera.position.getValue()); }
 Vec aimOf(const SoCamera& c) { return positionOf(c) + turned(c, SbVec3f(0, 0, -1)) * c.focalDistance.getValue(); }
 Vec perpendicularUnit(Vec v, Vec f) { return unit(v - f * dot(v, f)); }
 
@@ -237,14 +226,14 @@ TEST_F(CircularPathTest, startCameraComesFromAViewer) {
     {
         McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
         ASSERT_NE(theController->viewer(0, 0), nullptr) << "without viewers the main viewer is created";
-        EXPECT_TRUE(near(vec(path->cameraPosition), {0, 0, 10}, 1e-6));
+        EXPECT_TRUE(near(toVec(path->cameraPosition), {0, 0, 10}, 1e-6));
     }
     viewerLookingFrom(0, {3, 4, 12}, {1, 2, 3}, {0, -1, 0});
     McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
-    EXPECT_TRUE(near(vec(path->cameraPosition), {3, 4, 12}, 1e-5));
-    EXPECT_TRUE(near(vec(path->aimPoint), {1, 2, 3}, 1e-4));
+    EXPECT_TRUE(near(toVec(path->cameraPosition), {3, 4, 12}, 1e-5));
+    EXPECT_TRUE(near(toVec(path->aimPoint), {1, 2, 3}, 1e-4));
     // The viewer shows (4, -85, 18) / 89 as its up direction, unit length.
-    EXPECT_TRUE(near(vec(path->upDirection), unit(Vec{4, -85, 18}), 1e-5));
+    EXPECT_TRUE(near(toVec(path->upDirection), unit(Vec{4, -85, 18}), 1e-5));
     EXPECT_EQ(path->rotationAxis, SbVec3f(0, -1, 0)) << "the most vertical axis";
 
     // Recompute takes the first visible viewer in the mask in mode 3.
@@ -256,12 +245,12 @@ TEST_F(CircularPathTest, startCameraComesFromAViewer) {
     viewerLookingFrom(6, {6, 0, 10});
     path->setViewerMask(static_cast<unsigned short>(0xffff & ~(1 << 0) & ~(1 << 3)));
     path->recompute(HxCircularCameraPath::YAxis);
-    EXPECT_TRUE(near(vec(path->cameraPosition), {5, 0, 10}, 1e-6));
+    EXPECT_TRUE(near(toVec(path->cameraPosition), {5, 0, 10}, 1e-6));
     // With none of those, the main viewer whatever its mode.
     for (int id : {5, 6}) theController->viewer(id)->setNavigationMode(1);
     theController->viewer(0)->setNavigationMode(1);
     path->recompute(HxCircularCameraPath::MostVertical);
-    EXPECT_TRUE(near(vec(path->cameraPosition), {0, 0, 10}, 1e-6));
+    EXPECT_TRUE(near(toVec(path->cameraPosition), {0, 0, 10}, 1e-6));
 }
 
 TEST_F(CircularPathTest, computeMovesOnlyViewersInTheMaskInModeThreeAmongTheFirstEight) {
@@ -295,7 +284,7 @@ TEST_F(CircularPathTest, pressingRecomputeTakesTheViewerAgainAndMovesTheViewers)
     viewerLookingFrom(0, {0, 10, 0}, {0, 0, 0}, {1, 0, 0});
     ASSERT_TRUE(path->portAction.hit(0));
     path->fire();
-    EXPECT_TRUE(near(vec(path->cameraPosition), {0, 10, 0}, 1e-6)) << "taken from the viewer";
+    EXPECT_TRUE(near(toVec(path->cameraPosition), {0, 10, 0}, 1e-6)) << "taken from the viewer";
     EXPECT_EQ(path->rotationAxis, SbVec3f(0, 0, 1)) << "by the menu's choice";
     // The viewer shows the new start camera at t = 90, a quarter turn about +z.
     EXPECT_TRUE(near(viewerPosition(0), {-10, 0, 0}, 1e-4));

@@ -8,6 +8,7 @@
 #include <mc/McHandle.h>
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
+#include <ReferenceVec.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,17 +22,6 @@ namespace {
 // The test paths stay within a few units of the origin, where float rounding is
 // far below this.
 constexpr double tolerance = 1e-5;
-
-struct Vec {
-    double x = 0, y = 0, z = 0;
-};
-Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec operator*(Vec a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double length(Vec a) { return std::sqrt(dot(a, a)); }
-Vec unit(Vec a) { return a * (1 / length(a)); }
-Vec toVec(const SbVec3f& v) { return {v[0], v[1], v[2]}; }
 
 Vec rotated(const SbRotation& rotation, const SbVec3f& axis) {
     SbVec3f image;
