@@ -2,6 +2,7 @@
 
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
+#include <mc/McSafeFile.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -108,10 +108,10 @@ void VornaConsole::loadHistory() {
     historyIndex = commands.size();
     if (!tooLong) return;
     // The file only grows while the program runs; it is cut back at the start.
-    QSaveFile out(historyPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text)) return;
-    out.write((commands.join('\n') + '\n').toUtf8());
-    out.commit();
+    // A failed cut keeps the whole file.
+    McSafeFile out(QFile::encodeName(historyPath).toStdString());
+    if (!out.write((commands.join('\n') + '\n').toUtf8().toStdString()) || !out.commit())
+        theMsg->printf("console history: %s", out.error().c_str());
 }
 
 void VornaConsole::remember(const QString& command) {

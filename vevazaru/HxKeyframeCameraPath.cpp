@@ -3,6 +3,7 @@
 
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxMessage.h>
+#include <mc/McSafeFile.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
@@ -14,10 +15,10 @@
 #include <Inventor/nodes/SoInfo.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
-#include <QSaveFile>
 #include <vornamesh/VornaMesh.h>
 #include <QCoreApplication>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -703,12 +704,12 @@ std::string HxKeyframeCameraPath::sceneText(bool keyframesOnly) {
 
 int HxKeyframeCameraPath::write(const char* file, int keyframesOnly) {
     const std::string scene = sceneText(keyframesOnly != 0);
-    QSaveFile out(QString::fromLocal8Bit(file));
-    const bool ok = out.open(QIODevice::WriteOnly) &&
-                    out.write(scene.data(), static_cast<qint64>(scene.size())) == static_cast<qint64>(scene.size()) &&
-                    out.commit();
-    if (!ok) {
-        theMsg->ioError(file, qPrintable(QCoreApplication::translate("HxKeyframeCameraPath", "Couldn't write camera file")));
+    McSafeFile out(file);
+    if (!out.write(scene) || !out.commit()) {
+        const QByteArray what =
+            QCoreApplication::translate("HxKeyframeCameraPath", "Couldn't write camera file").toLocal8Bit();
+        errno = out.errorNumber();  // the reason ioError() adds
+        theMsg->ioError(file, what.constData());
         return -1;
     }
     return 0;

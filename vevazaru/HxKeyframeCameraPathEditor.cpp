@@ -7,6 +7,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxMessage.h>
+#include <mc/McSafeFile.h>
 #include <mc/McWatch.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
@@ -405,10 +406,10 @@ void HxKeyframeCameraPathEditor::initTimeTable() {
         const float d = path ? path->getDuration() : 0.0f;
         for (int i = 1; i < n; ++i) timeTable[i] = d / total * timeTable[i];
     }
-    FILE* out = std::fopen("time.dat", "w");
-    if (!out) return;
-    for (int i = 1; i < n; ++i) std::fprintf(out, "%g\n", timeTable[i]);
-    std::fclose(out);
+    McSafeFile out("time.dat");
+    if (FILE* fp = out.stream())
+        for (int i = 1; i < n; ++i) std::fprintf(fp, "%g\n", timeTable[i]);
+    if (!out.commit()) theMsg->printf("%s", out.error().c_str());
 }
 
 // ---------------------------------------------------------------- keyframe editing

@@ -3,7 +3,7 @@
 #include <hxcore/HxNetwork.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
-#include <hxcore/HxSafeFile.h>
+#include <mc/McSafeFile.h>
 #include <paths/VeVazaruPath.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
@@ -36,7 +36,9 @@ int saveNetworkCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) 
 }  // namespace
 
 bool hxSaveNetwork(const std::string& file, std::string& error) {
-    HxSafeFile out(file);
+    // The script and the data files beside it land together or not at all.
+    McSafeFile::Batch batch;
+    McSafeFile out(file);
     FILE* fp = out.stream();
     if (!fp) {
         error = out.error();
@@ -48,6 +50,7 @@ bool hxSaveNetwork(const std::string& file, std::string& error) {
     for (const auto& object : theObjectPool->objects()) {
         if (object->saveCreation(fp, dataDir.c_str(), 0) != 0) {
             error = std::string("could not save object \"") + object->getName() + "\"";
+            if (!batch.error().empty()) error += ": " + batch.error();
             return false;
         }
         if (object->getViewerMask() != 0xffff)
@@ -58,8 +61,8 @@ bool hxSaveNetwork(const std::string& file, std::string& error) {
     // so that they end where they were.
     for (const auto& object : theObjectPool->objects()) std::fprintf(fp, "{%s} fire\n", object->getName());
     saveViewerCameras(fp);
-    if (!out.commit()) {
-        error = out.error();
+    if (!out.commit() || !batch.commit()) {
+        error = out.failed() ? out.error() : batch.error();
         return false;
     }
     return true;

@@ -4,6 +4,6 @@
 #include <string>
 
 // Writes the network script `file`; data files go beside it. Returns false with
-// `error` set when anything could not be written (an existing script is then
-// left as it was).
+// `error` set when anything could not be written; the script and the data files
+// are then all left as they were.
 bool hxSaveNetwork(const std::string& file, std::string& error);

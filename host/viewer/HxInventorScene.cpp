@@ -1,7 +1,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
-#include <hxcore/HxSafeFile.h>
+#include <mc/McSafeFile.h>
 #include <viewer/HxInventorScene.h>
 
 #include <Inventor/SoDB.h>
@@ -139,18 +139,16 @@ SoSeparator* HxInventorScene::defaultScene() {
 }
 
 int HxInventorScene::writeInventor(const char* file) {
-    HxSafeFile out(file);
-    if (!out.stream()) {
-        theMsg->printf("%s: cannot write \"%s\": %s", getName(), file, out.error().c_str());
-        return 0;
+    McSafeFile out(file);
+    if (out.stream()) {
+        SoOutput output;
+        output.setFilePointer(out.stream());
+        SoWriteAction writer(&output);
+        // The root's children are the scene; the root itself is the object's holder.
+        for (int i = 0; i < root->getNumChildren(); ++i) writer.apply(root->getChild(i));
     }
-    SoOutput output;
-    output.setFilePointer(out.stream());
-    SoWriteAction writer(&output);
-    // The root's children are the scene; the root itself is the object's holder.
-    for (int i = 0; i < root->getNumChildren(); ++i) writer.apply(root->getChild(i));
     if (!out.commit()) {
-        theMsg->printf("%s: cannot write \"%s\": %s", getName(), file, out.error().c_str());
+        theMsg->printf("%s: %s", getName(), out.error().c_str());
         return 0;
     }
     return 1;

@@ -1,6 +1,7 @@
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <hxcore/HxObject.h>
+#include <mc/McSafeFile.h>
 #include <paths/VeVazaruPath.h>
 #include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
@@ -20,12 +21,12 @@
 #include <Inventor/nodes/SoTransformSeparator.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QImage>
 #include <QWidget>
 #include <QObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -212,18 +213,15 @@ bool HxViewer::renderImage(QImage& image, std::string& error) {
 bool HxViewer::snapshot(const char* file, std::string& error) {
     QImage image;
     if (!renderImage(image, error)) return false;
-    QSaveFile out(QString::fromLocal8Bit(file));
-    if (!out.open(QIODevice::WriteOnly)) {
-        error = std::string("cannot write \"") + file + "\": " + out.errorString().toStdString();
-        return false;
-    }
-    if (!image.save(&out, "PNG")) {
-        out.cancelWriting();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
         error = std::string("cannot write \"") + file + "\": the PNG encoder failed";
         return false;
     }
-    if (!out.commit()) {
-        error = std::string("cannot write \"") + file + "\": " + out.errorString().toStdString();
+    McSafeFile out(file);
+    if (!out.write(png.constData(), static_cast<std::size_t>(png.size())) || !out.commit()) {
+        error = out.error();
         return false;
     }
     return true;

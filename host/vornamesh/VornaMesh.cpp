@@ -1,10 +1,10 @@
 // The data-file library. The file layout is described in docs/vornamesh-format.md;
 // this file is ordered by concern: the in-memory model, the text and byte
 // helpers both forms share, the writer, the reader.
+#include <mc/McSafeFile.h>
 #include <vornamesh/VornaMesh.h>
 
 #include <QFile>
-#include <QSaveFile>
 #include <QString>
 
 #include <algorithm>
@@ -573,9 +573,6 @@ std::string headerText(const VornaMesh& mesh, const std::vector<EncodedBlock>& b
     return h;
 }
 
-bool writeAll(QSaveFile& out, const void* bytes, std::size_t n) {
-    return out.write(static_cast<const char*>(bytes), static_cast<qint64>(n)) == static_cast<qint64>(n);
-}
 }  // namespace
 
 int VornaMesh::write(const char* file, bool ascii, const char* comment, bool nativeByteOrder, bool compress) {
@@ -600,19 +597,14 @@ int VornaMesh::write(const char* file, bool ascii, const char* comment, bool nat
     }
     const std::string header = headerText(*this, blocks, ascii, bigEndian, comment);
 
-    QSaveFile out(QString::fromLocal8Bit(file));
-    bool ok = out.open(QIODevice::WriteOnly) && writeAll(out, header.data(), header.size());
-    for (std::size_t i = 0; ok && i < blocks.size(); ++i) {
-        const std::string marker = "@" + std::to_string(i + 1) + "\n";
-        ok = writeAll(out, marker.data(), marker.size()) && writeAll(out, blocks[i].bytes, blocks[i].size) &&
-             writeAll(out, "\n", 1);
-    }
-    // commit() flushes and checks everything before the rename; on any failure
-    // the temporary file goes and an existing file stays as it was.
-    if (ok) ok = out.commit();
-    if (!ok) {
-        errorText = path + ": cannot write: " + out.errorString().toStdString();
-        out.cancelWriting();
+    McSafeFile out(path);
+    bool ok = out.write(header);
+    for (std::size_t i = 0; ok && i < blocks.size(); ++i)
+        ok = out.write("@" + std::to_string(i + 1) + "\n") && out.write(blocks[i].bytes, blocks[i].size) &&
+             out.write("\n", 1);
+    // On any failure the temporary file goes and an existing file stays as it was.
+    if (!ok || !out.commit()) {
+        errorText = path + ": cannot write: " + std::strerror(out.errorNumber());
         return 0;
     }
     return 1;

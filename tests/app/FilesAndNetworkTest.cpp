@@ -92,7 +92,8 @@ puts "[catch {saveNetwork} msg] $msg"
     const std::string before = save.out.substr(save.out.find("before: ") + 8);
     EXPECT_THAT(restore.out, HasSubstr("after: " + before.substr(0, before.find('\n'))));
     // A failed save keeps the old script.
-    EXPECT_THAT(restore.out, HasSubstr("1 saveNetwork: cannot create a file beside \"/nonexistent/folder/net.tcl\""));
+    EXPECT_THAT(restore.out,
+                HasSubstr("1 saveNetwork: cannot write \"/nonexistent/folder/net.tcl\": No such file or directory\n"));
     EXPECT_THAT(restore.out, HasSubstr("1 usage: saveNetwork file.tcl\n"));
     EXPECT_EQ(slurp(dir + "/net.tcl"), network);
 }
