@@ -98,8 +98,9 @@ protected:
         if (mounted) {
             EXPECT_EQ(umount(dir.c_str()), 0) << std::strerror(errno);
         }
-        fs::remove_all(dir);
-        fs::remove_all(workDir);
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+        fs::remove_all(workDir, ignored);
     }
     // Takes every free block: the next write of a byte fails.
     void fillUp() {
