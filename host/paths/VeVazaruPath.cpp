@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <optional>
 
 MC_ABSTRACT_INIT_CLASS(VeVazaruPath, HxData::getClassTypeId())
 
@@ -115,11 +116,11 @@ bool aimPointFits(const SbVec3f& position, const SbRotation& orientation, float 
     return true;
 }
 
-// False when the input or the camera so placed is not finite.
-bool placement(const SoCamera* camera, const SbVec3f& position, const SbVec3f& aim, const SbVec3f& up,
-               Placement& result) {
+// Nothing when the input or the camera so placed is not finite.
+std::optional<Placement> placement(const SoCamera* camera, const SbVec3f& position, const SbVec3f& aim,
+                                   const SbVec3f& up) {
     Vec p = toVec(position);
-    if (!finite(p) || !finite(toVec(aim)) || !finite(toVec(up))) return false;
+    if (!finite(p) || !finite(toVec(aim)) || !finite(toVec(up))) return std::nullopt;
 
     Vec view = toVec(aim) - p;
     double distance = length(view);
@@ -136,9 +137,17 @@ bool placement(const SoCamera* camera, const SbVec3f& position, const SbVec3f& a
             if (perpendicularPart(c, forward, ortho)) break;
         }
     }
-    if (!(distance <= FLT_MAX)) return false;
-    result = {frame(forward, ortho), static_cast<float>(distance)};
-    return VeVazaruPath::isFinite(position, result.orientation, result.focalDistance);
+    if (!(distance <= FLT_MAX)) return std::nullopt;
+    const Placement result{frame(forward, ortho), static_cast<float>(distance)};
+    const float* q = result.orientation.getValue();
+    if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]) || !std::isfinite(q[3]))
+        return std::nullopt;
+    // The aim point lies within the focal distance of the position (the viewing
+    // direction is a unit vector up to rounding): only near the float limit can
+    // it fall outside the range.
+    const double reach = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z) + 1.001 * distance;
+    if (reach > FLT_MAX && !aimPointFits(position, result.orientation, result.focalDistance)) return std::nullopt;
+    return result;
 }
 }  // namespace
 
@@ -163,17 +172,11 @@ bool VeVazaruPath::isFinite(const SoCamera* camera) {
 }
 
 bool VeVazaruPath::canPlaceCamera(const SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
-    Placement unused;
-    return placement(camera, position, aim, up, unused);
+    return placement(camera, position, aim, up).has_value();
 }
 
-void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
-    placeCamera(camera, position, aim, up);
-}
-
-bool VeVazaruPath::placeCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
-    Placement where;
-    if (!placement(camera, position, aim, up, where)) return false;
+namespace {
+void place(SoCamera* camera, const SbVec3f& position, const Placement& where) {
     // Position, orientation and focal distance are written with notification
     // only on the last field, so observers see one change.
     const SbBool notifyPosition = camera->position.enableNotify(FALSE);
@@ -183,5 +186,17 @@ bool VeVazaruPath::placeCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, 
     camera->orientation.setValue(where.orientation);
     camera->orientation.enableNotify(notifyOrientation);
     camera->focalDistance.setValue(where.focalDistance);
-    return true;
+}
+}  // namespace
+
+// setCamera runs in every interpolated frame: it calls the local helpers
+// directly rather than through placeCamera.
+void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
+    if (const std::optional<Placement> where = placement(camera, position, aim, up)) place(camera, position, *where);
+}
+
+bool VeVazaruPath::placeCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
+    const std::optional<Placement> where = placement(camera, position, aim, up);
+    if (where) place(camera, position, *where);
+    return where.has_value();
 }
