@@ -845,9 +845,11 @@ int HxKeyframeCameraPath::setCameraPath(SoSeparator* sceneRoot, const char* file
         // it is taken.
         const char* timeText = static_cast<SoInfo*>(info)->string.getValue().getString();
         float time = 0;
-        const char* problem = !timeOf(timeText, time)                             ? "its time is not a finite number"
-                              : !isFinite(static_cast<SoCamera*>(camera)) ? "its camera has numbers that are not finite"
-                                                                                  : nullptr;
+        const char* problem = nullptr;
+        if (!timeOf(timeText, time))
+            problem = "its time is not a finite number";
+        else if (!isFinite(static_cast<SoCamera*>(camera)))
+            problem = "its camera has numbers that are not finite";
         if (problem) {
             theMsg->printf("%s: keyframe %d (time \"%s\"): %s; nothing read", file ? file : "camera path scene", i,
                            timeText, problem);

@@ -36,13 +36,12 @@ public:
     // Degenerate input keeps what cannot be derived: aim == position keeps the
     // viewing direction (focal distance becomes 0); an up vector that is zero or
     // parallel to the viewing direction keeps the camera's current roll as far
-    // as possible. The camera never receives a NaN.
+    // as possible. The camera never receives a number that is not finite:
+    // input that is not finite, or that would give a focal distance or aim
+    // point beyond the float range, leaves the camera as it was.
     // Position and orientation are written with their notification switched
     // off, so observers of the camera see one change (of the focal distance);
     // each field's own notification setting is restored afterwards.
-    // Nor a number that is not finite: input that is not finite, or that would
-    // give a focal distance or aim point beyond the float range, leaves the
-    // camera as it was.
     static void setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up);
     // setCamera, telling whether it placed the camera (false: left as it was).
     static bool placeCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up);

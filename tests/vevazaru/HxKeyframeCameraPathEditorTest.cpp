@@ -476,12 +476,21 @@ TEST_F(EditorTest, timeTableIsBuiltFromTheSamplesAndWritten) {
     std::filesystem::create_directories(dir);
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    for (float s : {5.0f, 1.0f, 3.0f}) editor->flowSamples.append(s);
-    editor->initTimeTable();
+    const struct {
+        std::vector<float> samples, table;
+        const char* written;
+    } cases[] = {{{5, 1, 3}, {0, 2, 8}, "2\n8\n"},
+                 // Nothing moved: the path's own times, not 0/0.
+                 {{0, 0, 0}, {0, 4, 8}, "4\n8\n"}};
+    for (const auto& c : cases) {
+        editor->flowSamples.resize(0);
+        for (float s : c.samples) editor->flowSamples.append(s);
+        editor->initTimeTable();
+        EXPECT_EQ(std::vector<float>(editor->timeTable.begin(), editor->timeTable.end()), c.table);
+        std::ifstream written(dir / "time.dat");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), c.written);
+    }
     std::filesystem::current_path(before);
-    EXPECT_EQ(std::vector<float>(editor->timeTable.begin(), editor->timeTable.end()), (std::vector<float>{0, 2, 8}));
-    std::ifstream written(dir / "time.dat");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "2\n8\n");
     std::filesystem::remove_all(dir);
 }
 
