@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <cerrno>
+#include <clocale>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
@@ -30,7 +31,11 @@ QApplication* makeQtApplication(int& argc, char** argv, bool offscreen) {
         const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid());
         if (mkdir(dir.constData(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir);
     }
-    return new QApplication(argc, argv);
+    auto* app = new QApplication(argc, argv);
+    // Qt has set the C library's locale from the environment; numbers in
+    // scripts, results and files are always written and read with a point.
+    std::setlocale(LC_NUMERIC, "C");
+    return app;
 }
 
 bool displaySet() {

@@ -26,6 +26,7 @@
 #include <QWidget>
 #include <benchmark/benchmark.h>
 
+#include <clocale>
 #include <cmath>
 #include <memory>
 
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
     // The ports' widgets need a widget application; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // as vorna does after Qt took the locale's
     HxApplication::initInventor();
     theMsg->setEchoToStdout(false);
     benchmark::Initialize(&argc, argv);

@@ -11,6 +11,7 @@ packages=(
   libglew-dev libgl1-mesa-dri libegl-mesa0 libegl-dev libopengl-dev
   libxcb1-dev xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  locales
 )
 
 missing=()
@@ -20,13 +21,19 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "install-deps: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# A locale whose decimal separator is a comma, for the tests that check numbers
+# never follow the locale.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "install-deps: generating the locale de_DE.UTF-8"
+  $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi

@@ -10,7 +10,7 @@
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <QCoreApplication>
 #include <cmath>
-#include <cstdlib>
+#include <string>
 #include <tcl.h>
 
 MC_INIT_CLASS(HxCircularCameraPath, VeVazaruPath::getClassTypeId())
@@ -85,7 +85,9 @@ HxViewer* HxCircularCameraPath::sourceViewer() const {
 }
 
 void HxCircularCameraPath::recompute(int axisChoice) {
-    if (HxViewer* viewer = sourceViewer()) {
+    HxViewer* viewer = sourceViewer();
+    // A camera with numbers that are not finite gives no start camera.
+    if (viewer && isFinite(viewer->getCamera())) {
         const SoCamera* camera = viewer->getCamera();
         AIMPOINT(camera, aimPoint);
         UPDIR(camera, upDirection);
@@ -197,8 +199,8 @@ void HxCircularCameraPath::savePorts(FILE* fp) {
                  {"setUpDirection", upDirection},
                  {"setAxis", rotationAxis}};
     for (const auto& line : lines)
-        std::fprintf(fp, "\"%s\" %s %g %g %g\n", objectName, line.command, double(line.v[0]), double(line.v[1]),
-                     double(line.v[2]));
+        std::fprintf(fp, "\"%s\" %s %s %s %s\n", objectName, line.command, cmdFloatText(line.v[0]).c_str(),
+                     cmdFloatText(line.v[1]).c_str(), cmdFloatText(line.v[2]).c_str());
 }
 
 // Refuses rather than claim a file it did not write: the path's state is four
@@ -232,13 +234,23 @@ int HxCircularCameraPath::writePexilBrio(const char* file) {
     mesh.parameters = parameters;
     mesh.parameters.set("ContentType", "CircularCameraPath", 0);
     mesh.parameters2 = parameters2;
+    const double range[2] = {portTime.getMinValue(), portTime.getMaxValue()};
+    // The reader refuses numbers that are not finite: such a file is not written.
+    bool finite = std::isfinite(range[0]) && std::isfinite(range[1]);
+    for (const StoredVector& v : storedVectors) {
+        const SbVec3f& value = this->*(v.member);
+        for (int i = 0; i < 3; ++i) finite = finite && std::isfinite(value[i]);
+    }
+    if (!finite) {
+        theMsg->printf("%s: the circular path has numbers that are not finite; not saved", file);
+        return 0;
+    }
     HxParamBundle& state = mesh.parameters.bundle(circleBundle);
     for (const StoredVector& v : storedVectors) {
         const SbVec3f& value = this->*(v.member);
         const double reals[3] = {value[0], value[1], value[2]};
         state.set(v.name, 3, reals, 0);
     }
-    const double range[2] = {portTime.getMinValue(), portTime.getMaxValue()};
     state.set("TimeRange", 2, range, 0);
     const int result = mesh.write(file, false, nullptr, false, true);
     if (result)
@@ -288,10 +300,14 @@ int HxCircularCameraPath::parse(Tcl_Interp* interp, int argc, char** argv) {
     for (const auto& command : commands) {
         if (!cmdCheck(cmd, command.name, "")) continue;
         if (int r = cmdHelp(interp, argv[1], argc == 5, argc, argv); r != 4) return r;
-        // Not a number reads as 0; the vector takes effect at the next camera request.
-        this->*command.vector = SbVec3f(static_cast<float>(std::strtod(argv[2], nullptr)),
-                                        static_cast<float>(std::strtod(argv[3], nullptr)),
-                                        static_cast<float>(std::strtod(argv[4], nullptr)));
+        float v[3];
+        if (!parseFloat(argv[2], v[0]) || !parseFloat(argv[3], v[1]) || !parseFloat(argv[4], v[2]))
+            return cmdFail(interp, std::string(argv[0]) + " " + command.name + ": expected three numbers");
+        // No rotation turns about a zero axis.
+        if (command.vector == &HxCircularCameraPath::rotationAxis && v[0] == 0 && v[1] == 0 && v[2] == 0)
+            return cmdFail(interp, std::string(argv[0]) + " setAxis: the axis must not be zero");
+        // The vector takes effect at the next camera request.
+        this->*command.vector = SbVec3f(v[0], v[1], v[2]);
         return 0;
     }
     return HxData::parse(interp, argc, argv);

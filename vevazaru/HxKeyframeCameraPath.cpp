@@ -19,9 +19,12 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <optional>
 #include <tcl.h>
 
@@ -146,22 +149,32 @@ void HxKeyframeCameraPath::clampRange(int& first, int& last) const {
     if (first < 0) first = 0;
 }
 
-void HxKeyframeCameraPath::setAimPoint(const SbVec3f& aim, int first, int last) {
+bool HxKeyframeCameraPath::setAimPoint(const SbVec3f& aim, int first, int last) {
     clampRange(first, last);
+    SbVec3f up;
     for (int i = first; i <= last; ++i) {
-        SbVec3f up;
+        UPDIR(cameras[i], up);
+        if (!canPlaceCamera(cameras[i], cameras[i]->position.getValue(), aim, up)) return false;
+    }
+    for (int i = first; i <= last; ++i) {
         UPDIR(cameras[i], up);
         setCamera(cameras[i], cameras[i]->position.getValue(), aim, up);
     }
+    return true;
 }
 
-void HxKeyframeCameraPath::setUpDir(const SbVec3f& up, int first, int last) {
+bool HxKeyframeCameraPath::setUpDir(const SbVec3f& up, int first, int last) {
     clampRange(first, last);
+    SbVec3f aim;
     for (int i = first; i <= last; ++i) {
-        SbVec3f aim;
+        AIMPOINT(cameras[i], aim);
+        if (!canPlaceCamera(cameras[i], cameras[i]->position.getValue(), aim, up)) return false;
+    }
+    for (int i = first; i <= last; ++i) {
         AIMPOINT(cameras[i], aim);
         setCamera(cameras[i], cameras[i]->position.getValue(), aim, up);
     }
+    return true;
 }
 
 void HxKeyframeCameraPath::equalDist(SbVec3f refPoint) {
@@ -431,7 +444,7 @@ void HxKeyframeCameraPath::getCamera(float t, SoCamera& camera) {
     if (t >= times[n - 1]) {
         i = n - 1;
         s = (t - times[n - 1]) / (times[n - 1] - times[n - 2]);
-    } else if (t < times[0] || t < 0) {
+    } else if (!(t >= times[0]) || t < 0) {  // a NaN time too: the start
         i = 0;
         s = 0;
     } else {
@@ -465,18 +478,11 @@ void HxKeyframeCameraPath::compute() {
 // ---------------------------------------------------------------------------
 // Circular paths and re-timing
 
-void HxKeyframeCameraPath::createCircularPath(const SoCamera* camera, float angle, float duration, int steps) {
+bool HxKeyframeCameraPath::createCircularPath(const SoCamera* camera, float angle, float duration, int steps) {
     // Fewer than one step has no angular step to divide by: take one.
     if (steps < 1) steps = 1;
     const double r = std::fmod(std::fabs(double(angle)) + 0.01, 360.0);
-    closed = 0.02 > r ? 1 : 0;
-
-    cameras.clear();
-    times.clear();
-    forgetTimeOrder();
-    splineAimPoint = 0;
-    splineUpDir = 0;
-    splinePosition = 1;
+    const int closes = 0.02 > r ? 1 : 0;
 
     SbVec3f up, aim;
     UPDIR(camera, up);
@@ -491,7 +497,10 @@ void HxKeyframeCameraPath::createCircularPath(const SoCamera* camera, float angl
     SbVec3f axis(0, 0, 0);
     axis[component] = up[component] > 0 ? 1.0f : -1.0f;
 
-    const int count = closed ? steps + 1 : steps;
+    // Built aside: a keyframe that cannot be placed leaves the path as it was.
+    McDArray<McHandle<SoCamera>> newCameras;
+    McDArray<float> newTimes;
+    const int count = closes ? steps + 1 : steps;
     for (int k = 0; k < count; ++k) {
         const float f = float(k) / float(steps);
         const float degrees = f * angle;
@@ -499,14 +508,23 @@ void HxKeyframeCameraPath::createCircularPath(const SoCamera* camera, float angl
         SbVec3f rotated;
         SbRotation(axis, radians).multVec(offset, rotated);
         McHandle<SoCamera> keyframe = new SoPerspectiveCamera;
-        setCamera(keyframe, aim + rotated, aim, axis);
-        cameras.append(keyframe);
-        times.append(f * duration);
+        if (!placeCamera(keyframe, aim + rotated, aim, axis) || !std::isfinite(f * duration)) return false;
+        newCameras.append(keyframe);
+        newTimes.append(f * duration);
     }
+
+    closed = closes;
+    cameras = std::move(newCameras);
+    times = std::move(newTimes);
+    forgetTimeOrder();
+    splineAimPoint = 0;
+    splineUpDir = 0;
+    splinePosition = 1;
 
     update();
     updateInfo(false);
     touch(0xFFFFFFFF);
+    return true;
 }
 
 void HxKeyframeCameraPath::makeConstVelocity() {
@@ -558,20 +576,42 @@ void printMessage(const char* text) {
     theMsg->printf("%s", qPrintable(QCoreApplication::translate("HxKeyframeCameraPath", text)));
 }
 
+// A failed command: the message on the console and as the Tcl result.
+int fail(Tcl_Interp* interp, const std::string& message) {
+    theMsg->printf("%s", message.c_str());
+    return cmdFail(interp, message);
+}
+
 SoCamera* mainViewerCamera() {
     HxViewer* viewer = theController->viewer(0, 1, nullptr, true);
     return viewer ? viewer->getCamera() : nullptr;
+}
+
+// argv[first], argv[first + 1], argv[first + 2] as a vector; false if one is not a number.
+bool readVector(char** argv, int first, SbVec3f& v) {
+    float x, y, z;
+    if (!parseFloat(argv[first], x) || !parseFloat(argv[first + 1], y) || !parseFloat(argv[first + 2], z))
+        return false;
+    v.setValue(x, y, z);
+    return true;
+}
+
+// A keyframe number for a command; false when the word is not a whole number in
+// the range of int.
+bool readIndex(const char* word, int& index) {
+    long value = 0;
+    if (!parseLong(word, value) || value < INT_MIN || value > INT_MAX) return false;
+    index = static_cast<int>(value);
+    return true;
 }
 }  // namespace
 
 int HxKeyframeCameraPath::parse(Tcl_Interp* interp, int argc, char** argv) {
     const char* cmd = argv[1];
+    const std::string self = argv[0];
 
     if (cmdCheck(cmd, "camera", "")) {
-        if (argc <= 2) {
-            printMessage("Usage: camera n <cmd>");
-            return 1;
-        }
+        if (argc <= 2) return fail(interp, "Usage: camera n <cmd>");
         McDArray<CmdInfo>& list = getCmdInfo();
         for (CmdInfo& entry : list) entry.release();
         list.resize(0);
@@ -579,56 +619,55 @@ int HxKeyframeCameraPath::parse(Tcl_Interp* interp, int argc, char** argv) {
     }
     if (cmdCheck(cmd, "interpRot", "")) {
         if (int r = cmdHelp(interp, cmd, argc == 3, argc, argv); r != 4) return r;
-        rotationMode = static_cast<int>(std::strtol(argv[2], nullptr, 10));
+        long mode = 0;
+        if (!parseLong(argv[2], mode) || mode < 0 || mode > 2)
+            return fail(interp, self + " interpRot: expected 0, 1 or 2, got \"" + argv[2] + "\"");
+        rotationMode = static_cast<int>(mode);
         return 0;
     }
-    if (cmdCheck(cmd, "getDuration", "")) {
-        Tcl_VaSetResult(interp, "%f", getDuration());
-        return 0;
-    }
-    if (cmdCheck(cmd, "getStarttime", "")) {
-        Tcl_VaSetResult(interp, "%f", getTime(0));
-        return 0;
-    }
+    if (cmdCheck(cmd, "getDuration", "")) return cmdTextResult(interp, cmdFixedText(getDuration()));
+    if (cmdCheck(cmd, "getStarttime", "")) return cmdTextResult(interp, cmdFixedText(getTime(0)));
     if (cmdCheck(cmd, "getNumCameras", "")) {
         Tcl_VaSetResult(interp, "%d", cameras.size());
         return 0;
     }
     const bool isUpDir = cmdCheck(cmd, "setUpDir", "");
     if (isUpDir || cmdCheck(cmd, "setAimPoint", "")) {
-        if (argc <= 4) {
-            printMessage(isUpDir ? "Usage: setUpDir x y z [first [last]]" : "Usage: setAimPoint x y z [first [last]]");
-            return 1;
-        }
-        int first = argc > 5 ? static_cast<int>(std::strtol(argv[5], nullptr, 10)) : 0;
-        int last = argc > 6 ? static_cast<int>(std::strtol(argv[6], nullptr, 10)) : -1;
-        const SbVec3f v(static_cast<float>(std::strtod(argv[2], nullptr)),
-                        static_cast<float>(std::strtod(argv[3], nullptr)),
-                        static_cast<float>(std::strtod(argv[4], nullptr)));
-        if (isUpDir)
-            setUpDir(v, first, last);
-        else
-            setAimPoint(v, first, last);
+        const std::string usage =
+            isUpDir ? "Usage: setUpDir x y z [first [last]]" : "Usage: setAimPoint x y z [first [last]]";
+        if (argc < 5 || argc > 7) return fail(interp, usage);
+        SbVec3f v;
+        int first = 0, last = -1;
+        if (!readVector(argv, 2, v) || (argc > 5 && !readIndex(argv[5], first)) ||
+            (argc > 6 && !readIndex(argv[6], last)))
+            return fail(interp, usage + " (numbers expected)");
+        if (isUpDir && v.length() == 0) return fail(interp, self + " setUpDir: the up direction must not be zero");
+        if (!(isUpDir ? setUpDir(v, first, last) : setAimPoint(v, first, last)))
+            return fail(interp, self + " " + cmd + ": a keyframe would leave the float range; nothing changed");
         return 0;
     }
     if (cmdCheck(cmd, "append", "")) {
         const float t = times.size() == 0 ? 0.0f : times.last() + 10.0f;
-        if (SoCamera* camera = mainViewerCamera()) addKeyframe(t, camera);
+        SoCamera* camera = mainViewerCamera();
+        if (!camera) return fail(interp, self + " append: there is no main viewer");
+        if (!isFinite(camera))
+            return fail(interp, self + " append: the main viewer's camera has numbers that are not finite");
+        addKeyframe(t, camera);
         return 0;
     }
     if (cmdCheck(cmd, "createCircularPath", "")) {
-        if (SoCamera* camera = mainViewerCamera()) createCircularPath(camera, 360.0f, 100.0f, 16);
+        SoCamera* camera = mainViewerCamera();
+        if (!camera) return fail(interp, self + " createCircularPath: there is no main viewer");
+        if (!createCircularPath(camera, 360.0f, 100.0f, 16))
+            return fail(interp, self + " createCircularPath: the circle would leave the float range; nothing changed");
         return 0;
     }
     return HxData::parse(interp, argc, argv);
 }
 
 int HxKeyframeCameraPath::cameraParse(Tcl_Interp* interp, int argc, char** argv) {
-    const long n = std::strtol(argv[0], nullptr, 10);
-    if (n < 0 || n >= cameras.size()) {
-        printMessage("No such camera");
-        return 1;
-    }
+    long n = -1;
+    if (!parseLong(argv[0], n) || n < 0 || n >= cameras.size()) return fail(interp, "No such camera");
     SoCamera* camera = cameras[static_cast<int>(n)];
     const char* cmd = argc > 1 ? argv[1] : "help";
     SbVec3f v;
@@ -641,8 +680,7 @@ int HxKeyframeCameraPath::cameraParse(Tcl_Interp* interp, int argc, char** argv)
     } else {
         return CmdInfo::usage(interp, cmd);
     }
-    Tcl_VaSetResult(interp, "%g %g %g", v[0], v[1], v[2]);
-    return 0;
+    return cmdTextResult(interp, cmdFloatText(v[0]) + " " + cmdFloatText(v[1]) + " " + cmdFloatText(v[2]));
 }
 
 // ---------------------------------------------------------------------------
@@ -670,11 +708,9 @@ std::string HxKeyframeCameraPath::sceneText(bool keyframesOnly) {
     McHandle<SoInfo> info = new SoInfo;
     McHandle<SoGroup> group = new SoGroup;
     group->addChild(info);
-    char text[64];
     if (keyframesOnly) {
         for (int i = 0; i < cameras.size(); ++i) {
-            std::snprintf(text, sizeof text, "%f", times[i]);
-            info->string.setValue(text);
+            info->string.setValue(cmdFixedText(times[i]).c_str());
             if (i == 0)
                 group->addChild(cameras[i]);
             else
@@ -687,8 +723,7 @@ std::string HxKeyframeCameraPath::sceneText(bool keyframesOnly) {
         for (int k = 0;; ++k) {
             const float t = static_cast<float>(k);
             if (getDuration() < t) break;
-            std::snprintf(text, sizeof text, "%f", t);
-            info->string.setValue(text);
+            info->string.setValue(cmdFixedText(t).c_str());
             getCamera(t, *sample);
             writer.apply(group);
         }
@@ -702,7 +737,20 @@ std::string HxKeyframeCameraPath::sceneText(bool keyframesOnly) {
     return scene;
 }
 
+std::string HxKeyframeCameraPath::unsavable() const {
+    for (int i = 0; i < cameras.size(); ++i) {
+        if (!std::isfinite(times[i]) || !isFinite(cameras[i]))
+            return "keyframe " + std::to_string(i) + " has numbers that are not finite";
+    }
+    return {};
+}
+
 int HxKeyframeCameraPath::write(const char* file, int keyframesOnly) {
+    // Such a number would give a file that cannot be read back.
+    if (const std::string problem = unsavable(); !problem.empty()) {
+        theMsg->printf("%s: %s; not saved", file, problem.c_str());
+        return -1;
+    }
     const std::string scene = sceneText(keyframesOnly != 0);
     McSafeFile out(file);
     if (!out.write(scene) || !out.commit()) {
@@ -718,6 +766,10 @@ int HxKeyframeCameraPath::write(const char* file, int keyframesOnly) {
 int HxKeyframeCameraPath::saveInventor(const char* file) { return write(file, 1) == 0 ? 1 : 0; }
 
 int HxKeyframeCameraPath::saveVornaMesh(const char* file, bool ascii, const char* codec, bool flagA, bool flagB) {
+    if (const std::string problem = unsavable(); !problem.empty()) {
+        theMsg->printf("%s: %s; not saved", file, problem.c_str());
+        return 0;
+    }
     const std::string scene = sceneText(true);
     VornaMesh mesh;
     mesh.parameters = parameters;
@@ -756,7 +808,24 @@ int HxKeyframeCameraPath::isCameraPath(SoNode* sceneRoot) {
     return 1;
 }
 
-int HxKeyframeCameraPath::setCameraPath(SoSeparator* sceneRoot) {
+namespace {
+// The time an Info string holds: the number at its start, read as strtod reads
+// it in the "C" locale (leading blanks skipped, anything after the number left,
+// no number at all: 0). False when that number is not finite as a float.
+bool timeOf(const char* text, float& time) {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    float value = 0;
+    const std::from_chars_result read = cmdReadFloat(text, text + std::strlen(text), value);
+    if (read.ec == std::errc::invalid_argument)
+        value = 0;
+    else if (read.ec != std::errc() || !std::isfinite(value))
+        return false;
+    time = value;
+    return true;
+}
+}  // namespace
+
+int HxKeyframeCameraPath::setCameraPath(SoSeparator* sceneRoot, const char* file) {
     McDArray<McHandle<SoCamera>> newCameras;
     McDArray<float> newTimes;
     bool allTaken = true;
@@ -773,8 +842,22 @@ int HxKeyframeCameraPath::setCameraPath(SoSeparator* sceneRoot) {
             allTaken = false;
             continue;
         }
+        // A time or camera that is not finite refuses the whole scene: nothing of
+        // it is taken.
+        const char* timeText = static_cast<SoInfo*>(info)->string.getValue().getString();
+        float time = 0;
+        const char* problem = nullptr;
+        if (!timeOf(timeText, time))
+            problem = "its time is not a finite number";
+        else if (!isFinite(static_cast<SoCamera*>(camera)))
+            problem = "its camera has numbers that are not finite";
+        if (problem) {
+            theMsg->printf("%s: keyframe %d (time \"%s\"): %s; nothing read", file ? file : "camera path scene", i,
+                           timeText, problem);
+            return -2;
+        }
         newCameras.append(copyOf(static_cast<SoCamera*>(camera)));
-        newTimes.append(static_cast<float>(std::strtod(static_cast<SoInfo*>(info)->string.getValue().getString(), nullptr)));
+        newTimes.append(time);
     }
     cameras = std::move(newCameras);
     times = std::move(newTimes);
@@ -795,9 +878,9 @@ int HxKeyframeCameraPath::read(const char* file) {
         if (root) root->unref();
         return -1;
     }
-    setCameraPath(root);
+    const int taken = setCameraPath(root, file);
     root->unref();
-    return 0;
+    return taken == -2 ? -1 : 0;
 }
 
 int HxKeyframeCameraPath::readInventor(const char* file) {
@@ -827,8 +910,12 @@ int HxKeyframeCameraPath::readVornaMesh(VornaMesh* mesh, const char* file) {
         return -1;
     }
     auto* path = new HxKeyframeCameraPath;
-    path->setCameraPath(root);
+    const int taken = path->setCameraPath(root, file);
     root->unref();
+    if (taken == -2) {
+        deleteInstance(path);
+        return 0;
+    }
     // The file carries the data object's parameters: they come back with it.
     path->parameters = mesh->parameters;
     path->parameters2 = mesh->parameters2;

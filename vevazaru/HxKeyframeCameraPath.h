@@ -45,11 +45,13 @@ public:
     // Removes keyframe `index` (0 <= index < count; not checked).
     void removeKeyframe(int index);
     // Re-aims keyframes first..last (last < 0: the last keyframe) at `aim`. A range
-    // reaching outside the keyframes is cut to them.
-    void setAimPoint(const SbVec3f& aim, int first, int last);
+    // reaching outside the keyframes is cut to them. False, with nothing changed,
+    // when a keyframe would leave the float range (see placeCamera).
+    bool setAimPoint(const SbVec3f& aim, int first, int last);
     // Gives keyframes first..last (last < 0: the last keyframe) the up direction
-    // `up`. A range reaching outside the keyframes is cut to them.
-    void setUpDir(const SbVec3f& up, int first, int last);
+    // `up`. A range reaching outside the keyframes is cut to them. False, with
+    // nothing changed, when a keyframe could not be placed.
+    bool setUpDir(const SbVec3f& up, int first, int last);
     // Moves every keyframe along its line of sight to the mean distance of the
     // keyframes from `refPoint`.
     void equalDist(SbVec3f refPoint);
@@ -74,13 +76,16 @@ public:
     // Replaces the keyframes by a flight of `angle` degrees (sign: direction) about
     // the coordinate axis nearest the camera's up direction, through its aim point,
     // in `steps` equal steps, the last at `duration` seconds. Steps below 1 count as 1.
-    void createCircularPath(const SoCamera* camera, float angle, float duration, int steps);
+    // False, with the path unchanged, when a keyframe would leave the float range.
+    bool createCircularPath(const SoCamera* camera, float angle, float duration, int steps);
     // Re-times the keyframes so each segment's duration is proportional to its
     // metric length; first and last times stay. Needs at least three keyframes.
     void makeConstVelocity();
 
     // Files. A camera-path scene is one SoGroup per keyframe holding an SoInfo
-    // (the time, "%f") and the camera. Writers return what their format table
+    // (the time: "%f", with more decimals where six do not read back) and the
+    // camera. A keyframe whose time or camera is not finite is never written: the
+    // save fails instead. Writers return what their format table
     // entry promises: 1 (or non-zero) on success, 0 on failure; write() and
     // read() return 0 on success and -1 on failure. Every writer replaces an
     // existing file only after a complete, checked write.
@@ -92,8 +97,10 @@ public:
     int savePexilBrio(const char* file);
     int read(const char* file);
     // Replaces the keyframes by those of the scene's groups; groups that are not
-    // (info, camera) pairs are reported and left out.
-    int setCameraPath(SoSeparator* sceneRoot);
+    // (info, camera) pairs are reported and left out (-1; 0 when all are taken).
+    // A time or camera that is not finite is reported, naming `file` and the
+    // keyframe, and refuses the scene: -2, the keyframes as they were.
+    int setCameraPath(SoSeparator* sceneRoot, const char* file = nullptr);
     static int isCameraPath(SoNode* sceneRoot);
     // Readers the host calls: 1 on success (the new path is in the object pool).
     static int readInventor(const char* file);
@@ -117,6 +124,8 @@ private:
     // Inventor write action produces it.
     std::string sceneText(bool keyframesOnly);
     void clampRange(int& first, int& last) const;
+    // Why the keyframes cannot be saved (a number that is not finite); empty if they can.
+    std::string unsavable() const;
     // The segment holding t (rules of getCamera); a binary search when the
     // times are known to ascend, the defining linear scan otherwise.
     int segmentAt(float t);

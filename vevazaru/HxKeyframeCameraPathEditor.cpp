@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -167,7 +168,9 @@ void HxKeyframeCameraPathEditor::update() {
 // ---------------------------------------------------------------- script commands
 
 namespace {
-float toFloat(const char* word) { return static_cast<float>(std::strtod(word, nullptr)); }
+// The slowest playing speed: below it playback would not end in any useful time
+// (at 1e-30 units per second the time never moves at all in float).
+constexpr float minFps = 0.001f;
 
 // cmdHelp, which also prints the command's usage when its arguments are missing.
 int checkArguments(Tcl_Interp* interp, const char* word, bool countFits, int argc, char** argv, const char* usage) {
@@ -175,36 +178,50 @@ int checkArguments(Tcl_Interp* interp, const char* word, bool countFits, int arg
     if (!countFits && !askedForHelp) theMsg->printf("usage: %s %s %s", argv[0], word, usage);
     return cmdHelp(interp, word, countFits, argc, argv);
 }
+
+// argv[first .. first + n - 1] as numbers; false when one is not a number.
+bool readNumbers(char** argv, int first, int n, float* values) {
+    for (int i = 0; i < n; ++i)
+        if (!parseFloat(argv[first + i], values[i])) return false;
+    return true;
+}
 }  // namespace
 
 int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv) {
     const char* word = argc > 1 ? argv[1] : "help";
+    const std::string command = std::string(argv[0]) + " " + word;
     // Commands that work on the path answer with an error while none is edited.
     auto needsPath = [&]() {
         if (path) return TCL_OK;
-        return cmdFail(interp, std::string(argv[0]) + " " + word + ": the editor is not attached to a keyframe path");
+        return cmdFail(interp, command + ": the editor is not attached to a keyframe path");
     };
 
     if (cmdCheck(word, "fps", "fps value: path time units played per second")) {
-        if (int r = checkArguments(interp, word, argc >= 3, argc, argv, "value"); r != 4) return r;
-        // Playback with a rate that is not positive would never reach its end.
+        if (int r = checkArguments(interp, word, argc == 3, argc, argv, "value"); r != 4) return r;
         float rate = 0;
-        if (!parseFloat(argv[2], rate) || !(rate > 0) || !std::isfinite(rate))
-            return cmdFail(interp, std::string(argv[0]) + " fps: expected a positive number, got \"" + argv[2] + "\"");
+        if (!parseFloat(argv[2], rate) || !(rate >= minFps))
+            return cmdFail(interp, command + ": expected a number from " + cmdFloatText(minFps) + " up, got \"" +
+                                       argv[2] + "\"");
         fps = rate;
         return TCL_OK;
     }
     if (cmdCheck(word, "project", "project x y z: prints the point projected by the main viewer's camera")) {
-        if (int r = checkArguments(interp, word, argc >= 5, argc, argv, "x y z"); r != 4) return r;
-        printProjection(toFloat(argv[2]), toFloat(argv[3]), toFloat(argv[4]));
+        if (int r = checkArguments(interp, word, argc == 5, argc, argv, "x y z"); r != 4) return r;
+        float point[3];
+        if (!readNumbers(argv, 2, 3, point)) return cmdFail(interp, command + ": expected three numbers");
+        printProjection(point[0], point[1], point[2]);
         return TCL_OK;
     }
     if (cmdCheck(word, "metric", "metric translation|optical|zflow n: chooses the camera metric")) {
-        const bool zflowWithoutValue = argc == 3 && std::string(argv[2]) == "zflow";
-        if (int r = checkArguments(interp, word, !zflowWithoutValue, argc, argv, "translation|optical|zflow n");
-            r != 4)
+        const std::string metricName = argc > 2 ? argv[2] : "";
+        const bool countFits = metricName == "zflow" ? argc == 4 : argc == 3;
+        if (int r = checkArguments(interp, word, countFits, argc, argv, "translation|optical|zflow n"); r != 4)
             return r;
-        if (argc < 3) return TCL_OK;
+        long on = 0;
+        if (metricName == "zflow" && (!parseLong(argv[3], on) || (on != 0 && on != 1)))
+            return cmdFail(interp, command + " zflow: expected 0 or 1, got \"" + argv[3] + "\"");
+        if (metricName != "translation" && metricName != "optical" && metricName != "zflow")
+            return cmdFail(interp, command + ": unknown metric \"" + metricName + "\" (translation, optical or zflow n)");
         if (needsPath() != TCL_OK) return TCL_ERROR;
         chooseMetric(argc, argv);
         return TCL_OK;
@@ -226,8 +243,12 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         return TCL_OK;
     }
     if (cmdCheck(word, "createCircularPath", "createCircularPath [angle]: a circular flight, 360 degrees by default")) {
+        if (int r = checkArguments(interp, word, argc <= 3, argc, argv, "[angle]"); r != 4) return r;
+        float angle = 360.0f;
+        if (argc > 2 && !parseFloat(argv[2], angle)) return cmdFail(interp, command + ": expected an angle in degrees");
         if (needsPath() != TCL_OK) return TCL_ERROR;
-        createCircularPath(argc > 2 ? toFloat(argv[2]) : 360.0f);
+        if (!createCircularPath(angle))
+            return cmdFail(interp, command + ": the circle would leave the float range; nothing changed");
         return TCL_OK;
     }
     return HxEditor::parse(interp, argc, argv);
@@ -255,7 +276,8 @@ void HxKeyframeCameraPathEditor::chooseMetric(int argc, char** argv) {
         theController->getBoundingBox(box, this, nullptr);
         path->setMetric(new VeVazaruMetricOpticalFlow(box));
     } else if (metricName == "zflow" && argc > 3) {
-        useZflow = static_cast<int>(std::strtol(argv[3], nullptr, 10));
+        long on = 0;
+        if (parseLong(argv[3], on)) useZflow = on != 0 ? 1 : 0;
         theMsg->printf("use zflow = %d", useZflow);
     }
 }
@@ -404,11 +426,17 @@ void HxKeyframeCameraPathEditor::initTimeTable() {
         for (int i = 1; i < n; ++i) timeTable[i] = timeTable[i - 1] + flowSamples[i];
         const float total = timeTable[n - 1];
         const float d = path ? path->getDuration() : 0.0f;
-        for (int i = 1; i < n; ++i) timeTable[i] = d / total * timeTable[i];
+        if (total > 0 && std::isfinite(total)) {
+            for (int i = 1; i < n; ++i) timeTable[i] = d / total * timeTable[i];
+        } else {
+            // No motion to even out: the table keeps the path's own times.
+            theMsg->printf("zflow: no motion measured; playback keeps the path's times");
+            for (int i = 1; i < n; ++i) timeTable[i] = d * static_cast<float>(i) / static_cast<float>(n - 1);
+        }
     }
     McSafeFile out("time.dat");
     if (FILE* fp = out.stream())
-        for (int i = 1; i < n; ++i) std::fprintf(fp, "%g\n", timeTable[i]);
+        for (int i = 1; i < n; ++i) std::fprintf(fp, "%s\n", cmdFloatText(timeTable[i]).c_str());
     if (!out.commit()) theMsg->printf("%s", out.error().c_str());
 }
 
@@ -416,6 +444,10 @@ void HxKeyframeCameraPathEditor::initTimeTable() {
 
 void HxKeyframeCameraPathEditor::add() {
     if (!path) return;
+    if (!VeVazaruPath::isFinite(mainCamera())) {
+        theMsg->printf("%s", qPrintable(tr("The main viewer's camera has numbers that are not finite; no keyframe added.")));
+        return;
+    }
     currentTime = portTimeSlider.getValue();
     path->addKeyframe(currentTime, mainCamera());
     updateKeyframeSlider();
@@ -447,15 +479,19 @@ void HxKeyframeCameraPathEditor::remove() {
     path->update();
 }
 
-void HxKeyframeCameraPathEditor::createCircularPath(float angle) {
-    if (!path) return;
+bool HxKeyframeCameraPathEditor::createCircularPath(float angle) {
+    if (!path) return false;
     SoCamera* camera = mainCamera();
-    if (!camera) return;
-    path->createCircularPath(camera, angle, 100.0f, 16);
+    if (!camera) return false;
+    if (!path->createCircularPath(camera, angle, 100.0f, 16)) {
+        theMsg->printf("%s", qPrintable(tr("The circle would leave the float range; the path is unchanged.")));
+        return false;
+    }
     portTimeSlider.setMaxValue(path->getDuration());
     updateKeyframeSlider();
     display->update();
     viewerNumber(forPath)->viewAll();
+    return true;
 }
 
 void HxKeyframeCameraPathEditor::makeConstv() {
@@ -583,12 +619,16 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
     const SbMatrix m0 = c0->getViewVolume(0.0f).getMatrix();
     const SbMatrix m1 = c1->getViewVolume(0.0f).getMatrix();
     const FlowSum sum = measureFlow(depth.data(), flow.data(), width, height, w, h, scale, m0, m1);
-    const double mean = sum.count > 0 ? sum.total / sum.count : 0.0;
+    double mean = sum.count > 0 ? sum.total / sum.count : 0.0;
+    if (!(std::fabs(mean) <= FLT_MAX)) {
+        theMsg->printf("zflow: the flow of this frame is not finite; the frame counts as still");
+        mean = 0.0;
+    }
 
     flowSamples.append(static_cast<float>(mean));
     theMsg->printf("v = %g (nPoints = %d of %dx%d)", static_cast<float>(mean), sum.count, width, height);
     if (FILE* out = std::fopen("flow.dat", "a")) {
-        std::fprintf(out, "%g\n", static_cast<float>(mean));
+        std::fprintf(out, "%s\n", cmdFloatText(static_cast<float>(mean)).c_str());
         std::fclose(out);
     }
     if (FILE* out = std::fopen("velocity.raw", "ab")) {

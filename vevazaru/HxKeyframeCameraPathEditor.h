@@ -62,7 +62,8 @@ public:
     // Keyframe editing.
     void add();
     void remove();
-    void createCircularPath(float angle);
+    // False (reported, the path unchanged) when the circle would leave the float range.
+    bool createCircularPath(float angle);
     void makeConstv();
     void cameraSelected(int index, int selected);
     void sensorCallback(SoSensor* sensor);

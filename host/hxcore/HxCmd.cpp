@@ -1,11 +1,9 @@
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxMessage.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <tcl.h>
 
@@ -83,31 +81,94 @@ int cmdFail(Tcl_Interp* interp, const std::string& message) {
     return TCL_ERROR;
 }
 
+int cmdTextResult(Tcl_Interp* interp, const std::string& text) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size())));
+    return TCL_OK;
+}
+
+namespace {
+// Where the digits of a word start: after one '+', which from_chars does not
+// take (a '-' it does).
+const char* afterPlus(const char* begin, const char* end) {
+    return end - begin > 1 && *begin == '+' && begin[1] != '-' && begin[1] != '+' ? begin + 1 : begin;
+}
+
+bool readsBackAs(const char* begin, const char* end, float value) {
+    float back = 0;
+    const std::from_chars_result read = std::from_chars(begin, end, back);
+    return read.ec == std::errc() && read.ptr == end && back == value;
+}
+}  // namespace
+
+namespace {
+// from_chars in the given format; a number too small for a float reads as zero,
+// as a conversion from double gives.
+std::from_chars_result readFloat(const char* begin, const char* end, float& value, std::chars_format format) {
+    std::from_chars_result read = std::from_chars(begin, end, value, format);
+    if (read.ec != std::errc::result_out_of_range) return read;
+    double wide = 0;
+    const std::from_chars_result again = std::from_chars(begin, end, wide, format);
+    if (again.ec == std::errc() && std::fabs(wide) < 1) {
+        value = static_cast<float>(wide);
+        return again;
+    }
+    return read;
+}
+}  // namespace
+
+std::from_chars_result cmdReadFloat(const char* begin, const char* end, float& value) {
+    const char* start = afterPlus(begin, end);
+    // Hexadecimal ("0x1.8p1", "-0x10"), as strtod reads it too.
+    const bool negative = start != end && *start == '-';
+    const char* hex = start + (negative ? 1 : 0);
+    if (end - hex > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X') && hex[2] != '-' && hex[2] != '+') {
+        float magnitude = 0;
+        const std::from_chars_result read = readFloat(hex + 2, end, magnitude, std::chars_format::hex);
+        if (read.ec != std::errc::invalid_argument) {
+            if (read.ec == std::errc()) value = negative ? -magnitude : magnitude;
+            return read;
+        }
+    }
+    std::from_chars_result read = readFloat(start, end, value, std::chars_format::general);
+    if (read.ec == std::errc::invalid_argument) read.ptr = begin;
+    return read;
+}
+
 bool parseLong(const char* word, long& value) {
     if (!word || !*word) return false;
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(word, &end, 10);
-    if (errno || *end) return false;
+    const char* end = word + std::strlen(word);
+    long v = 0;
+    const std::from_chars_result read = std::from_chars(afterPlus(word, end), end, v);
+    if (read.ec != std::errc() || read.ptr != end) return false;
     value = v;
     return true;
 }
 
 bool parseFloat(const char* word, float& value) {
     if (!word || !*word) return false;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(word, &end);
-    if (errno || *end || !std::isfinite(v) || std::fabs(v) > 3.4e38) return false;
-    value = static_cast<float>(v);
+    const char* end = word + std::strlen(word);
+    float v = 0;
+    const std::from_chars_result read = cmdReadFloat(word, end, v);
+    if (read.ec != std::errc() || read.ptr != end || !std::isfinite(v)) return false;
+    value = v;
     return true;
 }
 
 std::string cmdFloatText(float value) {
     char text[32];
+    std::to_chars_result written{text, std::errc()};
     for (int digits = 6; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-        if (std::strtof(text, nullptr) == value) break;
+        written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
+        if (readsBackAs(text, written.ptr, value)) break;
     }
-    return text;
+    return std::string(text, written.ptr);
+}
+
+std::string cmdFixedText(float value) {
+    // Room for the largest float in full (39 digits) with its six decimals.
+    char text[64];
+    std::to_chars_result written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    if (!readsBackAs(text, written.ptr, value))
+        written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return std::string(text, written.ptr);
 }

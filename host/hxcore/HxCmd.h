@@ -7,6 +7,7 @@
 #pragma once
 #include <mc/McDArray.h>
 
+#include <charconv>
 #include <string>
 
 struct Tcl_Interp;
@@ -46,10 +47,26 @@ void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...)
 
 // Sets `message` as the interpreter's result and returns TCL_ERROR.
 int cmdFail(Tcl_Interp* interp, const std::string& message);
+// Sets `text` as the interpreter's result and returns TCL_OK.
+int cmdTextResult(Tcl_Interp* interp, const std::string& text);
 
-// The shortest decimal text that reads back as exactly `value`.
+// Number text for scripts, results, saved networks and files. None of these
+// functions depends on the process locale: the decimal separator is always a point.
+
+// The shortest text that reads back as exactly `value`: "%g"'s text wherever six
+// significant digits read back, otherwise seven, eight or nine.
 std::string cmdFloatText(float value);
+// "%f"'s text (six decimals) wherever it reads back as exactly `value`,
+// otherwise the shortest fixed-point text that does.
+std::string cmdFixedText(float value);
 
-// Strict number parsing for host commands: the whole word must be a number.
+// Reads the number at `begin` (optional sign, digits with an optional point, an
+// optional exponent, or hexadecimal after "0x"; "inf" and "nan" too) as a float. ec is invalid_argument when
+// no number starts there and result_out_of_range when its magnitude is beyond the
+// float range; numbers too small for a float read as zero. ptr: where the number ends.
+std::from_chars_result cmdReadFloat(const char* begin, const char* end, float& value);
+
+// Strict number parsing for commands: the whole word must be a number, and a
+// float must be finite. A refused word leaves `value` alone.
 bool parseLong(const char* word, long& value);
 bool parseFloat(const char* word, float& value);

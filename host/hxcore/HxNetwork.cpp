@@ -11,9 +11,23 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <QDateTime>
 #include <QFileInfo>
+#include <string>
 #include <tcl.h>
 
 namespace {
+// False (with the reason) when a viewer's camera has a number that is not
+// finite: its line could not be sourced.
+bool camerasFinite(std::string& error) {
+    for (int id = 0; id < HxController::maxViewers; ++id) {
+        HxViewer* viewer = theController->viewer(id, 0);
+        if (viewer && !VeVazaruPath::isFinite(viewer->getCamera())) {
+            error = "the camera of viewer " + std::to_string(id) + " has numbers that are not finite";
+            return false;
+        }
+    }
+    return true;
+}
+
 void saveViewerCameras(FILE* fp) {
     for (int id = 0; id < HxController::maxViewers; ++id) {
         HxViewer* viewer = theController->viewer(id, 0);
@@ -22,8 +36,12 @@ void saveViewerCameras(FILE* fp) {
         SbVec3f p = camera->position.getValue(), aim, up;
         VeVazaruPath::AIMPOINT(camera, aim);
         VeVazaruPath::UPDIR(camera, up);
-        std::fprintf(fp, "viewer %d setCamera %.9g %.9g %.9g  %.9g %.9g %.9g  %.9g %.9g %.9g\n", id, p[0], p[1],
-                     p[2], aim[0], aim[1], aim[2], up[0], up[1], up[2]);
+        std::string line = "viewer " + std::to_string(id) + " setCamera";
+        for (const SbVec3f* v : {&p, &aim, &up}) {
+            if (v != &p) line += ' ';  // two blanks between the vectors
+            for (int i = 0; i < 3; ++i) line += ' ' + cmdFloatText((*v)[i]);
+        }
+        std::fprintf(fp, "%s\n", line.c_str());
     }
 }
 
@@ -36,6 +54,7 @@ int saveNetworkCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) 
 }  // namespace
 
 bool hxSaveNetwork(const std::string& file, std::string& error) {
+    if (!camerasFinite(error)) return false;
     // The script and the data files beside it land together or not at all.
     McSafeFile::Batch batch;
     McSafeFile out(file);

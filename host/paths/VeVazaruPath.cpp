@@ -1,8 +1,12 @@
 #include <paths/VeVazaruPath.h>
 
+#include <Inventor/fields/SoSFFloat.h>
+#include <Inventor/lists/SoFieldList.h>
 #include <Inventor/nodes/SoCamera.h>
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <optional>
 
 MC_ABSTRACT_INIT_CLASS(VeVazaruPath, HxData::getClassTypeId())
 
@@ -90,14 +94,38 @@ void VeVazaruPath::AIMPOINT(const SoCamera* camera, SbVec3f& aim) {
 
 void VeVazaruPath::UPDIR(const SoCamera* camera, SbVec3f& up) { up = upDirOf(camera->orientation.getValue()); }
 
-void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
+namespace {
+// Where setCamera puts a camera: computed from the input and the camera's
+// current orientation, before anything is written.
+struct Placement {
+    SbRotation orientation;
+    float focalDistance;
+};
+
+bool finite(const SbVec3f& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
+
+// Whether aimPointOf() gives a point within the float range: its double
+// arithmetic, checked before the conversion to float.
+bool aimPointFits(const SbVec3f& position, const SbRotation& orientation, float focalDistance) {
+    const float* q = orientation.getValue();
+    const double x = q[0], y = q[1], z = q[2], w = q[3], d = focalDistance;
+    const double direction[3] = {-2 * (x * z + w * y), -2 * (y * z - w * x), 2 * (x * x + y * y) - 1};
+    for (int i = 0; i < 3; ++i) {
+        if (!(std::fabs(position[i] + d * direction[i]) <= FLT_MAX)) return false;
+    }
+    return true;
+}
+
+// Nothing when the input or the camera so placed is not finite.
+std::optional<Placement> placement(const SoCamera* camera, const SbVec3f& position, const SbVec3f& aim,
+                                   const SbVec3f& up) {
     Vec p = toVec(position);
-    if (!finite(p) || !finite(toVec(aim)) || !finite(toVec(up))) return;
+    if (!finite(p) || !finite(toVec(aim)) || !finite(toVec(up))) return std::nullopt;
 
     Vec view = toVec(aim) - p;
     double distance = length(view);
-    // The current orientation is read (before anything is written) only where
-    // the input leaves the viewing direction or the roll undefined.
+    // The current orientation is read only where the input leaves the viewing
+    // direction or the roll undefined.
     Vec forward = distance > 0 ? view * (1.0 / distance) : rotate(camera->orientation.getValue(), {0, 0, -1});
 
     // Up made perpendicular to the viewing direction; fall back to the current
@@ -109,14 +137,66 @@ void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, Sb
             if (perpendicularPart(c, forward, ortho)) break;
         }
     }
+    if (!(distance <= FLT_MAX)) return std::nullopt;
+    const Placement result{frame(forward, ortho), static_cast<float>(distance)};
+    const float* q = result.orientation.getValue();
+    if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]) || !std::isfinite(q[3]))
+        return std::nullopt;
+    // The aim point lies within the focal distance of the position (the viewing
+    // direction is a unit vector up to rounding): only near the float limit can
+    // it fall outside the range.
+    const double reach = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z) + 1.001 * distance;
+    if (reach > FLT_MAX && !aimPointFits(position, result.orientation, result.focalDistance)) return std::nullopt;
+    return result;
+}
+}  // namespace
 
+bool VeVazaruPath::isFinite(const SbVec3f& position, const SbRotation& orientation, float focalDistance) {
+    const float* q = orientation.getValue();
+    return finite(position) && std::isfinite(q[0]) && std::isfinite(q[1]) && std::isfinite(q[2]) &&
+           std::isfinite(q[3]) && std::isfinite(focalDistance) && aimPointFits(position, orientation, focalDistance);
+}
+
+bool VeVazaruPath::isFinite(const SoCamera* camera) {
+    if (!isFinite(camera->position.getValue(), camera->orientation.getValue(), camera->focalDistance.getValue()))
+        return false;
+    // The other float fields (near and far distance, aspect ratio, height angle ...).
+    SoFieldList fields;
+    const int n = camera->getFields(fields);
+    for (int i = 0; i < n; ++i) {
+        if (fields[i]->isOfType(SoSFFloat::getClassTypeId()) &&
+            !std::isfinite(static_cast<const SoSFFloat*>(fields[i])->getValue()))
+            return false;
+    }
+    return true;
+}
+
+bool VeVazaruPath::canPlaceCamera(const SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
+    return placement(camera, position, aim, up).has_value();
+}
+
+namespace {
+void place(SoCamera* camera, const SbVec3f& position, const Placement& where) {
     // Position, orientation and focal distance are written with notification
     // only on the last field, so observers see one change.
     const SbBool notifyPosition = camera->position.enableNotify(FALSE);
     camera->position.setValue(position);
     camera->position.enableNotify(notifyPosition);
     const SbBool notifyOrientation = camera->orientation.enableNotify(FALSE);
-    camera->orientation.setValue(frame(forward, ortho));
+    camera->orientation.setValue(where.orientation);
     camera->orientation.enableNotify(notifyOrientation);
-    camera->focalDistance.setValue(static_cast<float>(distance));
+    camera->focalDistance.setValue(where.focalDistance);
+}
+}  // namespace
+
+// setCamera runs in every interpolated frame: it calls the local helpers
+// directly rather than through placeCamera.
+void VeVazaruPath::setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
+    if (const std::optional<Placement> where = placement(camera, position, aim, up)) place(camera, position, *where);
+}
+
+bool VeVazaruPath::placeCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up) {
+    const std::optional<Placement> where = placement(camera, position, aim, up);
+    if (where) place(camera, position, *where);
+    return where.has_value();
 }

@@ -36,11 +36,23 @@ public:
     // Degenerate input keeps what cannot be derived: aim == position keeps the
     // viewing direction (focal distance becomes 0); an up vector that is zero or
     // parallel to the viewing direction keeps the camera's current roll as far
-    // as possible. The camera never receives a NaN.
+    // as possible. The camera never receives a number that is not finite:
+    // input that is not finite, or that would give a focal distance or aim
+    // point beyond the float range, leaves the camera as it was.
     // Position and orientation are written with their notification switched
     // off, so observers of the camera see one change (of the focal distance);
     // each field's own notification setting is restored afterwards.
     static void setCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up);
+    // setCamera, telling whether it placed the camera (false: left as it was).
+    static bool placeCamera(SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up);
+    // Whether placeCamera would place the camera; changes nothing.
+    static bool canPlaceCamera(const SoCamera* camera, SbVec3f position, SbVec3f aim, SbVec3f up);
+
+    // Whether every number of the camera is finite: its position, orientation,
+    // focal distance and other single float fields, and its aim point.
+    static bool isFinite(const SoCamera* camera);
+    // The same for a camera with these fields.
+    static bool isFinite(const SbVec3f& position, const SbRotation& orientation, float focalDistance);
 };
 
 // Inline: the interpolation calls these several times per camera. Both rotate

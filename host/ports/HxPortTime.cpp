@@ -36,7 +36,8 @@ void HxPortTime::setValue(float v) {
 }
 
 void HxPortTime::setMinMax(float min, float max) {
-    if (std::isnan(min) || std::isnan(max)) return;
+    // A range that is not finite could not be saved or sourced again.
+    if (!std::isfinite(min) || !std::isfinite(max)) return;
     if (min > max) std::swap(min, max);
     minValue = min;
     maxValue = max;
@@ -48,11 +49,7 @@ void HxPortTime::setMinMax(float min, float max) {
     }
 }
 
-std::string HxPortTime::valueForSave() const {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+std::string HxPortTime::valueForSave() const { return cmdFloatText(value); }
 
 bool HxPortTime::connect(HxObject* src) {
     if (src && !src->isOfType(HxTimeSource::getClassTypeId())) return false;
@@ -60,7 +57,8 @@ bool HxPortTime::connect(HxObject* src) {
 }
 
 bool HxPortTime::writeSaveLines(FILE* fp, const char* objectName) const {
-    std::fprintf(fp, "{%s} %s setMinMax %.9g %.9g\n", objectName, getName(), minValue, maxValue);
+    std::fprintf(fp, "{%s} %s setMinMax %s %s\n", objectName, getName(), cmdFloatText(minValue).c_str(),
+                 cmdFloatText(maxValue).c_str());
     return HxConnection::writeSaveLines(fp, objectName);
 }
 
@@ -84,8 +82,7 @@ void HxPortTime::guiCallback() {
 int HxPortTime::parse(Tcl_Interp* interp, int argc, char** argv) {
     const char* word = argc > 1 ? argv[1] : "help";
     if (cmdCheck(word, "getValue", "returns the time")) {
-        Tcl_VaSetResult(interp, "%g", value);
-        return TCL_OK;
+        return cmdTextResult(interp, cmdFloatText(value));
     }
     if (cmdCheck(word, "setValue", "setValue t")) {
         if (int r = cmdHelp(interp, word, argc == 3, argc, argv); r != 4) return r;
@@ -98,8 +95,7 @@ int HxPortTime::parse(Tcl_Interp* interp, int argc, char** argv) {
         return TCL_OK;
     }
     if (cmdCheck(word, "getMinMax", "returns the range")) {
-        Tcl_VaSetResult(interp, "%g %g", minValue, maxValue);
-        return TCL_OK;
+        return cmdTextResult(interp, cmdFloatText(minValue) + " " + cmdFloatText(maxValue));
     }
     if (cmdCheck(word, "setMinMax", "setMinMax min max")) {
         if (int r = cmdHelp(interp, word, argc == 4, argc, argv); r != 4) return r;
@@ -112,8 +108,7 @@ int HxPortTime::parse(Tcl_Interp* interp, int argc, char** argv) {
         return TCL_OK;
     }
     if (cmdCheck(word, "getIncrement", "returns the increment")) {
-        Tcl_VaSetResult(interp, "%g", increment);
-        return TCL_OK;
+        return cmdTextResult(interp, cmdFloatText(increment));
     }
     if (cmdCheck(word, "setIncrement", "setIncrement step")) {
         if (int r = cmdHelp(interp, word, argc == 3, argc, argv); r != 4) return r;

@@ -22,7 +22,8 @@ public:
     }
     float getMinValue() const { return minValue; }
     float getMaxValue() const { return maxValue; }
-    // Sets the range; min > max are swapped; the value is kept inside it.
+    // Sets the range; min > max are swapped; the value is kept inside it. A
+    // bound that is not finite leaves the range as it was.
     void setMinMax(float min, float max);
     float getIncrement() const { return increment; }
     void setIncrement(float inc) { increment = inc; }

@@ -8,6 +8,7 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <tcl.h>
 
@@ -26,9 +27,24 @@ struct Command {
     int (*run)(Tcl_Interp*, HxViewer*, const float*);
 };
 
-int setCamera(Tcl_Interp*, HxViewer* v, const float* a) {
-    VeVazaruPath::setCamera(v->getCamera(), SbVec3f(a[0], a[1], a[2]), SbVec3f(a[3], a[4], a[5]),
-                            SbVec3f(a[6], a[7], a[8]));
+// The numbers as a Tcl result, each in the shortest text that reads back exactly.
+int numbersResult(Tcl_Interp* interp, std::initializer_list<float> values) {
+    std::string text;
+    for (float value : values) text += (text.empty() ? "" : " ") + cmdFloatText(value);
+    return cmdTextResult(interp, text);
+}
+
+// Refuses a camera change whose result has a number that is not finite.
+int beyondFloatRange(Tcl_Interp* interp, const char* command) {
+    return cmdFail(interp, std::string("viewer ") + command +
+                               ": the camera would leave the float range (its aim point or focal distance); "
+                               "camera unchanged");
+}
+
+int setCamera(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    if (!VeVazaruPath::placeCamera(v->getCamera(), SbVec3f(a[0], a[1], a[2]), SbVec3f(a[3], a[4], a[5]),
+                                   SbVec3f(a[6], a[7], a[8])))
+        return beyondFloatRange(interp, "setCamera");
     return TCL_OK;
 }
 int getCamera(Tcl_Interp* interp, HxViewer* v, const float*) {
@@ -36,39 +52,46 @@ int getCamera(Tcl_Interp* interp, HxViewer* v, const float*) {
     SbVec3f p = cam->position.getValue(), aim, up;
     VeVazaruPath::AIMPOINT(cam, aim);
     VeVazaruPath::UPDIR(cam, up);
-    Tcl_VaSetResult(interp, "%g %g %g %g %g %g %g %g %g", p[0], p[1], p[2], aim[0], aim[1], aim[2], up[0], up[1], up[2]);
-    return TCL_OK;
+    return numbersResult(interp, {p[0], p[1], p[2], aim[0], aim[1], aim[2], up[0], up[1], up[2]});
 }
-int setPosition(Tcl_Interp*, HxViewer* v, const float* a) {
-    v->getCamera()->position.setValue(a[0], a[1], a[2]);
+int setPosition(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    SoCamera* camera = v->getCamera();
+    const SbVec3f position(a[0], a[1], a[2]);
+    if (!VeVazaruPath::isFinite(position, camera->orientation.getValue(), camera->focalDistance.getValue()))
+        return beyondFloatRange(interp, "setCameraPosition");
+    camera->position.setValue(position);
     return TCL_OK;
 }
 int getPosition(Tcl_Interp* interp, HxViewer* v, const float*) {
     SbVec3f p = v->getCamera()->position.getValue();
-    Tcl_VaSetResult(interp, "%g %g %g", p[0], p[1], p[2]);
-    return TCL_OK;
+    return numbersResult(interp, {p[0], p[1], p[2]});
 }
 int setOrientation(Tcl_Interp* interp, HxViewer* v, const float* a) {
     SbVec3f axis(a[0], a[1], a[2]);
     if (axis.length() == 0) return cmdFail(interp, "viewer setCameraOrientation: the axis must not be zero");
-    v->getCamera()->orientation.setValue(SbRotation(axis, a[3]));
+    SoCamera* camera = v->getCamera();
+    const SbRotation orientation(axis, a[3]);
+    if (!VeVazaruPath::isFinite(camera->position.getValue(), orientation, camera->focalDistance.getValue()))
+        return beyondFloatRange(interp, "setCameraOrientation");
+    camera->orientation.setValue(orientation);
     return TCL_OK;
 }
 int getOrientation(Tcl_Interp* interp, HxViewer* v, const float*) {
     SbVec3f axis;
     float angle;
     v->getCamera()->orientation.getValue(axis, angle);
-    Tcl_VaSetResult(interp, "%g %g %g %g", axis[0], axis[1], axis[2], angle);
-    return TCL_OK;
+    return numbersResult(interp, {axis[0], axis[1], axis[2], angle});
 }
 int setFocal(Tcl_Interp* interp, HxViewer* v, const float* a) {
     if (a[0] < 0) return cmdFail(interp, "viewer setCameraFocalDistance: the distance must not be negative");
-    v->getCamera()->focalDistance.setValue(a[0]);
+    SoCamera* camera = v->getCamera();
+    if (!VeVazaruPath::isFinite(camera->position.getValue(), camera->orientation.getValue(), a[0]))
+        return beyondFloatRange(interp, "setCameraFocalDistance");
+    camera->focalDistance.setValue(a[0]);
     return TCL_OK;
 }
 int getFocal(Tcl_Interp* interp, HxViewer* v, const float*) {
-    Tcl_VaSetResult(interp, "%g", v->getCamera()->focalDistance.getValue());
-    return TCL_OK;
+    return numbersResult(interp, {v->getCamera()->focalDistance.getValue()});
 }
 int showViewer(Tcl_Interp*, HxViewer* v, const float*) {
     v->show();
@@ -82,9 +105,12 @@ int isVisible(Tcl_Interp* interp, HxViewer* v, const float*) {
     Tcl_VaSetResult(interp, "%d", v->isVisible() ? 1 : 0);
     return TCL_OK;
 }
+// Whether a is a whole number from min to max.
+bool wholeNumber(float a, float min, float max) { return a >= min && a <= max && a == std::trunc(a); }
+
 int setSize(Tcl_Interp* interp, HxViewer* v, const float* a) {
-    if (a[0] < 1 || a[1] < 1 || a[0] > 16384 || a[1] > 16384)
-        return cmdFail(interp, "viewer setSize: width and height must be from 1 to 16384");
+    if (!wholeNumber(a[0], 1, 16384) || !wholeNumber(a[1], 1, 16384))
+        return cmdFail(interp, "viewer setSize: width and height must be whole numbers from 1 to 16384");
     v->setSize(static_cast<int>(a[0]), static_cast<int>(a[1]));
     return TCL_OK;
 }
@@ -92,7 +118,10 @@ int getSize(Tcl_Interp* interp, HxViewer* v, const float*) {
     Tcl_VaSetResult(interp, "%d %d", v->getSize()[0], v->getSize()[1]);
     return TCL_OK;
 }
-int setNavigation(Tcl_Interp*, HxViewer* v, const float* a) {
+int setNavigation(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    // Limits that a float holds exactly and an int too.
+    if (!wholeNumber(a[0], -2147483648.0f, 2147483520.0f))
+        return cmdFail(interp, "viewer setNavigationMode: the mode must be a whole number within the int range");
     v->setNavigationMode(static_cast<int>(a[0]));
     return TCL_OK;
 }

@@ -56,7 +56,7 @@ puts "closed: time=[p time isVisible] mask=[p getViewerMask] constv=[catch {$e c
 
 TEST(EditorCommands, commandsCheckTheirArgumentsAndProjectThroughTheMainCamera) {
     // Twin paths that mostly turn, so that the metric decides their re-timing:
-    // an unknown metric name leaves one measuring as its twin does.
+    // an unknown metric name is refused and leaves one measuring as its twin does.
     VornaRun run = runVornaScript(R"(
 foreach name {p twin} {
     create HxKeyframeCameraPath $name
@@ -72,9 +72,7 @@ set e [edit p]
 foreach command {fps project {project 1 2} {metric zflow}} {
     puts "$command: [catch {$e {*}$command} msg] $msg"
 }
-puts "<"
-$e metric linear
-puts ">"
+puts "<[catch {$e metric linear}]>"
 $e constv
 set times [$e portTimeSlider getKeyframes]
 puts "retimed=[expr {$times ne {0 10 20}}] asTwin=[expr {$times eq $twinTimes}]"
@@ -91,7 +89,7 @@ $e project 1 0 0
           "project 1 2: 1 cameraPathEditor project: wrong number",
           "usage: cameraPathEditor metric translation|optical|zflow n\n",
           "metric zflow: 1 cameraPathEditor metric: wrong number",
-          "<\n>\nretimed=1 asTwin=1\n",
+          "<1>\nretimed=1 asTwin=1\n",
           "use zflow = 1\n"})
         EXPECT_THAT(run.out, HasSubstr(line));
 

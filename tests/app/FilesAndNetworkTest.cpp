@@ -97,3 +97,30 @@ puts "[catch {saveNetwork} msg] $msg"
     EXPECT_THAT(restore.out, HasSubstr("1 usage: saveNetwork file.tcl\n"));
     EXPECT_EQ(slurp(dir + "/net.tcl"), network);
 }
+
+// Qt takes the C library's locale from the environment; under a comma locale
+// numbers in scripts, results, files and saved networks still use a point.
+TEST(FilesAndNetwork, aCommaLocaleChangesNoNumber) {
+    const std::string dir = makeTempDir();
+    std::ofstream(dir + "/locale.tcl") << R"(
+viewer 0 setCamera 0.5 0 10   0 0 0   0 1 0
+create HxKeyframeCameraPath p
+p append
+viewer 0 setCamera 10.25 0 0   0 0 0   0 1 0
+p append
+p save "Camerapath Inventor" p.civ
+p time setMinMax 0 2.5
+saveNetwork net.tcl
+puts "position: [viewer 0 getCameraPosition] duration: [p getDuration] format: [format %g 0.5]"
+set q [load p.civ]
+puts "loaded: [$q getDuration] [$q camera 0 getPosition]"
+)";
+    const VornaRun run = runProgram(VORNA_BINARY, {dir + "/locale.tcl"}, {"LC_ALL=de_DE.UTF-8"}, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    EXPECT_THAT(run.out, HasSubstr("position: 10.25 0 0 duration: 10.000000 format: 0.5\n"));
+    EXPECT_THAT(run.out, HasSubstr("loaded: 10.000000 0.5 0 10\n"));
+    EXPECT_THAT(slurp(dir + "/p.civ"), HasSubstr("string \"10.000000\""));
+    const std::string network = slurp(dir + "/net.tcl");
+    EXPECT_THAT(network, HasSubstr("{p} time setMinMax 0 2.5\n"));
+    EXPECT_THAT(network, HasSubstr("\nviewer 0 setCamera 10.25 0 0  "));
+}

@@ -52,6 +52,30 @@ puts "help=[p help]"
                  "createCircularPath"});
 }
 
+TEST(KeyframePathCommands, badCallsFailWithTheirMessageAndChangeNothing) {
+    VornaRun run = runWithPath(R"(
+proc state {} { return "[p getNumCameras] [p camera 0 getPosition] [p camera 0 getUpDir] [aims]" }
+set before [state]
+foreach call {
+    {camera abc getPosition} {camera -1 getPosition} {camera} {setAimPoint nan 0 0} {setAimPoint 1 2 3 x}
+    {setAimPoint -3e38 3e38 0} {setUpDir 0 0 0} {setUpDir 1 0 0 0 1 2} {interpRot 5}
+} {
+    set code [catch {p {*}$call} msg]
+    puts "$call: $code <$msg> [expr {[state] eq $before}]"
+}
+)");
+    const char* usage = "Usage: setAimPoint x y z [first [last]] (numbers expected)";
+    expectLines(run, {"camera abc getPosition: 1 <No such camera> 1\n", "camera -1 getPosition: 1 <No such camera> 1\n",
+                      "camera: 1 <Usage: camera n <cmd>> 1\n",
+                      (std::string("setAimPoint nan 0 0: 1 <") + usage + "> 1\n").c_str(),
+                      (std::string("setAimPoint 1 2 3 x: 1 <") + usage + "> 1\n").c_str(),
+                      "setAimPoint -3e38 3e38 0: 1 <p setAimPoint: a keyframe would leave the float range; nothing "
+                      "changed> 1\n",
+                      "setUpDir 0 0 0: 1 <p setUpDir: the up direction must not be zero> 1\n",
+                      "setUpDir 1 0 0 0 1 2: 1 <Usage: setUpDir x y z [first [last]]> 1\n",
+                      "interpRot 5: 1 <p interpRot: expected 0, 1 or 2, got \"5\"> 1\n"});
+}
+
 TEST(KeyframePathCommands, appendAddsAtZeroThenEveryTenSeconds) {
     expectLines(runVornaScript(R"(
 create HxKeyframeCameraPath q

@@ -28,6 +28,7 @@
 #include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <clocale>
 #include <cstdlib>
 #include <fstream>
 
@@ -63,6 +64,7 @@ public:
         static char name[] = "vorna_window_test";
         static char* argv[] = {name, nullptr};
         app = new QApplication(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");  // as vorna does after Qt took the locale's
         HxApplication::packages().loadFile("vevazaru", VEVAZARU_LIBRARY_FILE, packageError);
         window = new VornaMainWindow;
         window->show();

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 
@@ -143,7 +144,9 @@ TEST(HxCmdParse, wholeWordMustBeANumber) {
         float value;
     } floats[] = {{"-1e3", true, -1000.0f}, {"3e38", true, 3e38f}, {".5", true, 0.5f},  {"", false, 0},
                   {nullptr, false, 0},      {"1.5.2", false, 0},   {"2,5", false, 0},   {"nan", false, 0},
-                  {"-infinity", false, 0},  {"1e39", false, 0},    {"1e999", false, 0}, {"x", false, 0}};
+                  {"-infinity", false, 0},  {"1e39", false, 0},    {"1e999", false, 0}, {"x", false, 0},
+                  {"+0.25", true, 0.25f},   {"-0x1.8p1", true, -3.0f}, {"1e-50", true, 0.0f},
+                  {"3.4028235e38", true, FLT_MAX}, {"+-1", false, 0}};
     for (const auto& c : floats) {
         float value = -777.0f;
         EXPECT_EQ(parseFloat(c.word, value), c.ok) << (c.word ? c.word : "(null)");
@@ -160,6 +163,28 @@ TEST(HxCmdFloatText, shortestTextThatReadsBackExactly) {
         const std::string text = cmdFloatText(value);
         EXPECT_EQ(std::strtof(text.c_str(), nullptr), value) << text;
     }
+    // "%f" where six decimals read back, more where they do not.
+    const std::pair<float, const char*> fixed[] = {{20.0f, "20.000000"}, {-0.5f, "-0.500000"},
+                                                   {6.6666665f, "6.6666665"}, {1e-7f, "0.0000001"},
+                                                   {3e9f, "3000000000.000000"}};
+    for (const auto& [value, text] : fixed) EXPECT_EQ(cmdFixedText(value), text);
+}
+
+// Qt sets the C library's locale from the environment; a comma locale must not
+// change how numbers are read or written.
+TEST(HxCmdNumbers, ignoreACommaLocale) {
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "scripts/install-deps.sh generates this locale";
+    float value = 0;
+    const bool pointRead = parseFloat("0.5", value);
+    const bool commaRead = parseFloat("0,5", value);
+    const std::string texts[] = {cmdFloatText(0.5f), cmdFixedText(-2.25f)};
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_TRUE(pointRead);
+    EXPECT_EQ(value, 0.5f);
+    EXPECT_FALSE(commaRead);
+    EXPECT_EQ(texts[0], "0.5");
+    EXPECT_EQ(texts[1], "-2.250000");
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST(HxPortTime, setValueKeepsTheValueInTheRangeAndSavesItExactly) {
     }
 }
 
-TEST(HxPortTime, setMinMaxSwapsPullsInAndIgnoresNaN) {
+TEST(HxPortTime, setMinMaxSwapsPullsInAndIgnoresBoundsThatAreNotFinite) {
     HxPortTime port(nullptr, "time", QString("Time"));
     port.setMinMax(5, 2);
     float min = 0, max = 0;
@@ -82,6 +82,9 @@ TEST(HxPortTime, setMinMaxSwapsPullsInAndIgnoresNaN) {
     port.setValue(kNaN);
     port.setMinMax(kNaN, 2);
     port.setMinMax(0, kNaN);
+    port.setMinMax(0, kInf);  // a saved network could not set it again
+    port.setMinMax(-kInf, 0);
+    EXPECT_EQ(port.getMinValue(), 0.0f);
     EXPECT_EQ(port.getValue(), 4.0f);
     EXPECT_EQ(port.getMaxValue(), 100.0f);
     EXPECT_FALSE(port.isNew());

@@ -8,6 +8,9 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -82,7 +85,7 @@ TEST_F(HxViewerCommandsTest, getCameraGivesBackPositionAimAndPerpendicularUp) {
         const auto got = numbers(evalOk("viewer 0 getCamera"));
         ASSERT_EQ(got.size(), 9u);
         const Vec3 f = normalized(sub(c.aim, c.position)), up = normalized(sub(c.up, scaled(f, dot(c.up, f))));
-        // getCamera prints six significant digits.
+        // The position is kept in float; aim and up are derived from the orientation.
         for (int i = 0; i < 3; ++i) {
             EXPECT_NEAR(got[i], c.position[i], 1e-5 * std::max(1.0, std::fabs(c.position[i]))) << "position " << i;
             EXPECT_NEAR(got[3 + i], c.aim[i], 1e-4 * std::max(1.0, std::fabs(c.aim[i]))) << "aim " << i;
@@ -120,6 +123,21 @@ TEST_F(HxViewerCommandsTest, cameraFieldsRoundTrip) {
     EXPECT_EQ(evalOk("viewer 0 getCameraFocalDistance"), "12.5");
     evalOk("viewer 0 setCameraFocalDistance 0");
     EXPECT_EQ(evalOk("viewer 0 getCameraFocalDistance"), "0");
+
+    // Numbers that need more than six digits come back exactly.
+    evalOk("viewer 0 setCamera 1234.5678 0.1 -7.777777  0 0 0  0 1 0");
+    const SbVec3f position = viewer->getCamera()->position.getValue();
+    evalOk("viewer 0 setCamera " + evalOk("viewer 0 getCamera"));
+    EXPECT_EQ(viewer->getCamera()->position.getValue(), position);
+}
+
+// Its line could not be sourced: the saved network refuses instead.
+TEST_F(HxViewerCommandsTest, aCameraThatIsNotFiniteIsNotSavedInANetwork) {
+    viewer->getCamera()->focalDistance = std::numeric_limits<float>::infinity();
+    const std::string file = ::testing::TempDir() + "viewer-camera-net.tcl";
+    std::remove(file.c_str());
+    EXPECT_EQ(evalError("saveNetwork " + file), "saveNetwork: the camera of viewer 0 has numbers that are not finite");
+    EXPECT_FALSE(std::ifstream(file).good());
 }
 
 TEST_F(HxViewerCommandsTest, windowStateRoundTrip) {
@@ -155,11 +173,16 @@ TEST_F(HxViewerCommandsTest, refusalsGiveTheMessageAndChangeNothing) {
         {"usage: viewer n setCameraOrientation ax ay az angle", {"viewer 0 setCameraOrientation 0 1 0"}},
         {"viewer setCameraFocalDistance: the distance must not be negative", {"viewer 0 setCameraFocalDistance -1"}},
         {"usage: viewer n setCameraFocalDistance d", {"viewer 0 setCameraFocalDistance far"}},
-        {"viewer setSize: width and height must be from 1 to 16384",
-         {"viewer 0 setSize 0 10", "viewer 0 setSize 10 16385"}},
+        {"viewer setCamera: the camera would leave the float range (its aim point or focal distance); camera "
+         "unchanged",
+         {"viewer 0 setCamera 3e38 0 0 -3e38 0 0 0 1 0"}},
+        {"viewer setSize: width and height must be whole numbers from 1 to 16384",
+         {"viewer 0 setSize 0 10", "viewer 0 setSize 10 16385", "viewer 0 setSize 100.5 10"}},
         {"usage: viewer n setSize w h", {"viewer 0 setSize 10"}},
         {"usage: viewer n hide", {"viewer 0 hide now"}},
         {"usage: viewer n setNavigationMode m", {"viewer 0 setNavigationMode fly"}},
+        {"viewer setNavigationMode: the mode must be a whole number within the int range",
+         {"viewer 0 setNavigationMode 1e30", "viewer 0 setNavigationMode 1.5"}},
         {"usage: viewer n command ... (n from 0 to 15)",
          {"viewer", "viewer 0", "viewer 16 getCamera", "viewer -1 getCamera", "viewer main getCamera",
           "viewer 0.5 getCamera"}}};

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -79,8 +80,8 @@ const std::pair<const char*, SbVec3f HxCircularCameraPath::*> vectors[4] = {
     {"setAimPoint", &HxCircularCameraPath::aimPoint},
     {"setUpDirection", &HxCircularCameraPath::upDirection},
     {"setAxis", &HxCircularCameraPath::rotationAxis}};
-// Values for them in that order that survive a round trip through "%g".
-const SbVec3f someVectors[4] = {SbVec3f(1, 2.5f, -3), SbVec3f(0, 0.125f, 1e-7f), SbVec3f(0, 1, 0),
+// Values for them in that order; -3.1415927 needs eight digits to read back.
+const SbVec3f someVectors[4] = {SbVec3f(1, 2.5f, -3.1415927f), SbVec3f(0, 0.125f, 1e-7f), SbVec3f(0, 1, 0),
                                 SbVec3f(-0.5f, 0, 2)};
 void setVectors(HxCircularCameraPath& path) {
     for (int i = 0; i < 4; ++i) path.*vectors[i].second = someVectors[i];
@@ -324,7 +325,7 @@ TEST_F(CircularPathTest, savedNetworkWritesThePortsThenTheFourVectorsAndBringsTh
     setVectors(*path);
     EXPECT_EQ(writtenBy(*path, false),
               "{CircPath} time setMinMax 0 360\n{CircPath} time setValue 45\n{CircPath} action setOptValue 4\n"
-              "{CircPath} fire\n\"CircPath\" setPosition 1 2.5 -3\n\"CircPath\" setAimPoint 0 0.125 1e-07\n"
+              "{CircPath} fire\n\"CircPath\" setPosition 1 2.5 -3.1415927\n\"CircPath\" setAimPoint 0 0.125 1e-07\n"
               "\"CircPath\" setUpDirection 0 1 0\n\"CircPath\" setAxis -0.5 0 2\n");
 
     const std::string script = writtenBy(*path, true);
@@ -361,6 +362,19 @@ TEST_F(CircularPathTest, vectorCommandsSetTheirVectorOnlyAndCheckTheirCount) {
     }
     ASSERT_EQ(theInterpreter->eval("CircPath setAxis -1.5e1 0x10 .25"), TCL_OK);
     EXPECT_EQ(path->rotationAxis, SbVec3f(-15, 16, 0.25f)) << "numbers are read like strtod";
+    const struct {
+        const char *arguments, *message;
+    } refusals[] = {{"setAxis 1 x 0", "CircPath setAxis: expected three numbers"},
+                    {"setPosition 0 0 nan", "CircPath setPosition: expected three numbers"},
+                    {"setUpDirection 1e39 0 0", "CircPath setUpDirection: expected three numbers"},
+                    {"setAxis 0 0 0", "CircPath setAxis: the axis must not be zero"}};
+    for (const auto& c : refusals) {
+        EXPECT_EQ(theInterpreter->eval((std::string("CircPath ") + c.arguments).c_str()), TCL_ERROR) << c.arguments;
+        EXPECT_EQ(theInterpreter->result(), c.message);
+    }
+    EXPECT_EQ(path->rotationAxis, SbVec3f(-15, 16, 0.25f));
+    EXPECT_EQ(path->cameraPosition, SbVec3f(7, 8, 9));
+    EXPECT_EQ(path->upDirection, SbVec3f(7, 8, 9));
     ASSERT_EQ(theInterpreter->eval("CircPath time getMinMax"), TCL_OK) << "other words reach the generic commands";
     EXPECT_EQ(theInterpreter->result(), "0 360");
     EXPECT_EQ(theInterpreter->eval("CircPath setNothing 1 2 3"), TCL_ERROR);
@@ -431,6 +445,11 @@ TEST_F(CircularPathBrio, failedSaveLeavesAnExistingFileAsItWas) {
     const std::string blocked = (folder / "circle.brio" / "inside.brio").string();  // parent is a file
     EXPECT_EQ(path->writePexilBrio(blocked.c_str()), 0);
     EXPECT_NE(theMsg->text().find(blocked), std::string::npos) << theMsg->text();
+    // A vector that is not finite would give a file the reader refuses.
+    theMsg->clear();
+    path->aimPoint[1] = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(path->writePexilBrio(file.c_str()), 0);
+    EXPECT_EQ(theMsg->text(), file + ": the circular path has numbers that are not finite; not saved\n");
     std::ifstream in(file);
     std::string contents;
     std::getline(in, contents);

@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -208,8 +209,6 @@ TEST_F(EditorTest, commandsSetTheirValuesQuietly) {
     EXPECT_EQ(run("fps 25"), "ok: ");
     EXPECT_EQ(editor->fps, 25.0f);
     McHandle<VeVazaruMetric> before = path->metric;
-    EXPECT_EQ(run("metric linear"), "ok: ");
-    EXPECT_EQ(path->metric.ptr(), before.ptr());
     EXPECT_EQ(theMsg->text(), "");
 
     EXPECT_EQ(run("metric translation"), "ok: ");
@@ -224,18 +223,42 @@ TEST_F(EditorTest, commandsSetTheirValuesQuietly) {
 
 TEST_F(EditorTest, missingArgumentsGiveTheUsageAndAFailure) {
     editor->attach(path);
-    for (const char* command : {"fps", "project 1 2", "metric zflow"}) {
+    for (const char* command : {"fps", "fps 1 2", "project 1 2", "metric zflow", "metric", "createCircularPath 1 2"}) {
         theMsg->clear();
         const std::string word = std::string(command).substr(0, std::string(command).find(' '));
         EXPECT_EQ(run(command), "error: cameraPathEditor " + word + ": wrong number of arguments");
         EXPECT_EQ(theMsg->text().rfind("usage: cameraPathEditor " + word, 0), 0u) << theMsg->text();
     }
-    for (const char* rate : {"0", "-2", "abc", "inf"})
-        EXPECT_EQ(run(std::string("fps ") + rate),
-                  std::string("error: cameraPathEditor fps: expected a positive number, got \"") + rate + "\"");
+    const McHandle<VeVazaruMetric> metric = path->metric;
+    theMsg->clear();
+    const std::pair<const char*, const char*> refusals[] = {
+        {"fps 0", "fps: expected a number from 0.001 up, got \"0\""},
+        {"fps -2", "fps: expected a number from 0.001 up, got \"-2\""},
+        {"fps abc", "fps: expected a number from 0.001 up, got \"abc\""},
+        {"fps inf", "fps: expected a number from 0.001 up, got \"inf\""},
+        // Playback at this rate would never end.
+        {"fps 1e-30", "fps: expected a number from 0.001 up, got \"1e-30\""},
+        {"project a b c", "project: expected three numbers"},
+        {"metric bogus", "metric: unknown metric \"bogus\" (translation, optical or zflow n)"},
+        {"metric zflow 2", "metric zflow: expected 0 or 1, got \"2\""},
+        {"createCircularPath abc", "createCircularPath: expected an angle in degrees"}};
+    for (const auto& [command, message] : refusals) EXPECT_EQ(run(command), std::string("error: cameraPathEditor ") + message);
+    EXPECT_EQ(theMsg->text(), "");
     EXPECT_EQ(editor->fps, 10.0f);
     EXPECT_EQ(editor->useZflow, 0);
+    EXPECT_EQ(path->metric.ptr(), metric.ptr());
+    EXPECT_EQ(path->cameras.size(), 0);
     EXPECT_EQ(run("bogus"), "error: unknown command \"bogus\"");
+}
+
+TEST_F(EditorTest, aMainCameraThatIsNotFiniteGivesNoKeyframe) {
+    editor->attach(path);
+    viewer(0)->getCamera()->focalDistance = std::numeric_limits<float>::infinity();
+    press(0);
+    EXPECT_EQ(theMsg->text(), "The main viewer's camera has numbers that are not finite; no keyframe added.\n");
+    EXPECT_EQ(theInterpreter->eval("path append"), TCL_ERROR);
+    EXPECT_EQ(theInterpreter->result(), "path append: the main viewer's camera has numbers that are not finite");
+    EXPECT_EQ(path->cameras.size(), 0);
 }
 
 TEST_F(EditorTest, projectPrintsTheCameraAndViewVolumeProjections) {
@@ -453,12 +476,21 @@ TEST_F(EditorTest, timeTableIsBuiltFromTheSamplesAndWritten) {
     std::filesystem::create_directories(dir);
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    for (float s : {5.0f, 1.0f, 3.0f}) editor->flowSamples.append(s);
-    editor->initTimeTable();
+    const struct {
+        std::vector<float> samples, table;
+        const char* written;
+    } cases[] = {{{5, 1, 3}, {0, 2, 8}, "2\n8\n"},
+                 // Nothing moved: the path's own times, not 0/0.
+                 {{0, 0, 0}, {0, 4, 8}, "4\n8\n"}};
+    for (const auto& c : cases) {
+        editor->flowSamples.resize(0);
+        for (float s : c.samples) editor->flowSamples.append(s);
+        editor->initTimeTable();
+        EXPECT_EQ(std::vector<float>(editor->timeTable.begin(), editor->timeTable.end()), c.table);
+        std::ifstream written(dir / "time.dat");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), c.written);
+    }
     std::filesystem::current_path(before);
-    EXPECT_EQ(std::vector<float>(editor->timeTable.begin(), editor->timeTable.end()), (std::vector<float>{0, 2, 8}));
-    std::ifstream written(dir / "time.dat");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "2\n8\n");
     std::filesystem::remove_all(dir);
 }
 

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <utility>
@@ -216,6 +217,52 @@ TEST(KeyframePathFiles, unsortedTimesAreReadAsTheyStand) {
     EXPECT_EQ(std::vector<float>(path.times.begin(), path.times.end()), (std::vector<float>{7.5f, 2, -1.25f}));
     EXPECT_TRUE(path.cameras[2]->isOfType(SoOrthographicCamera::getClassTypeId()));
     EXPECT_EQ(path.cameras[1]->position.getValue(), SbVec3f(0, 0, 2));
+}
+
+// A NaN time once reached the arrays and crashed the flight: a time or camera
+// that is not finite refuses the whole file, and is never written.
+TEST(KeyframePathFiles, numbersThatAreNotFiniteAreNeitherReadNorWritten) {
+    const std::string dir = tempDir();
+    for (const char* time : {"nan", "-inf", "1e39"}) {
+        SCOPED_TRACE(time);
+        const std::string file = dir + "/bad.civ";
+        const std::string text = std::string("#Inventor V2.1 ascii\n\n") +
+                                 "Group { Info { string \"0\" } PerspectiveCamera { position 0 0 1 } }\n"
+                                 "Group { Info { string \"" + time + "\" } PerspectiveCamera { position 0 0 2 } }\n";
+        std::ofstream(file) << text;
+        HxKeyframeCameraPath path;
+        fillPath(path);
+        theMsg->clear();
+        EXPECT_EQ(path.read(file.c_str()), -1);
+        EXPECT_EQ(theMsg->text(), file + ": keyframe 1 (time \"" + time +
+                                      "\"): its time is not a finite number; nothing read\n");
+        EXPECT_EQ(std::vector<float>(path.times.begin(), path.times.end()), (std::vector<float>{0, 10}));
+
+        VornaMesh mesh;
+        const int size = static_cast<int>(text.size());
+        mesh.insertLocation("CameraPath", 1, &size);
+        mesh.insertData("CameraPath", "CameraPath", VornaMesh::Byte, 1, text.data(), text.size());
+        const size_t before = theObjectPool->objects().size();
+        EXPECT_EQ(HxKeyframeCameraPath::readVornaMesh(&mesh, "bad.vm"), 0);
+        EXPECT_EQ(theObjectPool->objects().size(), before);
+    }
+    McHandle<SoCamera> broken = makeCamera(SbVec3f(0, 0, 4), SbVec3f(0, 0, 0));
+    broken->nearDistance = std::numeric_limits<float>::quiet_NaN();
+    HxKeyframeCameraPath path;
+    fillPath(path);
+    theMsg->clear();
+    EXPECT_EQ(path.setCameraPath(sceneOf({{infoAt("1"), broken}}), "x.iv"), -2);
+    EXPECT_EQ(theMsg->text(), "x.iv: keyframe 0 (time \"1\"): its camera has numbers that are not finite; nothing read\n");
+    EXPECT_EQ(path.cameras.size(), 2);
+
+    path.cameras[1]->focalDistance = std::numeric_limits<float>::infinity();
+    for (const std::string format : {"Camerapath Inventor", "Vorna binary", "Pexil Brio"}) {
+        const std::string file = dir + "/unsaved";
+        theMsg->clear();
+        EXPECT_EQ(path.saveAs(format.c_str(), file.c_str()), 0) << format;
+        EXPECT_EQ(theMsg->text(), file + ": keyframe 1 has numbers that are not finite; not saved\n");
+        EXPECT_FALSE(std::filesystem::exists(file)) << format;
+    }
 }
 
 TEST(KeyframePathFiles, sceneCheckAcceptsOnlySeparatorsOfInfoAndCameraPairs) {

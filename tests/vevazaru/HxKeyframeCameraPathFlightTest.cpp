@@ -9,6 +9,7 @@
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -99,10 +100,12 @@ TEST(KeyframePathFlight, keyframeTimesGiveTheirKeyframesAndNegativeTimesTheFirst
         }
     }
     // Like times before the first keyframe (see the interpolation test),
-    // negative times give it, even between keyframes.
+    // negative times give it, even between keyframes; so does a NaN time
+    // (a time port whose range is not finite computes one).
     HxKeyframeCameraPath path;
     fillWavyPath(path, 4, -10.0f);  // keyframes at -10, -5, 0, 5
-    for (float t : {-7.0f, -1.0f}) expectSameCamera(cameraAt(path, t), stateOf(path.cameras[0]));
+    for (float t : {-7.0f, -1.0f, std::numeric_limits<float>::quiet_NaN()})
+        expectSameCamera(cameraAt(path, t), stateOf(path.cameras[0]));
     expectSameCamera(cameraAt(path, 0.0f), stateOf(path.cameras[2]));
 }
 
