@@ -22,11 +22,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
-std::string plateScene() {
-    const std::string here = __FILE__;
-    return here.substr(0, here.rfind("/tests/app/")) + "/examples/scenes/plate.iv";
-}
-
 // Runs the script with `dir` as its working folder.
 VornaRun runIn(const std::string& dir, const std::string& script, const std::vector<std::string>& env = {}) {
     return runVornaScript("cd {" + dir + "}\n" + script, env);
@@ -34,7 +29,7 @@ VornaRun runIn(const std::string& dir, const std::string& script, const std::vec
 
 // A three-keyframe flight around the plate scene, 20 seconds long.
 std::string flight() {
-    return "load " + plateScene() + R"(
+    return std::string("load ") + PLATE_SCENE + R"(
 create HxKeyframeCameraPath Flight
 viewer 0 setCamera 0 4 12   0 1 0   0 1 0
 Flight append
