@@ -9,6 +9,11 @@ cd "$root"
 scripts/install-deps.sh
 
 export QT_QPA_PLATFORM=offscreen
+# Every run takes the tests in a new order, so a test that depends on another
+# shows; the seed repeats an order: GTEST_RANDOM_SEED=n scripts/test.sh
+export GTEST_SHUFFLE=1
+export GTEST_RANDOM_SEED="${GTEST_RANDOM_SEED:-$((RANDOM % 99999 + 1))}"
+echo "== tests are shuffled with seed $GTEST_RANDOM_SEED"
 
 echo "== build (warnings as errors)"
 scripts/build.sh "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo

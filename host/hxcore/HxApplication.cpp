@@ -8,6 +8,8 @@
 #include <Inventor/sensors/SoSensorManager.h>
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <tcl.h>
 
@@ -20,6 +22,9 @@ std::deque<std::function<void()>>& queue() {
     static std::deque<std::function<void()>> events;
     return events;
 }
+
+// Tcl_Exit hands over the exit code as its client data.
+void exitFromTcl(ClientData code) { HxApplication::exit(static_cast<int>(reinterpret_cast<std::intptr_t>(code))); }
 }  // namespace
 
 void HxApplication::initInventor() {
@@ -36,6 +41,9 @@ void HxApplication::initCommands() {
     if (done) return;
     done = true;
     initInventor();
+    // Left to Tcl, "exit" ends the process at once, and static destruction then
+    // meets the objects, viewers and GL context of a session never shut down.
+    Tcl_SetExitProc(exitFromTcl);
     hxRegisterHostCommands();
     hxRegisterViewerCommands();
     hxRegisterNetworkCommands();
@@ -82,4 +90,14 @@ void HxApplication::shutdown() {
     theController->reset();
     // After the viewers, which free their framebuffers in it.
     HxOffscreenContext::shutdown();
+}
+
+void HxApplication::exit(int code) {
+    // An "exit" run while shutting down (by an object's removal, say) only ends.
+    static bool shuttingDown = false;
+    if (!shuttingDown) {
+        shuttingDown = true;
+        shutdown();
+    }
+    std::exit(code);
 }

@@ -29,4 +29,8 @@ public:
     // Removes every object, calls the packages' finishing entry points and drops
     // the viewers. Call before the program ends.
     static void shutdown();
+    // Ends the program with `code` after shutdown(). Tcl's "exit" comes here
+    // (installed by initCommands()), from however deep in the event handling it
+    // runs: nothing below it on the stack is returned to.
+    [[noreturn]] static void exit(int code);
 };

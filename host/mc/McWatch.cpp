@@ -17,6 +17,8 @@ double McWatch::now() {
 
 void McWatch::setClock(Clock clock) { clockSlot() = std::move(clock); }
 
+bool McWatch::isClockReplaced() { return static_cast<bool>(clockSlot()); }
+
 void McWatch::start() {
     startTime = now();
     running = true;

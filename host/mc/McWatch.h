@@ -14,6 +14,8 @@ public:
 
     // Replaces the clock of every watch (null restores the steady system clock).
     static void setClock(Clock clock);
+    // Whether a clock other than the system's is in place.
+    static bool isClockReplaced();
     static double now();
 
 private:

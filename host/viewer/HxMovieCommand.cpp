@@ -8,6 +8,7 @@
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
+#include <mc/McHandle.h>
 #include <ports/HxPortTime.h>
 #include <viewer/HxController.h>
 #include <viewer/HxMovieCommand.h>
@@ -137,6 +138,12 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
     return {};
 }
 
+int stopMovie(Tcl_Interp* interp, const std::string& text) {
+    theMsg->printf("%s", text.c_str());
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+    return TCL_ERROR;
+}
+
 int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     MovieOptions o;
     const std::string wrong = readOptions(argc, argv, o);
@@ -144,7 +151,9 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     FramePattern pattern;
     if (!pattern.parse(o.out))
         return usageError(interp, "-out needs a pattern with one frame number, like frame%04d.png");
-    HxObject* object = theObjectPool->find(o.object.c_str());
+    // Held: the object's update and the progress report may run event handlers
+    // ("after" scripts, the window's events) that remove it.
+    McHandle<HxObject> object = theObjectPool->find(o.object.c_str());
     if (!object) return usageError(interp, "no object named \"" + o.object + "\"");
     auto* port = dynamic_cast<HxPortTime*>(object->getPort(o.port.c_str()));
     if (!port) return usageError(interp, "\"" + o.object + "\" has no time port \"" + o.port + "\"");
@@ -154,14 +163,33 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     HxViewer* viewer = theController->viewer(static_cast<int>(o.viewer), 1);
     const SbVec2s oldSize = viewer->getSize();
     viewer->setSize(static_cast<int>(o.width), static_cast<int>(o.height));
+    // Such handlers may also take the port or the viewers away: everything is
+    // looked up again after them. Empty while all is in place, else why not.
+    const int viewerId = static_cast<int>(o.viewer);
+    auto gone = [&]() -> std::string {
+        if (!theObjectPool->contains(object)) return "\"" + o.object + "\" was removed";
+        if (object->getPort(o.port.c_str()) != port) return "its port \"" + o.port + "\" was removed";
+        if (theController->viewer(viewerId, 0) != viewer) return "viewer " + std::to_string(viewerId) + " was removed";
+        return {};
+    };
     int result = TCL_OK;
     // A copy: the report may replace the installed one while it runs.
     const HxMovieCommand::Progress report = HxMovieCommand::progress();
     const int total = static_cast<int>(o.last - o.first + 1);
     for (long frame = o.first; frame <= o.last; ++frame) {
-        const double fraction = o.frames > 1 ? double(frame) / double(o.frames - 1) : 0.0;
-        port->setValue(static_cast<float>(from + (double(to) - double(from)) * fraction));
-        object->fire();
+        std::string reason = gone();
+        if (reason.empty()) {
+            const double fraction = o.frames > 1 ? double(frame) / double(o.frames - 1) : 0.0;
+            port->setValue(static_cast<float>(from + (double(to) - double(from)) * fraction));
+            object->fire();
+            reason = gone();
+        }
+        if (!reason.empty()) {
+            const long done = frame - o.first;
+            result = stopMovie(interp, "movie: stopped after " + std::to_string(done) + " of " +
+                                           std::to_string(total) + " frames: " + reason);
+            break;
+        }
         const std::string file = pattern.file(static_cast<int>(frame));
         std::string error;
         if (!viewer->snapshot(file.c_str(), error)) {
@@ -181,7 +209,7 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
             break;
         }
     }
-    viewer->setSize(oldSize);
+    if (theController->viewer(viewerId, 0) == viewer) viewer->setSize(oldSize);
     return result;
 }
 }  // namespace

@@ -3,8 +3,10 @@
 // in-process. Needs GL (label "render").
 #include "VornaRunner.h"
 
+#include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
+#include <viewer/HxController.h>
 #include <viewer/HxMovieCommand.h>
 
 #include <gmock/gmock.h>
@@ -20,11 +22,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
-std::string plateScene() {
-    const std::string here = __FILE__;
-    return here.substr(0, here.rfind("/tests/app/")) + "/examples/scenes/plate.iv";
-}
-
 // Runs the script with `dir` as its working folder.
 VornaRun runIn(const std::string& dir, const std::string& script, const std::vector<std::string>& env = {}) {
     return runVornaScript("cd {" + dir + "}\n" + script, env);
@@ -32,7 +29,7 @@ VornaRun runIn(const std::string& dir, const std::string& script, const std::vec
 
 // A three-keyframe flight around the plate scene, 20 seconds long.
 std::string flight() {
-    return "load " + plateScene() + R"(
+    return std::string("load ") + PLATE_SCENE + R"(
 create HxKeyframeCameraPath Flight
 viewer 0 setCamera 0 4 12   0 1 0   0 1 0
 Flight append
@@ -182,20 +179,65 @@ puts "[catch {movie -object Flight -viewer 0 -frames 2 -size 8 8 -out f%d.png} m
 
 // The report a window shows as a progress bar: one call per frame written,
 // counting the frames of this run; answering false stops the movie there.
-TEST(MovieProgress, reportsEachFrameAndCancelsWhenAskedTo) {
+class MovieProgress : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(theInterpreter->eval("create HxTimeSource Clock"), TCL_OK); }
+    void TearDown() override {
+        HxMovieCommand::setProgress(nullptr);
+        theInterpreter->eval("catch {remove Clock}");
+        theController->reset();
+        theMsg->clear();
+    }
+    int movie(const std::string& range) {
+        return theInterpreter->eval(("movie -object Clock -viewer 0 -frames 6 " + range + " -size 8 8 -out " + dir +
+                                     "/f%d.png").c_str());
+    }
+    QStringList written() const { return QDir(QString::fromStdString(dir)).entryList({"*.png"}, QDir::Files); }
     const std::string dir = makeTempDir();
-    ASSERT_EQ(theInterpreter->eval("create HxTimeSource Clock"), TCL_OK);
+};
+
+TEST_F(MovieProgress, reportsEachFrameAndCancelsWhenAskedTo) {
     std::vector<std::pair<int, int>> calls;
     HxMovieCommand::setProgress([&calls](int done, int total) {
         calls.emplace_back(done, total);
         return done < 2;
     });
-    const std::string movie = "movie -object Clock -viewer 0 -frames 6 -first 1 -last 4 -size 8 8 -out " + dir + "/f%d.png";
-    const int code = theInterpreter->eval(movie.c_str());
-    HxMovieCommand::setProgress(nullptr);
-    EXPECT_EQ(code, TCL_ERROR);
+    EXPECT_EQ(movie("-first 1 -last 4"), TCL_ERROR);
     EXPECT_EQ(theInterpreter->result(), "movie: cancelled after 2 of 4 frames");
     EXPECT_THAT(theMsg->text(), HasSubstr("movie: frame 3 of 6\nmovie: cancelled after 2 of 4 frames\n"));
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}}));
-    EXPECT_EQ(QDir(QString::fromStdString(dir)).entryList({"*.png"}, QDir::Files), QStringList({"f1.png", "f2.png"}));
+    EXPECT_EQ(written(), QStringList({"f1.png", "f2.png"}));
 }
+
+// The report handles events, as the window's progress dialog does; a handler
+// that takes away what the movie works on stops it there, and nothing freed
+// is used (the sanitizer build checks that).
+struct Removal {
+    const char* name;
+    void (*queue)();  // queues the event that takes something away
+    const char* reason;
+};
+
+class MovieRemoval : public MovieProgress, public ::testing::WithParamInterface<Removal> {};
+
+TEST_P(MovieRemoval, stopsTheMovieWithAMessage) {
+    HxMovieCommand::setProgress([](int done, int) {
+        if (done == 1) GetParam().queue();
+        HxApplication::handlePendingEvents();
+        return true;
+    });
+    EXPECT_EQ(movie("-first 0 -last 3"), TCL_ERROR);
+    const std::string text = std::string("movie: stopped after 1 of 4 frames: ") + GetParam().reason;
+    EXPECT_EQ(theInterpreter->result(), text);
+    EXPECT_THAT(theMsg->text(), HasSubstr(text + "\n"));
+    EXPECT_EQ(written(), QStringList({"f0.png"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, MovieRemoval,
+    ::testing::Values(
+        Removal{"afterScriptRemovesTheObject", [] { theInterpreter->eval("after idle {remove Clock}"); },
+                "\"Clock\" was removed"},
+        Removal{"viewersDropped", [] { HxApplication::post([] { theController->reset(); }); },
+                "viewer 0 was removed"}),
+    [](const auto& param) { return std::string(param.param.name); });

@@ -9,6 +9,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxEditor.h>
 #include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
@@ -54,8 +55,8 @@ int pixelsNear(const QImage& image, QRgb colour, int tolerance = 45) {
 }
 
 // The session of the window tests: the package loaded through the host's
-// loader, the window built before any viewer. The Qt application ends before
-// the program does, after the host's objects and viewers, as in vorna.
+// loader. The Qt application ends before the program does, after the host's
+// objects and viewers, as in vorna.
 class WindowSession : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -66,27 +67,36 @@ public:
         app = new QApplication(argc, argv);
         std::setlocale(LC_NUMERIC, "C");  // as vorna does after Qt took the locale's
         HxApplication::packages().loadFile("vevazaru", VEVAZARU_LIBRARY_FILE, packageError);
+    }
+    void TearDown() override {
+        HxApplication::shutdown();
+        delete app;
+    }
+    static inline QApplication* app = nullptr;
+    static inline std::string packageError;
+};
+const auto* const session = ::testing::AddGlobalTestEnvironment(new WindowSession);
+
+// Each test has a window of its own, built before any viewer, and leaves no
+// object, viewer or message behind.
+class VornaWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(WindowSession::packageError, "");
         window = new VornaMainWindow;
         window->show();
         QApplication::processEvents();
     }
     void TearDown() override {
         delete window;
-        HxApplication::shutdown();
-        delete app;
+        theObjectPool->clear();
+        theController->reset();
+        HxApplication::handlePendingEvents();
+        theMsg->clear();
     }
-    static inline QApplication* app = nullptr;
-    static inline VornaMainWindow* window = nullptr;
-    static inline std::string packageError;
-};
-const auto* const session = ::testing::AddGlobalTestEnvironment(new WindowSession);
-
-class VornaWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(WindowSession::packageError, ""); }
 
     // Typed at the console's prompt, then Return.
-    static void type(const std::string& command) {
+    void type(const std::string& command) {
         QLineEdit* prompt = window->console()->prompt();
         prompt->setText(QString::fromStdString(command));
         QTest::keyClick(prompt, Qt::Key_Return);
@@ -95,9 +105,9 @@ protected:
         theInterpreter->eval(command.c_str());
         return theInterpreter->result();
     }
-    static QString console() { return window->console()->output()->toPlainText(); }
+    QString console() const { return window->console()->output()->toPlainText(); }
 
-    static inline VornaMainWindow*& window = WindowSession::window;
+    VornaMainWindow* window = nullptr;
 };
 
 TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {

@@ -48,7 +48,10 @@ protected:
         getCmdInfo().clear();
         theMsg->clear();
     }
-    void TearDown() override { getCmdInfo().clear(); }
+    void TearDown() override {
+        getCmdInfo().clear();
+        theMsg->clear();
+    }
 };
 
 TEST_F(HxCmdHelpers, cmdCheckMatchesItsNameAndHelpRecordsEveryName) {
@@ -124,6 +127,7 @@ TEST(HxCmdThroughObject, ownCommandsHelpAndCountsThroughTheInterpreter) {
     EXPECT_EQ(evalOk(name + " getScale"), "4");
     EXPECT_EQ(evalError(name + " frobnicate 1").rfind("unknown command \"frobnicate\"", 0), 0u);
     theObjectPool->clear();
+    theMsg->clear();
 }
 
 TEST(HxCmdParse, wholeWordMustBeANumber) {

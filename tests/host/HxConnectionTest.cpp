@@ -1,6 +1,7 @@
 // HxConnection: connecting a port to a source object, from C++ and by script.
 #include "ScriptTestSupport.h"
 
+#include <hxcore/HxMessage.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
@@ -37,7 +38,10 @@ protected:
         owner = dynamic_cast<ConnOwner*>(theObjectPool->find("consumer"));
         source = theObjectPool->find("clockwork");
     }
-    void TearDown() override { theObjectPool->clear(); }
+    void TearDown() override {
+        theObjectPool->clear();
+        theMsg->clear();
+    }
     static std::string cmd(const std::string& rest) { return "consumer " + rest; }
 
     ConnOwner* owner = nullptr;

@@ -59,6 +59,7 @@ protected:
     void TearDown() override {
         theObjectPool->clear();
         theController->reset();
+        theMsg->clear();
     }
     std::string path(const char* name) const { return QDir(dir.path()).filePath(name).toStdString(); }
     std::string write(const char* name, const std::string& text) const {

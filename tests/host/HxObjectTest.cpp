@@ -46,7 +46,10 @@ protected:
         name = theObjectPool->add(probe, "probe");
         theMsg->clear();
     }
-    void TearDown() override { theObjectPool->clear(); }
+    void TearDown() override {
+        theObjectPool->clear();
+        theMsg->clear();
+    }
     std::string wrongCount(const char* command) const { return name + " " + command + ": wrong number of arguments"; }
 
     McHandle<ObjProbe> probe;

@@ -3,6 +3,7 @@
 #include "ScriptTestSupport.h"
 
 #include <WidgetApplication.h>
+#include <hxcore/HxMessage.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
@@ -88,7 +89,10 @@ TEST(HxPortButtonList, buttonLabelsAndThePortLabelAreApart) {
 class HxPortButtonListOwned : public ::testing::Test {
 protected:
     void SetUp() override { theObjectPool->add(owner, "listOwner"); }
-    void TearDown() override { theObjectPool->clear(); }
+    void TearDown() override {
+        theObjectPool->clear();
+        theMsg->clear();
+    }
     McHandle<ListOwner> owner = new ListOwner;
 };
 

@@ -3,6 +3,7 @@
 #include "ScriptTestSupport.h"
 
 #include <WidgetApplication.h>
+#include <hxcore/HxMessage.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
@@ -71,7 +72,10 @@ TEST(HxPortButtonMenu, optionIsSetInsideTheMenuOnlyAndLasts) {
 class HxPortButtonMenuOwned : public ::testing::Test {
 protected:
     void SetUp() override { theObjectPool->add(owner, "menuOwner"); }
-    void TearDown() override { theObjectPool->clear(); }
+    void TearDown() override {
+        theObjectPool->clear();
+        theMsg->clear();
+    }
     McHandle<MenuOwner> owner = new MenuOwner;
 };
 

@@ -1,6 +1,7 @@
 // HxPortTime: the value kept in its range, new-flags, and script access.
 #include "ScriptTestSupport.h"
 
+#include <hxcore/HxMessage.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
@@ -109,7 +110,10 @@ TEST(HxPortTime, portsRegisterWithTheirOwnerAndFireClearsTheFlag) {
 class HxPortTimeScript : public ::testing::Test {
 protected:
     void SetUp() override { theObjectPool->add(owner, "timer"); }
-    void TearDown() override { theObjectPool->clear(); }
+    void TearDown() override {
+        theObjectPool->clear();
+        theMsg->clear();
+    }
     static std::string cmd(const std::string& rest) { return "timer time " + rest; }
     HxPortTime& port() { return owner->portTime; }
     McHandle<TimeOwner> owner = new TimeOwner;

@@ -5,6 +5,7 @@
 #include "HxKeyframeCameraPathEditor.h"
 
 #include <WidgetApplication.h>
+#include <hxcore/HxApplication.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <viewer/HxController.h>
@@ -40,6 +41,9 @@ protected:
         theObjectPool->clear();
         theController->setGeom(scene, nullptr, 0);
         theController->reset();
+        // Playback hands its last reference to the editor back through the queue.
+        HxApplication::handlePendingEvents();
+        theMsg->clear();
     }
 
     McHandle<SoSeparator> scene = new SoSeparator;

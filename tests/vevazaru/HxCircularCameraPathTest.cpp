@@ -101,6 +101,7 @@ protected:
     void TearDown() override {
         theObjectPool->clear();
         theController->reset();
+        theMsg->clear();
     }
     McHandle<HxCircularCameraPath> pooledPath(const char* name = "CircPath") {
         McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;

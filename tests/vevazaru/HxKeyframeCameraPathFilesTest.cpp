@@ -298,6 +298,7 @@ TEST(KeyframePathFiles, sceneConstructorCopiesGoodGroupsAndReportsBadOnes) {
     EXPECT_EQ(path.portTime.getMaxValue(), 3.0f);
     HxKeyframeCameraPath fromInfo(McHandle<SoInfo>(new SoInfo));
     EXPECT_EQ(fromInfo.cameras.size(), 0) << "anything but a separator gives an empty path";
+    theMsg->clear();
 }
 
 TEST(KeyframePathFiles, unreadableFilesFailAndLeaveThePath) {
@@ -325,6 +326,7 @@ TEST(KeyframePathFiles, failedSaveReportsAndWritesNothing) {
     EXPECT_EQ(path.saveInventor(file.c_str()), 0);
     EXPECT_NE(theMsg->text().find("Couldn't write camera file \"" + file + "\""), std::string::npos) << theMsg->text();
     EXPECT_EQ(slurp(dir + "/plain"), "a file, not a folder");
+    theMsg->clear();
 }
 
 TEST(KeyframePathDataFile, eachFormatWrapsTheSceneTextOfTheKeyframesAndReadsBack) {
@@ -385,6 +387,7 @@ TEST(KeyframePathDataFile, missingOrWrongDataIsRefusedAndRegistersNothing) {
     EXPECT_EQ(HxKeyframeCameraPath::readVornaMesh(&cube, "cube.vm"), -1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error in Camerafile");
     EXPECT_EQ(theObjectPool->objects().size(), before);
+    theMsg->clear();
 }
 
 TEST(KeyframePathFiles, savedNetworkCreatesEmptyPathsAndLoadsOthersFromData) {

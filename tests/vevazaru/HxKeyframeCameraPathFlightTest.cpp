@@ -294,4 +294,5 @@ TEST(ConstVelocity, segmentDurationsFollowTheirLengths) {
             EXPECT_EQ(theMsg->text(), "Please add at least three keyframes.\n");
         }
     }
+    theMsg->clear();
 }

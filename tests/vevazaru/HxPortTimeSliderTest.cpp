@@ -119,6 +119,7 @@ TEST_F(HxPortTimeSliderTest, callbacksAndUserChangesLeaveThePortAlone) {
 }
 
 TEST(HxPortTimeSlider, keepsItsEditorAndOwnsItsWidget) {
+    ensureWidgetApplication();
     auto* editor = reinterpret_cast<HxKeyframeCameraPathEditor*>(0x10);
     QWidget parent;
     QxGuardedPtr<QxTickMarkedSlider> widget;

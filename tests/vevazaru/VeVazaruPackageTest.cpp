@@ -6,6 +6,7 @@
 
 #include <mc/McTypeInfo.h>
 #include <ports/HxPortTypeInfo.h>
+#include <viewer/HxController.h>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,7 @@ TEST(VeVazaruPackageTypes, circularPathRecordIsACreatableCameraPath) {
     EXPECT_EQ(path->getTypeId(), record);
     path->deleteInstance();
     HxCircularCameraPath::deleteInstance(nullptr);
+    theController->reset();  // the path took its start camera from a new main viewer
 }
 
 TEST(VeVazaruPackageTypes, timeSliderRecordIsAPortTypeWithoutFactories) {
