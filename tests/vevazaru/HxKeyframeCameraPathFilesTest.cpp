@@ -263,6 +263,7 @@ TEST(KeyframePathFiles, numbersThatAreNotFiniteAreNeitherReadNorWritten) {
         EXPECT_EQ(theMsg->text(), file + ": keyframe 1 has numbers that are not finite; not saved\n");
         EXPECT_FALSE(std::filesystem::exists(file)) << format;
     }
+    theMsg->clear();
 }
 
 TEST(KeyframePathFiles, sceneCheckAcceptsOnlySeparatorsOfInfoAndCameraPairs) {
