@@ -243,21 +243,34 @@ restore() {
         applied=""
         rm -f "$state/applied"
     else
-        echo "mutation-check: could not restore $applied; its original is in $state/original" >&2
+        echo "mutation-check: could not restore $applied; its original is in $state/original" >&4
         return 1
     fi
 }
-trap restore EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
+# Traps may run while a step's output goes to its log: their words go to the
+# terminal through copies of the script's own output and error.
+exec 3>&1 4>&2
+on_exit() {
+    [ -n "$applied" ] || return 0
+    local file=$applied
+    restore && echo "mutation-check: $file restored" >&4
+}
+interrupted() {
+    echo >&3
+    echo "mutation-check: interrupted" >&4
+    exit "$1"
+}
+trap on_exit EXIT
+trap 'interrupted 130' INT
+trap 'interrupted 143' TERM
+trap 'interrupted 129' HUP
 
 # ccache's base_dir would turn the compiler's source paths relative, and some
 # tests find the examples through __FILE__.
 unset CCACHE_BASEDIR
 build() {
     "$root/scripts/build.sh" "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNA_BUILD_BENCH=OFF \
-        -DCMAKE_LINK_DEPENDS_NO_SHARED=ON
+        -DCMAKE_LINK_DEPENDS_NO_SHARED=ON 3>&- 4>&-
 }
 
 # Runs the tests, stopping at the first failure. The project's tests carry their
@@ -266,7 +279,7 @@ build() {
 run_tests() {
     local args=(-j"$(nproc)" --stop-on-failure --timeout "$2" --stop-time "$(date -d "+$2 seconds" +%H:%M:%S)")
     [ "$with_gui" = 1 ] || args+=(-LE gui)
-    (cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest "${args[@]}") >"$1" 2>&1
+    (cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest "${args[@]}") >"$1" 2>&1 3>&- 4>&-
 }
 
 # The tests a ctest log names as failed, with how they failed.
@@ -320,7 +333,8 @@ for i in "${chosen[@]}"; do
         result="NOT CAUGHT"
         missed+=("$id")
     else
-        result="caught by $(failed_tests "$logs/$id.test.log")"
+        names=$(failed_tests "$logs/$id.test.log")
+        result="caught by ${names:-ctest (see ${logs#"$root"/}/$id.test.log)}"
         caught+=("$id")
     fi
     restore
@@ -336,5 +350,5 @@ echo "caught ${#caught[@]} of $ran"
 [ ${#broken[@]} -eq 0 ] || echo "original text not found (mend the list): ${broken[*]}"
 [ ${#unbuilt[@]} -eq 0 ] || echo "build failed (mend the list): ${unbuilt[*]}"
 elapsed=$((SECONDS - all_started))
-echo "time: $elapsed s for $total faults, $((elapsed / total)) s per fault on average"
+echo "time: $elapsed s, $((elapsed / total)) s per fault"
 [ ${#broken[@]} -eq 0 ] && [ ${#unbuilt[@]} -eq 0 ]
