@@ -153,6 +153,7 @@ else
         [ -n "$found" ] || die "no fault with the id \"$wanted\" (see --list)"
         chosen+=("$found")
     done
+    [ ${#chosen[@]} -gt 0 ] || die "--only names no fault"
 fi
 
 # ---------------------------------------------------------------- finding and replacing text
@@ -166,7 +167,6 @@ occurrences() {
         return 0
     }
     MUTATION_FROM=${froms[$i]} perl -e '
-        binmode STDOUT;
         my $from = $ENV{MUTATION_FROM};
         open(my $in, "<:raw", $ARGV[0]) or die "cannot read $ARGV[0]: $!\n";
         local $/;
@@ -218,6 +218,8 @@ build_dir="$root/build-mutation"
 logs="$build_dir/mutation-logs"
 state="$build_dir/mutation-state"
 mkdir -p "$logs" "$state"
+exec 5>"$state/lock"
+flock -n 5 || die "another mutation check is running in this checkout"
 
 command -v git >/dev/null && git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1 ||
     die "needs a git checkout, to tell that the files it changes hold committed code"
@@ -270,7 +272,7 @@ trap 'interrupted 129' HUP
 unset CCACHE_BASEDIR
 build() {
     "$root/scripts/build.sh" "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNA_BUILD_BENCH=OFF \
-        -DCMAKE_LINK_DEPENDS_NO_SHARED=ON 3>&- 4>&-
+        -DCMAKE_LINK_DEPENDS_NO_SHARED=ON 3>&- 4>&- 5>&-
 }
 
 # Runs the tests, stopping at the first failure. The project's tests carry their
@@ -279,7 +281,7 @@ build() {
 run_tests() {
     local args=(-j"$(nproc)" --stop-on-failure --timeout "$2" --stop-time "$(date -d "+$2 seconds" +%H:%M:%S)")
     [ "$with_gui" = 1 ] || args+=(-LE gui)
-    (cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest "${args[@]}") >"$1" 2>&1 3>&- 4>&-
+    (cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest "${args[@]}") >"$1" 2>&1 3>&- 4>&- 5>&-
 }
 
 # The tests a ctest log names as failed, with how they failed.
