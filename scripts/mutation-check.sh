@@ -79,7 +79,7 @@ end_fault() {
     [ -n "$f_id" ] || list_error "$where" "a fault without an id: line"
     [ -n "$f_what" ] || list_error "$where" "$name has no what: line"
     [ -n "$f_file" ] || list_error "$where" "$name has no file: line"
-    [ "$f_has_from" = 1 ] && [ -n "$f_from" ] || list_error "$where" "$name has no from: text"
+    [ -n "$f_from" ] || list_error "$where" "$name has no from: text"
     [ "$f_has_to" = 1 ] || list_error "$where" "$name has no to: line (leave it empty to delete the text)"
     [ "$f_from" != "$f_to" ] || list_error "$where" "$name replaces its text by the same text"
     local known
@@ -221,8 +221,9 @@ mkdir -p "$logs" "$state"
 exec 5>"$state/lock"
 flock -n 5 || die "another mutation check is running in this checkout"
 
-command -v git >/dev/null && git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1 ||
+if ! git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     die "needs a git checkout, to tell that the files it changes hold committed code"
+fi
 if [ -f "$state/applied" ]; then
     echo "mutation-check: an earlier run was killed while $(cat "$state/applied") held a fault;" \
         "its original is in $state/original (git checkout -- FILE restores it too)" >&2
