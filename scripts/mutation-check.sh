@@ -350,7 +350,7 @@ ran=$((${#caught[@]} + ${#missed[@]}))
 echo
 echo "caught ${#caught[@]} of $ran"
 [ ${#missed[@]} -eq 0 ] || echo "not caught: ${missed[*]}"
-[ ${#broken[@]} -eq 0 ] || echo "original text not found (mend the list): ${broken[*]}"
+[ ${#broken[@]} -eq 0 ] || echo "original text not found exactly once (mend the list): ${broken[*]}"
 [ ${#unbuilt[@]} -eq 0 ] || echo "build failed (mend the list): ${unbuilt[*]}"
 elapsed=$((SECONDS - all_started))
 echo "time: $elapsed s, $((elapsed / total)) s per fault"
