@@ -27,7 +27,8 @@ TEST(VornaBatch, errorsAndQuitEndTheScriptWithTheirCode) {
                   "unknown command \"frobnicate\""},
                  {"proc leave {} { quit 3 }\nputs before\nleave\nputs after\n", 3, ""},
                  // Tcl's own exit, with an object, its port widgets and a viewer's GL state to shut down.
-                 {"create HxKeyframeCameraPath\nviewer 0 redraw\nproc leave {} { exit 3 }\nputs before\nleave\nputs after\n",
+                 {"create HxKeyframeCameraPath\nviewer 0 redraw\n"
+                  "proc leave {} { exit 3 }\nputs before\nleave\nputs after\n",
                   3, ""}};
     for (const auto& c : cases) {
         VornaRun run = runVornaScript(c.script);
