@@ -62,9 +62,12 @@ QCommandLineOption guiOption() {
 
 VornaApplication::VornaApplication(int& argCount, char** args) : argc(argCount), argv(args) {}
 
-VornaApplication::~VornaApplication() {
+VornaApplication::~VornaApplication() { finish(); }
+
+void VornaApplication::finish() {
     window.reset();
     HxApplication::shutdown();
+    qtApp.reset();
 }
 
 int VornaApplication::run() {
@@ -107,6 +110,8 @@ int VornaApplication::run() {
     // In the window the console pane shows the messages.
     theMsg->setEchoToStdout(!windowed);
     HxApplication::initCommands();
+    // A script's "exit" ends the program the same way as returning from main.
+    HxApplication::setProgramEnd([this] { finish(); });
     if (!loadPackages()) return 2;
 
     const QStringList scripts = parser.positionalArguments();

@@ -17,6 +17,8 @@ public:
     int run();
 
 private:
+    // Closes the window, shuts the host down and ends Qt, in that order.
+    void finish();
     bool loadPackages();
     int runScripts(const QStringList& scripts);
     int runPrompt();

@@ -23,7 +23,7 @@ echo "== tests"
 echo "== build (address and undefined-behaviour sanitizers)"
 scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORNA_SANITIZE=ON -DVORNA_BUILD_BENCH=OFF
 echo "== tests under the sanitizers"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_odr_violation=0"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_odr_violation=2"
 export LSAN_OPTIONS="suppressions=$root/cmake/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd build-asan && ctest --output-on-failure -j"$(nproc)")

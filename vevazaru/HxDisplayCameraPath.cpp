@@ -74,6 +74,10 @@ HxDisplayCameraPath::~HxDisplayCameraPath() {
     if (SoSelection* selection = asSelection(keyframeGroup)) {
         selection->removeSelectionCallback(selectionCB, this);
         selection->removeDeselectionCallback(deselectionCB, this);
+        // A picked glyph's path starts at the viewer's root, above the
+        // selection that keeps it: held on, it would keep that scene alive
+        // after its viewer is gone.
+        selection->deselectAll();
     }
 }
 

@@ -23,6 +23,11 @@ std::deque<std::function<void()>>& queue() {
     return events;
 }
 
+std::function<void()>& programEnd() {
+    static std::function<void()> end;
+    return end;
+}
+
 // Tcl_Exit hands over the exit code as its client data.
 void exitFromTcl(ClientData code) { HxApplication::exit(static_cast<int>(reinterpret_cast<std::intptr_t>(code))); }
 }  // namespace
@@ -92,12 +97,17 @@ void HxApplication::shutdown() {
     HxOffscreenContext::shutdown();
 }
 
+void HxApplication::setProgramEnd(std::function<void()> end) { programEnd() = std::move(end); }
+
 void HxApplication::exit(int code) {
     // An "exit" run while shutting down (by an object's removal, say) only ends.
     static bool shuttingDown = false;
     if (!shuttingDown) {
         shuttingDown = true;
-        shutdown();
+        if (programEnd())
+            programEnd()();
+        else
+            shutdown();
     }
     std::exit(code);
 }

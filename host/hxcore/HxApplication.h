@@ -33,4 +33,9 @@ public:
     // (installed by initCommands()), from however deep in the event handling it
     // runs: nothing below it on the stack is returned to.
     [[noreturn]] static void exit(int code);
+    // A program that owns more than the host (its windows, the Qt application)
+    // ends it here, as it would on returning from main: exit() then calls
+    // `end` instead of shutdown(), which `end` must call itself, and ends the
+    // process when it returns.
+    static void setProgramEnd(std::function<void()> end);
 };

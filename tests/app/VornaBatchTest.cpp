@@ -26,8 +26,10 @@ TEST(VornaBatch, errorsAndQuitEndTheScriptWithTheirCode) {
                  {"set p [create HxKeyframeCameraPath]\nputs before\n$p frobnicate\nputs after\n", 1,
                   "unknown command \"frobnicate\""},
                  {"proc leave {} { quit 3 }\nputs before\nleave\nputs after\n", 3, ""},
-                 // Tcl's own exit, with a viewer's GL state to shut down.
-                 {"viewer 0 redraw\nproc leave {} { exit 3 }\nputs before\nleave\nputs after\n", 3, ""}};
+                 // Tcl's own exit, with an object, its port widgets and a viewer's GL state to shut down.
+                 {"create HxKeyframeCameraPath\nviewer 0 redraw\n"
+                  "proc leave {} { exit 3 }\nputs before\nleave\nputs after\n",
+                  3, ""}};
     for (const auto& c : cases) {
         VornaRun run = runVornaScript(c.script);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.script;

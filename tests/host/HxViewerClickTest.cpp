@@ -40,6 +40,8 @@ protected:
         theController->setGeom(selection, nullptr, 1);
     }
     void TearDown() override {
+        // A pick's path holds the viewer's root, which holds the selection.
+        selection->deselectAll();
         theController->setGeom(selection, nullptr, 0);
         theController->reset();
     }
@@ -74,7 +76,7 @@ protected:
     }
 
     HxViewer* viewer = nullptr;
-    SoSelection* selection = nullptr;
+    McHandle<SoSelection> selection;
     SoCube* upperRight = nullptr;
     SoCube* lowerLeft = nullptr;
 };

@@ -401,6 +401,8 @@ struct PickScene : Shown {
         scene->addChild(viewer);
         scene->addChild(root);
     }
+    // The selection keeps the last pick's path, which holds the scene above it.
+    ~PickScene() { static_cast<SoSelection*>(root->getChild(0))->deselectAll(); }
 
     // The pixel of a point on glyph k's upper face, well away from the flight
     // line through the apexes.
