@@ -11,6 +11,8 @@ packages=(
   libglew-dev libgl1-mesa-dri libegl-mesa0 libegl-dev libopengl-dev
   libxcb1-dev xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # the fuzz step: clang with libFuzzer's runtime, and the symbolizer for its reports
+  clang libclang-rt-14-dev llvm-14
 )
 
 missing=()
