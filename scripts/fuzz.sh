@@ -57,7 +57,7 @@ for target in "${targets[@]}"; do
     failed+=("$target")
     continue
   fi
-  grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$log" | tr '\n' ' '
+  grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$log" | tr -s " " | tr "\n" " "
   echo
 done
 
