@@ -85,9 +85,7 @@ int contentReaderCmd(ClientData data, Tcl_Interp* interp, int argc, const char**
     d->contentReaders.push_back(entry);
     return TCL_OK;
 }
-}  // namespace
 
-namespace {
 int timeLimitMs = 2000;
 }  // namespace
 
