@@ -12,6 +12,8 @@ packages=(
   libxcb1-dev xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales
+  # the fuzz step: clang with libFuzzer's runtime, and the symbolizer for its reports
+  clang libclang-rt-14-dev llvm-14
 )
 
 missing=()

@@ -27,3 +27,10 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_odr_violation=2"
 export LSAN_OPTIONS="suppressions=$root/cmake/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd build-asan && ctest --output-on-failure -j"$(nproc)")
+
+echo "== build with clang (warnings as errors)"
+CC=clang CXX=clang++ scripts/build.sh "$root/build-clang" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== tests (clang build)"
+(cd build-clang && ctest --output-on-failure -j"$(nproc)")
+echo "== fuzz targets (clang, libFuzzer): corpus replay, then a bounded run each"
+scripts/fuzz.sh

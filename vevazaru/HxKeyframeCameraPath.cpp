@@ -872,6 +872,16 @@ int HxKeyframeCameraPath::read(const char* file) {
         std::fprintf(stderr, "Cannot open %s\n", file);
         return -1;
     }
+    return readFrom(in);
+}
+
+int HxKeyframeCameraPath::readBytes(const void* bytes, std::size_t size) {
+    SoInput in;
+    in.setBuffer(bytes, size);
+    return readFrom(in);
+}
+
+int HxKeyframeCameraPath::readFrom(SoInput& in) {
     SoSeparator* root = readScene(in);
     if (!root || !isCameraPath(root)) {
         std::fputs(errorInCameraFile, stderr);

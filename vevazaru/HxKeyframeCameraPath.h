@@ -6,11 +6,13 @@
 #include <paths/VeVazaruPath.h>
 #include <ports/HxPortTime.h>
 
+#include <cstddef>
 #include <string>
 
 #include "VeVazaruMetric.h"
 
 class SoCamera;
+class SoInput;
 class SoNode;
 class SoSeparator;
 class VornaMesh;
@@ -96,6 +98,8 @@ public:
     int savePexilBinary(const char* file);
     int savePexilBrio(const char* file);
     int read(const char* file);
+    // Reads a camera-path file's `size` bytes from memory, like read().
+    int readBytes(const void* bytes, std::size_t size);
     // Replaces the keyframes by those of the scene's groups; groups that are not
     // (info, camera) pairs are reported and left out (-1; 0 when all are taken).
     // A time or camera that is not finite is reported, naming `file` and the
@@ -120,6 +124,7 @@ public:
 
 private:
     void initMembers();
+    int readFrom(SoInput& in);
     // The scene text of the keyframes (or of whole-second samples), as the
     // Inventor write action produces it.
     std::string sceneText(bool keyframesOnly);

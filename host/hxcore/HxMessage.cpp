@@ -8,7 +8,7 @@
 namespace {
 HxMessage theMessageInstance;
 
-std::string vformat(const char* format, va_list args) {
+__attribute__((format(printf, 1, 0))) std::string vformat(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     int n = std::vsnprintf(nullptr, 0, format, copy);

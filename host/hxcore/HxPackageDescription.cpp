@@ -1,5 +1,7 @@
 #include <hxcore/HxPackageDescription.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <tcl.h>
 
@@ -83,9 +85,33 @@ int contentReaderCmd(ClientData data, Tcl_Interp* interp, int argc, const char**
     d->contentReaders.push_back(entry);
     return TCL_OK;
 }
+
+int timeLimitMs = 2000;
 }  // namespace
 
+void HxPackageDescription::setTimeLimit(int milliseconds) { timeLimitMs = std::max(1, milliseconds); }
+
+int HxPackageDescription::timeLimit() { return timeLimitMs; }
+
 bool HxPackageDescription::read(const std::string& file, std::string& error) {
+    // A safe interpreter cannot open files itself: read the text here.
+    Tcl_Channel channel = Tcl_OpenFileChannel(nullptr, file.c_str(), "r", 0);
+    if (!channel) {
+        error = "cannot open package description \"" + file + "\"";
+        return false;
+    }
+    Tcl_Obj* text = Tcl_NewObj();
+    Tcl_IncrRefCount(text);
+    Tcl_ReadChars(channel, text, -1, 0);
+    Tcl_Close(nullptr, channel);
+    int length = 0;
+    const char* bytes = Tcl_GetStringFromObj(text, &length);
+    const bool ok = parse(std::string(bytes, static_cast<std::size_t>(length)), file, error);
+    Tcl_DecrRefCount(text);
+    return ok;
+}
+
+bool HxPackageDescription::parse(const std::string& text, const std::string& source, std::string& error) {
     HxPackageDescription parsed;
     Tcl_Interp* interp = Tcl_CreateInterp();
     Tcl_MakeSafe(interp);
@@ -93,20 +119,32 @@ bool HxPackageDescription::read(const std::string& file, std::string& error) {
     Tcl_CreateCommand(interp, "editor", editorCmd, &parsed, nullptr);
     Tcl_CreateCommand(interp, "reader", readerCmd, &parsed, nullptr);
     Tcl_CreateCommand(interp, "contentReader", contentReaderCmd, &parsed, nullptr);
-    // A safe interpreter cannot open files itself: read the text here.
-    Tcl_Channel channel = Tcl_OpenFileChannel(nullptr, file.c_str(), "r", 0);
-    bool ok = false;
-    if (!channel) {
-        error = "cannot open package description \"" + file + "\"";
-    } else {
-        Tcl_Obj* text = Tcl_NewObj();
-        Tcl_IncrRefCount(text);
-        Tcl_ReadChars(channel, text, -1, 0);
-        Tcl_Close(nullptr, channel);
-        ok = Tcl_EvalObjEx(interp, text, 0) == TCL_OK;
-        Tcl_DecrRefCount(text);
-        if (!ok) error = "package description \"" + file + "\": " + Tcl_GetStringResult(interp);
+    // Past the limit every command fails, and no catch in the script can stop that.
+    Tcl_Time deadline;
+    Tcl_GetTime(&deadline);
+    deadline.sec += timeLimitMs / 1000;
+    deadline.usec += (timeLimitMs % 1000) * 1000;
+    if (deadline.usec >= 1000000) {
+        deadline.sec += 1;
+        deadline.usec -= 1000000;
     }
+    Tcl_LimitSetTime(interp, &deadline);
+    Tcl_LimitTypeSet(interp, TCL_LIMIT_TIME);
+
+    Tcl_Obj* script = Tcl_NewStringObj(text.data(), static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX)));
+    Tcl_IncrRefCount(script);
+    const bool ok = Tcl_EvalObjEx(interp, script, 0) == TCL_OK;
+    Tcl_DecrRefCount(script);
+    // A child interpreter the script made stops at the same time with an error
+    // of its own: the clock tells that case too.
+    Tcl_Time now;
+    Tcl_GetTime(&now);
+    const bool late = now.sec > deadline.sec || (now.sec == deadline.sec && now.usec >= deadline.usec);
+    if (!ok && (Tcl_LimitExceeded(interp) || late))
+        error = "package description \"" + source + "\": stopped after running for " +
+                std::to_string(timeLimitMs) + " ms (an endless loop?)";
+    else if (!ok)
+        error = "package description \"" + source + "\": " + Tcl_GetStringResult(interp);
     Tcl_DeleteInterp(interp);
     if (ok) *this = std::move(parsed);
     return ok;

@@ -38,6 +38,14 @@ struct HxPackageDescription {
 
     // Reads a description file; on failure returns false and sets `error`.
     bool read(const std::string& file, std::string& error);
+    // Reads a description from its text (UTF-8, as Tcl holds it); `source` names
+    // it in messages.
+    bool parse(const std::string& text, const std::string& source, std::string& error);
+
+    // How long a description may run, in milliseconds (default 2000): one that
+    // runs longer is stopped and refused, so an endless loop cannot hang the host.
+    static void setTimeLimit(int milliseconds);
+    static int timeLimit();
 
     const DataClass* findClass(const std::string& name) const;
     const Editor* findEditorFor(const std::string& dataClass) const;

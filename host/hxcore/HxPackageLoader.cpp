@@ -88,7 +88,10 @@ bool HxPackageLoader::loadFile(const std::string& name, const std::string& libra
         error = "Package \"" + name + "\": no description file " + name + ".rc beside " + libraryPath;
         return false;
     }
-    if (!package.description.read(descriptionFile, error)) return false;
+    if (!package.description.read(descriptionFile, error)) {
+        error = "Package \"" + name + "\" not loaded: " + error;
+        return false;
+    }
 
     init();
     const char* text = record();

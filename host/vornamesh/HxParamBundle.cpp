@@ -46,15 +46,21 @@ HxParamBundle& HxParamBundle::operator=(const HxParamBundle& other) {
         if (from.bundle) to.bundle = std::make_unique<HxParamBundle>(*from.bundle);
     }
     // Built aside first: `other` may be nested inside this bundle.
+    auto copiedIndex = other.index;
     params = std::move(copy);
+    index = std::move(copiedIndex);
     return *this;
 }
 
 HxParamBundle::Param* HxParamBundle::findMutable(const char* name) {
     if (!name) return nullptr;
-    for (Param& p : params)
-        if (p.name == name) return &p;
-    return nullptr;
+    const auto found = index.find(name);
+    return found == index.end() ? nullptr : &params[found->second];
+}
+
+void HxParamBundle::append(Param&& param) {
+    index.emplace(param.name, params.size());
+    params.push_back(std::move(param));
 }
 
 const HxParamBundle::Param* HxParamBundle::find(const char* name) const {
@@ -68,7 +74,7 @@ bool HxParamBundle::store(Param&& param, int mode) {
     if (p)
         *p = std::move(param);
     else
-        params.push_back(std::move(param));
+        append(std::move(param));
     return true;
 }
 
@@ -117,7 +123,7 @@ HxParamBundle& HxParamBundle::bundle(const char* name) {
     if (p)
         *p = std::move(fresh);
     else
-        params.push_back(std::move(fresh));
+        append(std::move(fresh));
     return created;
 }
 
@@ -129,14 +135,13 @@ bool HxParamBundle::getText(const char* name, std::string& value) const {
 }
 
 bool HxParamBundle::remove(const char* name) {
-    if (!name) return false;
-    for (auto it = params.begin(); it != params.end(); ++it) {
-        if (it->name == name) {
-            params.erase(it);
-            return true;
-        }
-    }
-    return false;
+    const auto found = name ? index.find(name) : index.end();
+    if (found == index.end()) return false;
+    const std::size_t position = found->second;
+    index.erase(found);
+    params.erase(params.begin() + static_cast<std::ptrdiff_t>(position));
+    for (std::size_t i = position; i < params.size(); ++i) index[params[i].name] = i;
+    return true;
 }
 
 bool HxParamBundle::operator==(const HxParamBundle& other) const {

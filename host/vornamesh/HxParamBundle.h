@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class HxParamBundle {
@@ -43,7 +44,10 @@ public:
     // The text of a Text parameter; false when missing or of another kind.
     bool getText(const char* name, std::string& value) const;
     bool remove(const char* name);
-    void clear() { params.clear(); }
+    void clear() {
+        params.clear();
+        index.clear();
+    }
 
     int size() const { return static_cast<int>(params.size()); }
     const Param& at(int i) const { return params[static_cast<std::size_t>(i)]; }
@@ -56,5 +60,10 @@ private:
     // Stores `param` (its name and value already copied, so they may have come
     // from this very bundle) under set()'s rules.
     bool store(Param&& param, int mode);
+    // Appends a parameter whose name is not in the bundle yet.
+    void append(Param&& param);
     std::vector<Param> params;
+    // The position of each parameter in `params` by name: lookups, and so set()
+    // and reading a file, cost the same however many parameters there are.
+    std::unordered_map<std::string, std::size_t> index;
 };

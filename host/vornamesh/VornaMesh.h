@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+class QIODevice;
+
 class VornaMesh {
 public:
     // Primitive types of data values, by their code.
@@ -79,10 +81,16 @@ public:
     // wrong (not such a file, unsupported version, truncated, checksum mismatch,
     // bad sizes, unknown codec...).
     static std::unique_ptr<VornaMesh> read(const char* file, std::string& error);
+    // Reads a file's `size` bytes from memory, refusing what read() refuses;
+    // `name` stands for the file in messages.
+    static std::unique_ptr<VornaMesh> read(const void* bytes, std::size_t size, const char* name,
+                                           std::string& error);
 
     const std::string& lastError() const { return errorText; }
 
 private:
+    static std::unique_ptr<VornaMesh> readFrom(const char* name, QIODevice& device, std::string& error);
+
     std::deque<Location> locationList;
     std::deque<Data> dataList;
     std::string errorText;

@@ -88,11 +88,21 @@ TEST(HxPackageLoader, missingOrBadDescriptionIsRefusedBeforeInit) {
     LinkedProbeFolder bare;
     EXPECT_FALSE(loader.load("hostprobe", {bare.path()}, error));
     EXPECT_EQ(error, "Package \"hostprobe\": no description file hostprobe.rc beside " + bare.library());
+    const auto notLoaded = [](const LinkedProbeFolder& folder, const std::string& why) {
+        const std::string description =
+            QDir::cleanPath(QString::fromStdString(folder.path() + "/share/hostprobe/hostprobe.rc")).toStdString();
+        return "Package \"hostprobe\" not loaded: package description \"" + description + "\": " + why;
+    };
     LinkedProbeFolder bad("dataClass Fine\nbogus command\n");
     EXPECT_FALSE(loader.load("hostprobe", {bad.path()}, error));
-    const std::string description =
-        QDir::cleanPath(QString::fromStdString(bad.path() + "/share/hostprobe/hostprobe.rc")).toStdString();
-    EXPECT_EQ(error, "package description \"" + description + "\": invalid command name \"bogus\"");
+    EXPECT_EQ(error, notLoaded(bad, "invalid command name \"bogus\""));
+    // A description that never ends is stopped at the time limit.
+    const int limit = HxPackageDescription::timeLimit();
+    HxPackageDescription::setTimeLimit(50);
+    LinkedProbeFolder endless("dataClass Fine\nwhile 1 {catch {while 1 {}}}\n");
+    EXPECT_FALSE(loader.load("hostprobe", {endless.path()}, error));
+    EXPECT_EQ(error, notLoaded(endless, "stopped after running for 50 ms (an endless loop?)"));
+    HxPackageDescription::setTimeLimit(limit);
     EXPECT_EQ(initCalls(), initsBefore);
     EXPECT_TRUE(loader.packages().empty());
     // The first folder holding the library wins, even when it fails.

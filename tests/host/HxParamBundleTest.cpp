@@ -43,6 +43,14 @@ TEST(HxParamBundle, storesKindsInOrderAndReplaceKeepsThePosition) {
     EXPECT_TRUE(b.remove("alpha"));
     EXPECT_FALSE(b.remove("alpha"));
     EXPECT_EQ(namesOf(b), "zeta mu");
+    // Parameters after a removed one are still found, replaced in place, and a
+    // name used again goes to the end.
+    EXPECT_EQ(b.find("mu")->reals, std::vector<double>(reals, reals + 2));
+    EXPECT_TRUE(b.set("mu", "now text", kReplace));
+    EXPECT_TRUE(b.set("alpha", "back", kReplace));
+    EXPECT_EQ(namesOf(b), "zeta mu alpha");
+    EXPECT_EQ(textOf(b, "mu"), "now text");
+    EXPECT_EQ(textOf(b, "alpha"), "back");
 }
 
 TEST(HxParamBundle, keepExistingLeavesTheOldValue) {

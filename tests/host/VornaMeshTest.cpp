@@ -318,6 +318,10 @@ TEST_P(VornaMeshRoundTrip, everyValueReadsBackExactlyAndWritesTheSameFile) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(differences(original, *copy, !form.ascii || form.codec || form.compress), "");
     EXPECT_EQ(writeAndLoad(*copy, "again.vm", form.ascii, form.native, form.compress), first);
+    std::string error;
+    std::unique_ptr<VornaMesh> fromMemory = VornaMesh::read(first.data(), first.size(), "sample", error);
+    ASSERT_NE(fromMemory, nullptr) << error;
+    EXPECT_EQ(differences(*copy, *fromMemory, true), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, VornaMeshRoundTrip, ::testing::ValuesIn(kForms),
@@ -452,6 +456,10 @@ TEST_F(VornaMeshFiles, otherFilesAndNewerVersionsAreRefusedClearly) {
               path + ": format version 2.0 is newer than this library reads (1.x); a newer vorna is needed");
     EXPECT_NE(refusal(pathOf("missing.vm")).find("cannot open"), std::string::npos);
     refusal(folder);
+    std::string error;
+    const std::string truncated = readBytes(pathOf("damaged.vm")).substr(0, 20);
+    EXPECT_EQ(VornaMesh::read(truncated.data(), truncated.size(), "in memory", error), nullptr);
+    EXPECT_EQ(error, "in memory: truncated in the header (line 1, no header-crc line)");
 }
 
 // A newer minor version only adds what older readers may skip: header lines and

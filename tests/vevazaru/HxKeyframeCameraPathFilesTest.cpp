@@ -167,6 +167,9 @@ TEST(KeyframePathFiles, inventorFileHoldsOneGroupPerKeyframeAndReadsBack) {
     expectSameKeyframes(back, path);
     EXPECT_EQ(back.closed, 1) << "settings are the reader's own";
     EXPECT_EQ(back.rotationMode, 2);
+    HxKeyframeCameraPath fromMemory;
+    ASSERT_EQ(fromMemory.readBytes(text.data(), text.size()), 0);
+    expectSameKeyframes(fromMemory, path);
 
     // The host's reader registers a path under the file's name, and only on success.
     std::ofstream(dir + "/garbage.civ") << "not a scene at all {";
