@@ -872,23 +872,23 @@ int HxKeyframeCameraPath::read(const char* file) {
         std::fprintf(stderr, "Cannot open %s\n", file);
         return -1;
     }
-    return readFrom(in);
+    return readFrom(in, file);
 }
 
-int HxKeyframeCameraPath::readBytes(const void* bytes, std::size_t size) {
+int HxKeyframeCameraPath::readBytes(const void* bytes, std::size_t size, const char* fileName) {
     SoInput in;
     in.setBuffer(bytes, size);
-    return readFrom(in);
+    return readFrom(in, fileName);
 }
 
-int HxKeyframeCameraPath::readFrom(SoInput& in) {
+int HxKeyframeCameraPath::readFrom(SoInput& in, const char* fileName) {
     SoSeparator* root = readScene(in);
     if (!root || !isCameraPath(root)) {
         std::fputs(errorInCameraFile, stderr);
         if (root) root->unref();
         return -1;
     }
-    const int taken = setCameraPath(root, file);
+    const int taken = setCameraPath(root, fileName);
     root->unref();
     return taken == -2 ? -1 : 0;
 }

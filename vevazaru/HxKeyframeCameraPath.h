@@ -98,8 +98,9 @@ public:
     int savePexilBinary(const char* file);
     int savePexilBrio(const char* file);
     int read(const char* file);
-    // Reads a camera-path file's `size` bytes from memory, like read().
-    int readBytes(const void* bytes, std::size_t size);
+    // Reads a camera-path file's `size` bytes from memory, like read(); `fileName`
+    // stands for the file in messages.
+    int readBytes(const void* bytes, std::size_t size, const char* fileName = "(memory)");
     // Replaces the keyframes by those of the scene's groups; groups that are not
     // (info, camera) pairs are reported and left out (-1; 0 when all are taken).
     // A time or camera that is not finite is reported, naming `file` and the
@@ -124,7 +125,8 @@ public:
 
 private:
     void initMembers();
-    int readFrom(SoInput& in);
+    // `fileName` is the file named in messages.
+    int readFrom(SoInput& in, const char* fileName);
     // The scene text of the keyframes (or of whole-second samples), as the
     // Inventor write action produces it.
     std::string sceneText(bool keyframesOnly);
