@@ -21,6 +21,8 @@ struct EglState {
     bool tried = false;
     std::string error;
     std::string renderer;
+    int maxImageSize = 0;
+    int maxSamples = 0;
     // What was current before makeCurrent(), put back by doneCurrent().
     EGLDisplay previousDisplay = EGL_NO_DISPLAY;
     EGLContext previousContext = EGL_NO_CONTEXT;
@@ -130,6 +132,12 @@ std::string createContext(EglState& s) {
     }
     const GLubyte* name = glGetString(GL_RENDERER);
     s.renderer = name ? reinterpret_cast<const char*>(name) : "";
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
+    s.maxImageSize = limit;
+    limit = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &limit);
+    s.maxSamples = limit;
     return {};
 }
 }  // namespace
@@ -175,6 +183,18 @@ void HxOffscreenContext::doneCurrent() {
 const std::string& HxOffscreenContext::error() { return egl().error; }
 
 const std::string& HxOffscreenContext::renderer() { return egl().renderer; }
+
+int HxOffscreenContext::maxImageSize() {
+    if (!makeCurrent()) return 0;
+    doneCurrent();
+    return egl().maxImageSize;
+}
+
+int HxOffscreenContext::maxSamples() {
+    if (!makeCurrent()) return 0;
+    doneCurrent();
+    return egl().maxSamples;
+}
 
 void HxOffscreenContext::shutdown() {
     EglState& s = egl();

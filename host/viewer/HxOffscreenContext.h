@@ -24,6 +24,10 @@ public:
     static const std::string& error();
     // The GL renderer's name (e.g. "llvmpipe ..."); empty before the first render.
     static const std::string& renderer();
+    // The largest width and height of an image the GL can render, and the most
+    // samples per pixel it can antialias with; 0 when there is no GL.
+    static int maxImageSize();
+    static int maxSamples();
     // Destroys the context (at the end of the session, after the viewers).
     static void shutdown();
 };

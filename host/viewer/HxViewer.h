@@ -64,6 +64,9 @@ public:
     void redraw();
     // The action that renders the viewer; lives as long as the viewer.
     SoGLRenderAction* getGLRenderAction() const { return renderAction.get(); }
+    // Renders and reads the pixels back: tightly packed RGB rows of the
+    // viewer's size, bottom row first.
+    bool renderPixels(std::vector<unsigned char>& pixels, std::string& error) { return renderFrame(&pixels, error); }
     // Renders and gives the image, top row first (RGB888, the viewer's size).
     bool renderImage(QImage& image, std::string& error);
     // Renders and saves the image as PNG. The file is replaced only once the new
