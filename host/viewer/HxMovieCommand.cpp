@@ -34,7 +34,7 @@ HxMovieCommand::Progress& progressSlot() {
 
 const char* const movieUsage =
     "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
-    "[-fps f] [-quality q] [-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png";
+    "[-samples n] [-fps f] [-quality q] [-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png";
 
 int usageError(Tcl_Interp* interp, const std::string& reason) {
     const std::string text = "movie: " + reason + "; " + movieUsage;
@@ -45,7 +45,7 @@ int usageError(Tcl_Interp* interp, const std::string& reason) {
 struct MovieOptions {
     std::string object, port = "time", out;
     long viewer = -1, frames = 0, first = -1, last = -1, width = 0, height = 0;
-    long fps = 25, quality = 80, compression = 1;
+    long fps = 25, quality = 80, compression = 1, samples = 4;
     bool hasRange = false, overwrite = false;
     float from = 0, to = 0;
 };
@@ -83,6 +83,10 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
             i += 2;
         } else if (option == "-overwrite") {
             o.overwrite = true;
+        } else if (option == "-samples" && needs(1)) {
+            if (!parseLong(argv[++i], o.samples) ||
+                (o.samples != 1 && o.samples != 2 && o.samples != 4 && o.samples != 8))
+                return "-samples needs 1, 2, 4 or 8";
         } else if (option == "-fps" && needs(1)) {
             if (!parseLong(argv[++i], o.fps) || o.fps < 1 || o.fps > 240)
                 return "-fps needs a whole number from 1 to 240";
@@ -95,7 +99,7 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
         } else if (option.size() > 1 && option[0] == '-') {
             const bool known = option == "-object" || option == "-port" || option == "-out" || option == "-viewer" ||
                                option == "-frames" || option == "-first" || option == "-last" ||
-                               option == "-range" || option == "-size" || option == "-fps" ||
+                               option == "-range" || option == "-size" || option == "-samples" || option == "-fps" ||
                                option == "-quality" || option == "-compression";
             return known ? option + " is missing its value" : "unknown option \"" + option + "\"";
         } else {
@@ -189,7 +193,11 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     const double steps = loop ? double(o.frames) : double(o.frames - 1);
     HxViewer* viewer = theController->viewer(static_cast<int>(o.viewer), 1);
     const SbVec2s oldSize = viewer->getSize();
+    const int oldSamples = viewer->getAskedSamples();
     viewer->setSize(static_cast<int>(o.width), static_cast<int>(o.height));
+    viewer->setSamples(static_cast<int>(o.samples));
+    if (viewer->getSamples() < o.samples)
+        theMsg->printf("movie: %d samples per pixel, the most the GL allows", viewer->getSamples());
     // Such handlers may also take the port or the viewers away: everything is
     // looked up again after them. Empty while all is in place, else why not.
     const int viewerId = static_cast<int>(o.viewer);
@@ -246,7 +254,10 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (result == TCL_OK) {
         for (const std::string& file : surplus) std::remove(file.c_str());
     }
-    if (theController->viewer(viewerId, 0) == viewer) viewer->setSize(oldSize);
+    if (theController->viewer(viewerId, 0) == viewer) {
+        viewer->setSize(oldSize);
+        viewer->setSamples(oldSamples);
+    }
     return result;
 }
 }  // namespace

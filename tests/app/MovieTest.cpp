@@ -163,7 +163,7 @@ TEST_P(MovieRefusal, givesTheUsage) {
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
     const std::string usage =
         "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
-        "[-fps f] [-quality q] [-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png";
+        "[-samples n] [-fps f] [-quality q] [-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png";
     EXPECT_THAT(run.out, HasSubstr(std::string("1 movie: ") + GetParam().reason + "; " + usage + "\n"));
     EXPECT_TRUE(QDir(QString::fromStdString(dir)).entryList({"*.png"}, QDir::Files).isEmpty());
 }
@@ -184,6 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "-size needs a width and a height from 1 to 32767"},
         BadMovie{"rangeWord", "-object Flight -viewer 0 -frames 2 -range 0 x -size 8 8 -out f%d.png",
                  "-range needs two numbers"},
+        BadMovie{"threeSamples", "-object Flight -viewer 0 -frames 2 -size 8 8 -samples 3 -out f.mp4",
+                 "-samples needs 1, 2, 4 or 8"},
         BadMovie{"fpsZero", "-object Flight -viewer 0 -frames 2 -size 8 8 -fps 0 -out f.mp4",
                  "-fps needs a whole number from 1 to 240"},
         BadMovie{"qualityAbove100", "-object Flight -viewer 0 -frames 2 -size 8 8 -quality 101 -out f.mp4",
