@@ -16,6 +16,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -166,6 +167,9 @@ public:
 
     std::string open(const HxMovieSettings& s) {
         if (file.failed()) return file.error();
+        // The encoders' statistics and notes would fill the console; errors
+        // come back as results.
+        av_log_set_level(AV_LOG_ERROR);
         if (kind.pixels == AV_PIX_FMT_YUV420P && (s.width % 2 || s.height % 2))
             return "-size must be even for ." + std::string(kind.extension) +
                    " (its colour is stored at half size): " + std::to_string(s.width) + " x " +
