@@ -10,6 +10,7 @@
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
+#include <mc/McWatch.h>
 #include <paths/VeVazaruPath.h>
 #include <ports/HxPortTime.h>
 #include <viewer/HxController.h>
@@ -19,6 +20,8 @@
 #include <viewer/HxViewer.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +34,28 @@ HxMovieCommand::Progress& progressSlot() {
     static HxMovieCommand::Progress slot;
     return slot;
 }
+
+std::string& progressLineSlot() {
+    static std::string line;
+    return line;
+}
+
+// "movie: frame 7 of 100", and after the first frame the rate since then and
+// the time it gives for the rest: ", 2.5 fps, 0:34 left".
+std::string describeProgress(long frame, long frames, int done, int total, double seconds) {
+    std::string line = "movie: frame " + std::to_string(frame + 1) + " of " + std::to_string(frames);
+    if (done < 2 || seconds <= 0) return line;
+    const double fps = (done - 1) / seconds;
+    char rate[32];
+    const auto end = std::to_chars(rate, rate + sizeof rate, fps, std::chars_format::fixed, 1).ptr;
+    const long left = std::lround((total - done) / fps);
+    char rest[48];
+    std::snprintf(rest, sizeof rest, " fps, %ld:%02ld left", left / 60, left % 60);
+    return line + ", " + std::string(rate, end) + rest;
+}
+
+// Seconds between progress lines where they cannot be updated in place.
+constexpr double progressInterval = 3.0;
 
 const char* const movieUsage =
     "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
@@ -211,6 +236,8 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     // A copy: the report may replace the installed one while it runs.
     const HxMovieCommand::Progress report = HxMovieCommand::progress();
     const int total = static_cast<int>(o.last - o.first + 1);
+    double firstDone = 0, lastShown = 0;
+    progressLineSlot().clear();
     for (long frame = o.first; frame <= o.last; ++frame) {
         std::string reason = gone();
         if (reason.empty()) {
@@ -233,8 +260,14 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
             result = TCL_ERROR;
             break;
         }
-        theMsg->printf("movie: frame %ld of %ld", frame + 1, o.frames);
         const int done = static_cast<int>(frame - o.first + 1);
+        const double now = McWatch::now();
+        if (done == 1) firstDone = now;
+        progressLineSlot() = describeProgress(frame, o.frames, done, total, now - firstDone);
+        if (done == 1 || done == total || theMsg->isLiveTerminal() || now - lastShown >= progressInterval) {
+            theMsg->progress(progressLineSlot(), done == total);
+            lastShown = now;
+        }
         if (report && !report(done, total) && done < total) {
             const std::string text =
                 "movie: cancelled after " + std::to_string(done) + " of " + std::to_string(total) + " frames";
@@ -265,5 +298,7 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
 void HxMovieCommand::setProgress(Progress progress) { progressSlot() = std::move(progress); }
 
 const HxMovieCommand::Progress& HxMovieCommand::progress() { return progressSlot(); }
+
+const std::string& HxMovieCommand::progressLine() { return progressLineSlot(); }
 
 void hxRegisterMovieCommand() { theInterpreter->createCommand("movie", movieCmd); }

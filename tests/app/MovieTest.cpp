@@ -6,6 +6,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
+#include <mc/McWatch.h>
 #include <viewer/HxController.h>
 #include <viewer/HxMovieCommand.h>
 #include <viewer/HxOffscreenContext.h>
@@ -65,8 +66,8 @@ puts "size after: [viewer 0 getSize]"
 puts "time after: [Flight time getValue]"
 )");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
-    for (int i = 1; i <= 5; ++i)
-        EXPECT_THAT(run.out, HasSubstr("movie: frame " + std::to_string(i) + " of 5\n"));
+    EXPECT_THAT(run.out, HasSubstr("movie: frame 1 of 5\n"));
+    EXPECT_THAT(run.out, HasSubstr("movie: frame 5 of 5, "));
     EXPECT_THAT(run.out, HasSubstr("size after: 50 40\n"));
     EXPECT_THAT(run.out, HasSubstr("time after: 20"));
     std::vector<QImage> frames;
@@ -91,7 +92,7 @@ puts "time after: [Flight time getValue]"
     EXPECT_EQ(QDir(QString::fromStdString(dir)).entryList({"f*.png"}, QDir::Files),
               QStringList({"f0002.png", "f0003.png", "f0004.png"}));
     EXPECT_THAT(run.out, HasSubstr("movie: frame 3 of 10\n"));
-    EXPECT_THAT(run.out, HasSubstr("movie: frame 5 of 10\n"));
+    EXPECT_THAT(run.out, HasSubstr("movie: frame 5 of 10, "));
     EXPECT_THAT(run.out, Not(HasSubstr("movie: frame 6 of 10")));
     // Frame 4 of 0..9 over the range 0 .. 10.
     EXPECT_THAT(run.out, HasSubstr("time after: 4.44"));
@@ -375,9 +376,27 @@ TEST_F(MovieProgress, reportsEachFrameAndCancelsWhenAskedTo) {
     });
     EXPECT_EQ(movie("-first 1 -last 4"), TCL_ERROR);
     EXPECT_EQ(theInterpreter->result(), "movie: cancelled after 2 of 4 frames");
-    EXPECT_THAT(theMsg->text(), HasSubstr("movie: frame 3 of 6\nmovie: cancelled after 2 of 4 frames\n"));
+    EXPECT_THAT(theMsg->text(), HasSubstr("movie: frame 2 of 6\nmovie: cancelled after 2 of 4 frames\n"));
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}}));
     EXPECT_EQ(written(), QStringList({"f1.png", "f2.png"}));
+}
+
+// Off a terminal: the first line, then one every few seconds, and the last;
+// the rate counts from the first frame done.
+TEST_F(MovieProgress, showsTheRateAndTheTimeLeftEveryFewSeconds) {
+    McManualClock clock;
+    std::vector<std::string> lines;
+    HxMovieCommand::setProgress([&](int, int) {
+        lines.push_back(HxMovieCommand::progressLine());
+        clock.advance(2);
+        return true;
+    });
+    EXPECT_EQ(movie("-samples 1"), TCL_OK);
+    EXPECT_EQ(theMsg->text(),
+              "movie: frame 1 of 6\nmovie: frame 3 of 6, 0.5 fps, 0:06 left\nmovie: frame 5 of 6, 0.5 fps, 0:02 left\n"
+              "movie: frame 6 of 6, 0.5 fps, 0:00 left\n");
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "movie: frame 2 of 6, 0.5 fps, 0:08 left");
 }
 
 TEST_F(MovieProgress, refusesSizesBeyondWhatTheGLRenders) {
