@@ -18,7 +18,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -60,7 +63,8 @@ int pixelsNear(const QImage& image, QRgb colour, int tolerance = 45) {
 class WindowSession : public ::testing::Environment {
 public:
     void SetUp() override {
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));  // the prompt's history
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));    // the prompt's history
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(makeTempDir()));  // the movie dialog's settings
         static int argc = 1;
         static char name[] = "vorna_window_test";
         static char* argv[] = {name, nullptr};
@@ -216,6 +220,39 @@ TEST_F(VornaWindowTest, theMovieDialogWritesTheFramesItSays) {
     EXPECT_EQ(QDir(dir).entryList({"*.png"}), QStringList({"f00.png", "f01.png", "f02.png"}));
     EXPECT_EQ(QImage(dir + "/f02.png").size(), QSize(40, 30));
     EXPECT_THAT(console().toStdString(), HasSubstr("movie: frame 3 of 3"));
+}
+
+// Format, rate, duration, size preset and antialiasing make the command; the
+// frames follow the duration, and an accepted dialog's settings come back.
+TEST_F(VornaWindowTest, theMovieDialogComposesAVideoAndRemembersIt) {
+    const std::string clock = eval("create HxTimeSource");
+    const QString dir = QString::fromStdString(makeTempDir());
+    {
+        VornaMovieDialog dialog(window, QString::fromStdString(clock));
+        dialog.findChild<QLineEdit*>("pattern")->setText(dir + "/flight%04d.png");
+        auto* format = dialog.findChild<QComboBox*>("format");
+        format->setCurrentIndex(format->findData("gif"));
+        emit format->activated(format->currentIndex());
+        dialog.findChild<QSpinBox*>("fps")->setValue(10);
+        dialog.findChild<QDoubleSpinBox*>("duration")->setValue(0.3);
+        auto* sizes = dialog.findChild<QComboBox*>("sizePreset");
+        emit sizes->activated(sizes->findText("720p (1280 x 720)"));
+        auto* samples = dialog.findChild<QComboBox*>("samples");
+        samples->setCurrentIndex(samples->findData(2));
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("frames")->value(), 3);
+        EXPECT_EQ(dialog.findChild<QLabel*>("length")->text(), "0.30 s (3 frames at 10 per second)");
+        EXPECT_EQ(dialog.command(), VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock),
+                                                              "-port", "time", "-viewer", "0", "-frames", "3",
+                                                              "-size", "1280", "720", "-samples", "2", "-fps", "10",
+                                                              "-out", dir + "/flight.gif"}));
+        dialog.remember();
+    }
+    VornaMovieDialog again(window, QString::fromStdString(clock));
+    EXPECT_EQ(again.command(), VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-port",
+                                                         "time", "-viewer", "0", "-frames", "3", "-size", "1280",
+                                                         "720", "-samples", "2", "-fps", "10", "-out",
+                                                         dir + "/flight.gif"}));
+    eval("remove " + clock);
 }
 
 TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {
