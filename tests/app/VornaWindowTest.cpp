@@ -20,16 +20,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <clocale>
@@ -220,6 +223,24 @@ TEST_F(VornaWindowTest, theMovieDialogWritesTheFramesItSays) {
     EXPECT_EQ(QDir(dir).entryList({"*.png"}), QStringList({"f00.png", "f01.png", "f02.png"}));
     EXPECT_EQ(QImage(dir + "/f02.png").size(), QSize(40, 30));
     EXPECT_THAT(console().toStdString(), HasSubstr("movie: frame 3 of 3"));
+}
+
+// Cancel in the progress dialog: the video is not written, the older file stays.
+TEST_F(VornaWindowTest, cancellingAVideoInTheProgressDialogKeepsTheOldFile) {
+    const std::string clock = eval("create HxTimeSource");
+    const QString file = QString::fromStdString(makeTempDir()) + "/m.mp4";
+    std::ofstream(file.toStdString()) << "older";
+    QTimer::singleShot(0, window, [this] {
+        if (auto* progress = window->findChild<QProgressDialog*>()) progress->cancel();
+    });
+    EXPECT_EQ(window->runMovie(VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-viewer",
+                                                         "0", "-frames", "50", "-size", "16", "16", "-out", file})),
+              1) << "a Tcl error";
+    EXPECT_THAT(console().toStdString(), HasSubstr("movie: cancelled after "));
+    std::ifstream old(file.toStdString());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "older");
+    EXPECT_EQ(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList({"m.mp4"}));
+    eval("remove " + clock);
 }
 
 // Format, rate, duration, size preset and antialiasing make the command; the
