@@ -268,16 +268,19 @@ void VornaMainWindow::saveNetwork() {
 
 void VornaMainWindow::makeMovie() {
     VornaMovieDialog dialog(this, selectedObject());
-    if (dialog.exec() == QDialog::Accepted && !dialog.command().isEmpty()) runMovie(dialog.command());
+    if (dialog.exec() != QDialog::Accepted || dialog.command().isEmpty()) return;
+    dialog.remember();
+    runMovie(dialog.command());
 }
 
 int VornaMainWindow::runMovie(const QString& command) {
-    QProgressDialog progress(tr("Writing the movie's frames..."), tr("Cancel"), 0, 1, this);
+    QProgressDialog progress(tr("Writing the movie..."), tr("Cancel"), 0, 1, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setValue(0);
     HxMovieCommand::setProgress([&progress](int done, int total) {
         progress.setMaximum(total);
+        progress.setLabelText(QString::fromStdString(HxMovieCommand::progressLine()));
         progress.setValue(done);  // a modal progress dialog handles the events too
         return !progress.wasCanceled();
     });

@@ -1,11 +1,15 @@
 // The window's movie dialog: which object's time port to step, which viewer to
-// render, how many frames of what size, and where to write them. It composes
-// the "movie" command; the window runs it.
+// render, the format, frames per second and duration (the frames follow), the
+// size (with presets), antialiasing, and where to write the movie; it shows
+// the movie's length. It composes the "movie" command; the window runs it.
+// The settings of the last accepted dialog are remembered (QSettings).
 #pragma once
 #include <QDialog>
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -20,13 +24,25 @@ public:
     // The movie command for the choices made; empty when there is no object
     // to animate.
     QString command() const;
+    // Keeps the current settings for the next dialog.
+    void remember() const;
 
 private:
     void chooseFile();
+    void setFormat(const QString& extension);
+    void framesFromDuration();
+    void durationFromFrames();
+    void showLength();
 
     QComboBox* object;
     QSpinBox* viewer;
+    QComboBox* format;
+    QSpinBox* fps;
+    QDoubleSpinBox* duration;
     QSpinBox* frames;
+    QComboBox* sizePreset;
+    QComboBox* samples;
+    QLabel* length;
     QSpinBox* width;
     QSpinBox* height;
     QLineEdit* pattern;

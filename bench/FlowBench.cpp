@@ -20,7 +20,7 @@ void BM_flowDepthRead(benchmark::State& state) {
     HxApplication::initInventor();
     HxOffscreenTarget target;
     std::string error;
-    if (!target.begin(SbVec2s(side, side), SbColor(0, 0, 0), error)) {
+    if (!target.begin(SbVec2s(side, side), SbColor(0, 0, 0), 1, error)) {
         state.SkipWithError(error.c_str());
         return;
     }

@@ -44,3 +44,5 @@ puts "saved: out/demo/flight.civ"
 
 movie -object Flight -viewer 0 -frames 48 -size 320 240 -out out/demo/frame_%04d.png
 puts "frames: out/demo/frame_0000.png .. frame_0047.png"
+movie -object Flight -viewer 0 -frames 48 -size 320 240 -fps 24 -out out/demo/flight.mp4
+puts "video: out/demo/flight.mp4"

@@ -8,6 +8,7 @@ packages=(
   libcoin-dev libsoqt520-dev
   qtbase5-dev libqt5opengl5-dev
   tcl-dev libedit-dev zlib1g-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libglew-dev libgl1-mesa-dri libegl-mesa0 libegl-dev libopengl-dev
   libxcb1-dev xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 HxMessage theMessageInstance;
@@ -22,9 +23,28 @@ __attribute__((format(printf, 1, 0))) std::string vformat(const char* format, va
 
 HxMessage* theMsg = &theMessageInstance;
 
+bool HxMessage::isLiveTerminal() const { return echo && isatty(fileno(stdout)); }
+
+void HxMessage::progress(const std::string& line, bool last) {
+    if (!isLiveTerminal()) {
+        deliver(line);
+        return;
+    }
+    // Back to the start of the line, the new text, the rest of the old cleared.
+    std::fprintf(stdout, "\r%s\033[K", line.c_str());
+    std::fflush(stdout);
+    progressShown = true;
+    if (last) deliver(line);
+}
+
 void HxMessage::deliver(std::string line) {
     if (line.empty() || line.back() != '\n') line += '\n';
     history += line;
+    if (echo && progressShown) {
+        // The message takes the place of the progress line.
+        std::fputs("\r\033[K", stdout);
+        progressShown = false;
+    }
     if (echo) {
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);

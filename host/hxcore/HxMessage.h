@@ -10,6 +10,13 @@ public:
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A progress line of a long task. On a terminal it replaces the previous
+    // progress line in place, and only the `last` one stays (in text() too);
+    // elsewhere every line is a message like printf's (the caller decides how
+    // often: see isLiveTerminal()).
+    void progress(const std::string& line, bool last);
+    // Whether progress lines are updated in place on a terminal.
+    bool isLiveTerminal() const;
     // Reports a failed file operation on `file`, with what failed (`what`, may be
     // null) and the system's reason when there is one.
     void ioError(const char* file, const char* what = nullptr);
@@ -26,6 +33,7 @@ private:
     void deliver(std::string line);
     std::string history;
     bool echo = false;
+    bool progressShown = false;  // a progress line without its newline is on the terminal
     std::function<void(const std::string&)> extraSink;
 };
 

@@ -76,6 +76,14 @@ ssize_t McSafeFile::cookieWrite(void* self, const char* bytes, std::size_t n) {
     return static_cast<McSafeFile*>(self)->writeThrough(bytes, n) ? static_cast<ssize_t>(n) : 0;
 }
 
+off_t McSafeFile::seek(off_t offset, int whence) {
+    if (fp && std::fflush(fp) != 0) fail(errno);
+    if (fd < 0 || failed()) return -1;
+    const off_t position = lseek(fd, offset, whence);
+    if (position < 0) fail(errno);
+    return position;
+}
+
 FILE* McSafeFile::stream() {
     if (!fp && fd >= 0) {
         cookie_io_functions_t io{};

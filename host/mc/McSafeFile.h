@@ -24,6 +24,9 @@ public:
     // output), checked like write(); null when the file could not be created.
     // It belongs to this object and is closed by commit().
     FILE* stream();
+    // Moves the write position, as lseek does (for formats that go back to
+    // fill in a header); the new position, or -1 once anything failed.
+    off_t seek(off_t offset, int whence);
 
     // Writes out what is buffered, syncs it to the disk, closes the file and
     // renames it over the target; false (the old file untouched, the temporary

@@ -1,5 +1,6 @@
 // The "movie" script command: steps an object's time port over a range, fires
-// the object after each step, renders a viewer and writes one PNG per frame.
+// the object after each step, renders a viewer and hands the frame to an
+// encoder thread that writes a video file or one PNG per frame.
 //
 // Frames are numbered from 0 in the file names and in -first/-last; the
 // progress line counts from 1 ("movie: frame 1 of 10" for file 0000).
@@ -9,15 +10,24 @@
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
+#include <mc/McWatch.h>
+#include <paths/VeVazaruPath.h>
 #include <ports/HxPortTime.h>
 #include <viewer/HxController.h>
 #include <viewer/HxMovieCommand.h>
+#include <viewer/HxMovieWriter.h>
+#include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
-#include <utility>
 #include <tcl.h>
+#include <utility>
 
 namespace {
 HxMovieCommand::Progress& progressSlot() {
@@ -25,9 +35,31 @@ HxMovieCommand::Progress& progressSlot() {
     return slot;
 }
 
+std::string& progressLineSlot() {
+    static std::string line;
+    return line;
+}
+
+// "movie: frame 7 of 100", and after the first frame the rate since then and
+// the time it gives for the rest: ", 2.5 fps, 0:34 left".
+std::string describeProgress(long frame, long frames, int done, int total, double seconds) {
+    std::string line = "movie: frame " + std::to_string(frame + 1) + " of " + std::to_string(frames);
+    if (done < 2 || seconds <= 0) return line;
+    const double fps = (done - 1) / seconds;
+    char rate[32];
+    const auto end = std::to_chars(rate, rate + sizeof rate, fps, std::chars_format::fixed, 1).ptr;
+    const long left = std::lround((total - done) / fps);
+    char rest[48];
+    std::snprintf(rest, sizeof rest, " fps, %ld:%02ld left", left / 60, left % 60);
+    return line + ", " + std::string(rate, end) + rest;
+}
+
+// Seconds between progress lines where they cannot be updated in place.
+constexpr double progressInterval = 3.0;
+
 const char* const movieUsage =
     "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
-    "-out pattern%04d.png";
+    "[-samples n] [-fps f] [-quality q] [-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png";
 
 int usageError(Tcl_Interp* interp, const std::string& reason) {
     const std::string text = "movie: " + reason + "; " + movieUsage;
@@ -35,52 +67,11 @@ int usageError(Tcl_Interp* interp, const std::string& reason) {
     return TCL_ERROR;
 }
 
-// A file-name pattern with exactly one frame number: "%d" or "%0Nd"; "%%" is a
-// percent sign.
-struct FramePattern {
-    std::string before, after;
-    int width = 0;
-    bool zeroPad = false;
-
-    bool parse(const std::string& pattern) {
-        int conversions = 0;
-        std::string* part = &before;
-        for (std::size_t i = 0; i < pattern.size(); ++i) {
-            if (pattern[i] != '%') {
-                *part += pattern[i];
-                continue;
-            }
-            if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
-                *part += '%';
-                ++i;
-                continue;
-            }
-            std::size_t j = i + 1;
-            zeroPad = j < pattern.size() && pattern[j] == '0';
-            if (zeroPad) ++j;
-            width = 0;
-            while (j < pattern.size() && pattern[j] >= '0' && pattern[j] <= '9' && width < 100)
-                width = width * 10 + (pattern[j++] - '0');
-            if (j >= pattern.size() || pattern[j] != 'd' || width >= 100) return false;
-            ++conversions;
-            part = &after;
-            i = j;
-        }
-        return conversions == 1;
-    }
-
-    std::string file(int frame) const {
-        std::string number = std::to_string(frame);
-        if (static_cast<int>(number.size()) < width)
-            number.insert(0, static_cast<std::size_t>(width) - number.size(), zeroPad ? '0' : ' ');
-        return before + number + after;
-    }
-};
-
 struct MovieOptions {
     std::string object, port = "time", out;
     long viewer = -1, frames = 0, first = -1, last = -1, width = 0, height = 0;
-    bool hasRange = false;
+    long fps = 25, quality = 80, compression = 1, samples = 4;
+    bool hasRange = false, overwrite = false;
     float from = 0, to = 0;
 };
 
@@ -112,13 +103,29 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
             i += 2;
         } else if (option == "-size" && needs(2)) {
             if (!parseLong(argv[i + 1], o.width) || !parseLong(argv[i + 2], o.height) || o.width < 1 ||
-                o.height < 1 || o.width > 16384 || o.height > 16384)
-                return "-size needs a width and a height from 1 to 16384";
+                o.height < 1 || o.width > 32767 || o.height > 32767)
+                return "-size needs a width and a height from 1 to 32767";
             i += 2;
+        } else if (option == "-overwrite") {
+            o.overwrite = true;
+        } else if (option == "-samples" && needs(1)) {
+            if (!parseLong(argv[++i], o.samples) ||
+                (o.samples != 1 && o.samples != 2 && o.samples != 4 && o.samples != 8))
+                return "-samples needs 1, 2, 4 or 8";
+        } else if (option == "-fps" && needs(1)) {
+            if (!parseLong(argv[++i], o.fps) || o.fps < 1 || o.fps > 240)
+                return "-fps needs a whole number from 1 to 240";
+        } else if (option == "-quality" && needs(1)) {
+            if (!parseLong(argv[++i], o.quality) || o.quality < 0 || o.quality > 100)
+                return "-quality needs a whole number from 0 to 100";
+        } else if (option == "-compression" && needs(1)) {
+            if (!parseLong(argv[++i], o.compression) || o.compression < 0 || o.compression > 9)
+                return "-compression needs a whole number from 0 to 9";
         } else if (option.size() > 1 && option[0] == '-') {
             const bool known = option == "-object" || option == "-port" || option == "-out" || option == "-viewer" ||
                                option == "-frames" || option == "-first" || option == "-last" ||
-                               option == "-range" || option == "-size";
+                               option == "-range" || option == "-size" || option == "-samples" || option == "-fps" ||
+                               option == "-quality" || option == "-compression";
             return known ? option + " is missing its value" : "unknown option \"" + option + "\"";
         } else {
             return "unexpected argument \"" + option + "\"";
@@ -148,9 +155,10 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     MovieOptions o;
     const std::string wrong = readOptions(argc, argv, o);
     if (!wrong.empty()) return usageError(interp, wrong);
-    FramePattern pattern;
-    if (!pattern.parse(o.out))
-        return usageError(interp, "-out needs a pattern with one frame number, like frame%04d.png");
+    HxFramePattern pattern;
+    if (!HxMovieWriter::isVideo(o.out) && !pattern.parse(o.out))
+        return usageError(interp, "-out needs a video name (.mp4, .webm, .gif) or a pattern with one frame number, "
+                                  "like frame%04d.png");
     // Held: the object's update and the progress report may run event handlers
     // ("after" scripts, the window's events) that remove it.
     McHandle<HxObject> object = theObjectPool->find(o.object.c_str());
@@ -158,11 +166,63 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     auto* port = dynamic_cast<HxPortTime*>(object->getPort(o.port.c_str()));
     if (!port) return usageError(interp, "\"" + o.object + "\" has no time port \"" + o.port + "\"");
 
+    // Without GL the first frame says so.
+    // The viewers keep each side to 16384 too.
+    const long largest = std::min(HxOffscreenContext::maxImageSize(), 16384);
+    if (largest > 0 && (o.width > largest || o.height > largest)) {
+        const std::string text = "movie: -size " + std::to_string(o.width) + " x " + std::to_string(o.height) +
+                                 " is larger than the GL can render, " + std::to_string(largest) + " x " +
+                                 std::to_string(largest) + " at most";
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+        return TCL_ERROR;
+    }
+    // A PNG sequence beside frames of an earlier, longer one would mix them.
+    std::vector<std::string> surplus;
+    if (!HxMovieWriter::isVideo(o.out)) surplus = pattern.filesFrom(o.frames);
+    if (!surplus.empty() && !o.overwrite) {
+        const std::string text = "movie: \"" + surplus.front() + "\" and " + std::to_string(surplus.size() - 1) +
+                                 " more frames of this pattern lie beyond the new " + std::to_string(o.frames) +
+                                 "; -overwrite removes them";
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+        return TCL_ERROR;
+    }
+    const std::filesystem::path folder = std::filesystem::path(o.out).parent_path();
+    std::error_code made;
+    if (!folder.empty() && !std::filesystem::exists(folder, made) &&
+        !std::filesystem::create_directories(folder, made)) {
+        const std::string text = "movie: cannot create the folder \"" + folder.string() + "\": " + made.message();
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+        return TCL_ERROR;
+    }
+    HxMovieSettings settings;
+    settings.width = static_cast<int>(o.width);
+    settings.height = static_cast<int>(o.height);
+    settings.fps = static_cast<int>(o.fps);
+    settings.quality = static_cast<int>(o.quality);
+    settings.compression = static_cast<int>(o.compression);
+    std::string error;
+    std::unique_ptr<HxMovieWriter> writer = HxMovieWriter::open(o.out, settings, error);
+    if (!writer) {
+        const std::string text = "movie: " + error;
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+        return TCL_ERROR;
+    }
+    HxMovieEncoder encoder(std::move(writer));
+
     float from = o.from, to = o.to;
     if (!o.hasRange) port->getMinMax(from, to);
+    // A closed path's end is its start again: over its whole range the last
+    // frame stops one step short, so the movie loops without a repeated frame.
+    const auto* path = dynamic_cast<const VeVazaruPath*>(object.ptr());
+    const bool loop = !o.hasRange && path && path->isClosed();
+    const double steps = loop ? double(o.frames) : double(o.frames - 1);
     HxViewer* viewer = theController->viewer(static_cast<int>(o.viewer), 1);
     const SbVec2s oldSize = viewer->getSize();
+    const int oldSamples = viewer->getAskedSamples();
     viewer->setSize(static_cast<int>(o.width), static_cast<int>(o.height));
+    viewer->setSamples(static_cast<int>(o.samples));
+    if (viewer->getSamples() < o.samples)
+        theMsg->printf("movie: %d samples per pixel, the most the GL allows", viewer->getSamples());
     // Such handlers may also take the port or the viewers away: everything is
     // looked up again after them. Empty while all is in place, else why not.
     const int viewerId = static_cast<int>(o.viewer);
@@ -176,10 +236,12 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     // A copy: the report may replace the installed one while it runs.
     const HxMovieCommand::Progress report = HxMovieCommand::progress();
     const int total = static_cast<int>(o.last - o.first + 1);
+    double firstDone = 0, lastShown = 0;
+    progressLineSlot().clear();
     for (long frame = o.first; frame <= o.last; ++frame) {
         std::string reason = gone();
         if (reason.empty()) {
-            const double fraction = o.frames > 1 ? double(frame) / double(o.frames - 1) : 0.0;
+            const double fraction = steps > 0 ? double(frame) / steps : 0.0;
             port->setValue(static_cast<float>(from + (double(to) - double(from)) * fraction));
             object->fire();
             reason = gone();
@@ -190,16 +252,22 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
                                            std::to_string(total) + " frames: " + reason);
             break;
         }
-        const std::string file = pattern.file(static_cast<int>(frame));
-        std::string error;
-        if (!viewer->snapshot(file.c_str(), error)) {
-            const std::string text = "movie: frame " + std::to_string(frame) + ": " + error;
+        std::vector<unsigned char> pixels;
+        if (!viewer->renderPixels(pixels, error) || !encoder.push(frame, std::move(pixels))) {
+            const std::string text =
+                "movie: " + (error.empty() ? encoder.error() : "frame " + std::to_string(frame) + ": " + error);
             Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
             result = TCL_ERROR;
             break;
         }
-        theMsg->printf("movie: frame %ld of %ld", frame + 1, o.frames);
         const int done = static_cast<int>(frame - o.first + 1);
+        const double now = McWatch::now();
+        if (done == 1) firstDone = now;
+        progressLineSlot() = describeProgress(frame, o.frames, done, total, now - firstDone);
+        if (done == 1 || done == total || theMsg->isLiveTerminal() || now - lastShown >= progressInterval) {
+            theMsg->progress(progressLineSlot(), done == total);
+            lastShown = now;
+        }
         if (report && !report(done, total) && done < total) {
             const std::string text =
                 "movie: cancelled after " + std::to_string(done) + " of " + std::to_string(total) + " frames";
@@ -209,7 +277,20 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
             break;
         }
     }
-    if (theController->viewer(viewerId, 0) == viewer) viewer->setSize(oldSize);
+    // A stopped video is discarded (the encoder's destructor); PNG frames
+    // already rendered are still written.
+    if ((result == TCL_OK || !HxMovieWriter::isVideo(o.out)) && !encoder.finish() && result == TCL_OK) {
+        const std::string text = "movie: " + encoder.error();
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+        result = TCL_ERROR;
+    }
+    if (result == TCL_OK) {
+        for (const std::string& file : surplus) std::remove(file.c_str());
+    }
+    if (theController->viewer(viewerId, 0) == viewer) {
+        viewer->setSize(oldSize);
+        viewer->setSamples(oldSamples);
+    }
     return result;
 }
 }  // namespace
@@ -217,5 +298,7 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
 void HxMovieCommand::setProgress(Progress progress) { progressSlot() = std::move(progress); }
 
 const HxMovieCommand::Progress& HxMovieCommand::progress() { return progressSlot(); }
+
+const std::string& HxMovieCommand::progressLine() { return progressLineSlot(); }
 
 void hxRegisterMovieCommand() { theInterpreter->createCommand("movie", movieCmd); }

@@ -3,6 +3,7 @@
 // other viewer commands.
 #pragma once
 #include <functional>
+#include <string>
 
 class HxMovieCommand {
 public:
@@ -13,4 +14,7 @@ public:
     using Progress = std::function<bool(int done, int total)>;
     static void setProgress(Progress progress);
     static const Progress& progress();
+    // The latest progress line ("movie: frame 7 of 100, 2.5 fps, 0:34 left"),
+    // for a report to show; empty before the first frame.
+    static const std::string& progressLine();
 };

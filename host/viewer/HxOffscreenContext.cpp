@@ -10,6 +10,7 @@
 #include <Inventor/elements/SoGLCacheContextElement.h>
 #include <Inventor/errors/SoDebugError.h>
 #include <Inventor/misc/SoContextHandler.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,8 @@ struct EglState {
     bool tried = false;
     std::string error;
     std::string renderer;
+    int maxImageSize = 0;
+    int maxSamples = 0;
     // What was current before makeCurrent(), put back by doneCurrent().
     EGLDisplay previousDisplay = EGL_NO_DISPLAY;
     EGLContext previousContext = EGL_NO_CONTEXT;
@@ -130,6 +133,12 @@ std::string createContext(EglState& s) {
     }
     const GLubyte* name = glGetString(GL_RENDERER);
     s.renderer = name ? reinterpret_cast<const char*>(name) : "";
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
+    s.maxImageSize = limit;
+    limit = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &limit);
+    s.maxSamples = limit;
     return {};
 }
 }  // namespace
@@ -176,6 +185,25 @@ const std::string& HxOffscreenContext::error() { return egl().error; }
 
 const std::string& HxOffscreenContext::renderer() { return egl().renderer; }
 
+int HxOffscreenContext::maxImageSize() {
+    if (!makeCurrent()) return 0;
+    doneCurrent();
+    return egl().maxImageSize;
+}
+
+int HxOffscreenContext::maxSamples() {
+    if (!makeCurrent()) return 0;
+    doneCurrent();
+    return egl().maxSamples;
+}
+
+int HxOffscreenContext::supportedSamples(int asked) {
+    if (asked <= 1) return 1;
+    const int most = maxSamples();
+    if (most < 1) return asked;
+    return std::min(asked, most);
+}
+
 void HxOffscreenContext::shutdown() {
     EglState& s = egl();
     destroyContext(s);
@@ -200,39 +228,64 @@ void HxOffscreenTarget::release() {
     if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
     if (colorBuffer) glDeleteRenderbuffers(1, &colorBuffer);
     if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
-    framebuffer = colorBuffer = depthBuffer = 0;
+    if (resolveFramebuffer) glDeleteFramebuffers(1, &resolveFramebuffer);
+    if (resolveBuffer) glDeleteRenderbuffers(1, &resolveBuffer);
+    framebuffer = colorBuffer = depthBuffer = resolveFramebuffer = resolveBuffer = 0;
     allocated.setValue(0, 0);
+    allocatedSamples = 0;
 }
 
-bool HxOffscreenTarget::begin(const SbVec2s& size, const SbColor& background, std::string& error) {
+namespace {
+// Storage for the bound renderbuffer, multisampled when samples > 1.
+void storage(int samples, GLenum format, const SbVec2s& size) {
+    if (samples > 1)
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, format, size[0], size[1]);
+    else
+        glRenderbufferStorage(GL_RENDERBUFFER, format, size[0], size[1]);
+}
+}  // namespace
+
+bool HxOffscreenTarget::begin(const SbVec2s& size, const SbColor& background, int samples, std::string& error) {
     if (!HxOffscreenContext::makeCurrent()) {
         error = "no offscreen OpenGL: " + HxOffscreenContext::error();
         return false;
     }
     used = true;
-    if (size != allocated) {
+    if (size != allocated || samples != allocatedSamples) {
         release();
         glGenFramebuffers(1, &framebuffer);
         glGenRenderbuffers(1, &colorBuffer);
         glGenRenderbuffers(1, &depthBuffer);
         glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size[0], size[1]);
+        storage(samples, GL_RGBA8, size);
         glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, size[0], size[1]);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        storage(samples, GL_DEPTH24_STENCIL8, size);
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        if (complete && samples > 1) {
+            glGenFramebuffers(1, &resolveFramebuffer);
+            glGenRenderbuffers(1, &resolveBuffer);
+            glBindRenderbuffer(GL_RENDERBUFFER, resolveBuffer);
+            storage(1, GL_RGBA8, size);
+            glBindFramebuffer(GL_FRAMEBUFFER, resolveFramebuffer);
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveBuffer);
+            complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        }
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        if (!complete) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
             release();
             HxOffscreenContext::doneCurrent();
-            char text[96];
-            std::snprintf(text, sizeof text, "no %d x %d framebuffer could be made", size[0], size[1]);
+            char text[128];
+            std::snprintf(text, sizeof text, "no %d x %d framebuffer with %d samples per pixel could be made",
+                          size[0], size[1], samples);
             error = text;
             return false;
         }
         allocated = size;
+        allocatedSamples = samples;
     }
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glViewport(0, 0, size[0], size[1]);
@@ -242,12 +295,19 @@ bool HxOffscreenTarget::begin(const SbVec2s& size, const SbColor& background, st
     // Inventor expects the depth test on, as its own viewers leave it.
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
+    if (samples > 1) glEnable(GL_MULTISAMPLE);
     return true;
 }
 
 std::vector<unsigned char> HxOffscreenTarget::readRGB() const {
     std::vector<unsigned char> pixels(static_cast<size_t>(allocated[0]) * allocated[1] * 3);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    if (resolveFramebuffer) {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer);
+        glBlitFramebuffer(0, 0, allocated[0], allocated[1], 0, 0, allocated[0], allocated[1], GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer);
+    }
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, allocated[0], allocated[1], GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;

@@ -24,6 +24,13 @@ public:
     static const std::string& error();
     // The GL renderer's name (e.g. "llvmpipe ..."); empty before the first render.
     static const std::string& renderer();
+    // The largest width and height of an image the GL can render, and the most
+    // samples per pixel it can antialias with; 0 when there is no GL.
+    static int maxImageSize();
+    static int maxSamples();
+    // The samples per pixel a render asked for `asked` gets: 1 for 1 or less,
+    // else at most maxSamples() (`asked` when there is no GL).
+    static int supportedSamples(int asked);
     // Destroys the context (at the end of the session, after the viewers).
     static void shutdown();
 };
@@ -40,12 +47,14 @@ public:
     // The id to hand to SoGLRenderAction::setCacheContext.
     uint32_t cacheContext() const { return cacheId; }
 
-    // Makes the shared context current and binds a framebuffer of `size`
-    // (re-made when the size changed), cleared to `background`. False, with the
-    // reason in `error`, when no GL or no framebuffer can be had; then nothing
-    // is bound and the previous context stays current.
-    bool begin(const SbVec2s& size, const SbColor& background, std::string& error);
-    // Reads the bound framebuffer as tightly packed RGB rows, bottom row first.
+    // Makes the shared context current and binds a framebuffer of `size` with
+    // `samples` per pixel (re-made when either changed), cleared to
+    // `background`. False, with the reason in `error`, when no GL or no
+    // framebuffer can be had; then nothing is bound and the previous context
+    // stays current.
+    bool begin(const SbVec2s& size, const SbColor& background, int samples, std::string& error);
+    // Reads the bound framebuffer as tightly packed RGB rows, bottom row first;
+    // a multisampled one is first resolved to one colour per pixel.
     std::vector<unsigned char> readRGB() const;
     // Unbinds the framebuffer and restores the previous context.
     void end();
@@ -56,6 +65,9 @@ private:
     unsigned int framebuffer = 0;
     unsigned int colorBuffer = 0;
     unsigned int depthBuffer = 0;
+    unsigned int resolveFramebuffer = 0;  // with samples > 1: the averaged image
+    unsigned int resolveBuffer = 0;
     SbVec2s allocated{0, 0};
+    int allocatedSamples = 0;
     bool used = false;
 };

@@ -151,6 +151,8 @@ void HxViewer::setSize(int width, int height) {
                   static_cast<short>(std::clamp(height, 1, 16384)));
 }
 
+int HxViewer::getSamples() const { return HxOffscreenContext::supportedSamples(samples); }
+
 void HxViewer::fitClippingPlanes() {
     SoGetBoundingBoxAction bounds{SbViewportRegion(size)};
     bounds.apply(geometry.ptr());
@@ -173,7 +175,7 @@ void HxViewer::fitClippingPlanes() {
 }
 
 bool HxViewer::renderFrame(std::vector<unsigned char>* pixels, std::string& error) {
-    if (!target->begin(size, background, error)) return false;
+    if (!target->begin(size, background, getSamples(), error)) return false;
     fitClippingPlanes();
     renderAction->setViewportRegion(SbViewportRegion(size));
     renderAction->apply(root.ptr());

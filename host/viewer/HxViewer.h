@@ -54,6 +54,11 @@ public:
     void setSize(int width, int height);
     void setSize(const SbVec2s& newSize) { setSize(newSize[0], newSize[1]); }
     SbVec2s getSize() const { return size; }
+    // Samples per pixel of the offscreen image (antialiasing): 1 (none), 2, 4
+    // or 8, as far as the GL allows; getSamples() is what renders get.
+    void setSamples(int n) { samples = n; }
+    int getSamples() const;
+    int getAskedSamples() const { return samples; }
     void setBackgroundColor(const SbColor& color) { background = color; }
     const SbColor& getBackgroundColor() const { return background; }
 
@@ -64,6 +69,9 @@ public:
     void redraw();
     // The action that renders the viewer; lives as long as the viewer.
     SoGLRenderAction* getGLRenderAction() const { return renderAction.get(); }
+    // Renders and reads the pixels back: tightly packed RGB rows of the
+    // viewer's size, bottom row first.
+    bool renderPixels(std::vector<unsigned char>& pixels, std::string& error) { return renderFrame(&pixels, error); }
     // Renders and gives the image, top row first (RGB888, the viewer's size).
     bool renderImage(QImage& image, std::string& error);
     // Renders and saves the image as PNG. The file is replaced only once the new
@@ -132,6 +140,7 @@ private:
     static void followCameraCB(void* viewer, SoSensor*);
     SbVec2s size{640, 480};
     SbColor background{0, 0, 0};
+    int samples = 1;
     std::unique_ptr<QxViewer> interaction;
     std::unique_ptr<HxOffscreenTarget> target;
     std::unique_ptr<SoGLRenderAction> renderAction;

@@ -114,6 +114,20 @@ int setSize(Tcl_Interp* interp, HxViewer* v, const float* a) {
     v->setSize(static_cast<int>(a[0]), static_cast<int>(a[1]));
     return TCL_OK;
 }
+// Samples per pixel a user may ask for.
+bool sampleCount(float a) { return a == 1 || a == 2 || a == 4 || a == 8; }
+
+// Answers with the samples the viewer renders with, which the GL may limit.
+int setSamples(Tcl_Interp* interp, HxViewer* v, const float* a) {
+    if (!sampleCount(a[0])) return cmdFail(interp, "viewer setSamples: the samples per pixel must be 1, 2, 4 or 8");
+    v->setSamples(static_cast<int>(a[0]));
+    Tcl_VaSetResult(interp, "%d", v->getSamples());
+    return TCL_OK;
+}
+int getSamples(Tcl_Interp* interp, HxViewer* v, const float*) {
+    Tcl_VaSetResult(interp, "%d", v->getSamples());
+    return TCL_OK;
+}
 int getSize(Tcl_Interp* interp, HxViewer* v, const float*) {
     Tcl_VaSetResult(interp, "%d %d", v->getSize()[0], v->getSize()[1]);
     return TCL_OK;
@@ -162,16 +176,26 @@ int drag(Tcl_Interp* interp, HxViewer* v, const float* a) {
     return TCL_OK;
 }
 
-// Commands whose one argument is a word, not a number.
+// Commands whose first argument is a word, not a number, and that may take
+// options after it ("-name value" pairs, checked by the command).
 struct WordCommand {
     const char* name;
     const char* usage;
-    int (*run)(Tcl_Interp*, HxViewer*, const char*);
+    int (*run)(Tcl_Interp*, HxViewer*, int argc, const char** args);  // args[0] is the word
 };
 
-int snapshot(Tcl_Interp* interp, HxViewer* v, const char* file) {
+// The samples of -samples hold for this image only.
+int snapshot(Tcl_Interp* interp, HxViewer* v, int argc, const char** args) {
+    float samples = 0;
+    if (argc == 3 && (std::strcmp(args[1], "-samples") != 0 || !parseFloat(args[2], samples) || !sampleCount(samples)))
+        return cmdFail(interp, "viewer snapshot: -samples must be 1, 2, 4 or 8");
     std::string error;
-    if (!v->snapshot(file, error)) return cmdFail(interp, "viewer snapshot: " + error);
+    // The viewer's own setting is asked for, not what the GL made of it.
+    const int own = v->getAskedSamples();
+    if (argc == 3) v->setSamples(static_cast<int>(samples));
+    const bool saved = v->snapshot(args[0], error);
+    v->setSamples(own);
+    if (!saved) return cmdFail(interp, "viewer snapshot: " + error);
     return TCL_OK;
 }
 
@@ -189,6 +213,8 @@ const Command commands[] = {
     {"isVisible", 0, "isVisible", isVisible},
     {"setSize", 2, "setSize w h", setSize},
     {"getSize", 0, "getSize", getSize},
+    {"setSamples", 1, "setSamples n", setSamples},
+    {"getSamples", 0, "getSamples", getSamples},
     {"setNavigationMode", 1, "setNavigationMode m", setNavigation},
     {"getNavigationMode", 0, "getNavigationMode", getNavigation},
     {"redraw", 0, "redraw", redraw},
@@ -198,7 +224,7 @@ const Command commands[] = {
 };
 
 const WordCommand wordCommands[] = {
-    {"snapshot", "snapshot file.png", snapshot},
+    {"snapshot", "snapshot file.png [-samples n]", snapshot},
 };
 
 int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
@@ -214,8 +240,8 @@ int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     }
     for (const WordCommand& c : wordCommands) {
         if (std::strcmp(argv[2], c.name) != 0) continue;
-        if (argc != 4 || !*argv[3]) return cmdFail(interp, std::string("usage: viewer n ") + c.usage);
-        return c.run(interp, theController->viewer(static_cast<int>(id), 1), argv[3]);
+        if ((argc != 4 && argc != 6) || !*argv[3]) return cmdFail(interp, std::string("usage: viewer n ") + c.usage);
+        return c.run(interp, theController->viewer(static_cast<int>(id), 1), argc - 3, argv + 3);
     }
     std::string known;
     for (const Command& c : commands) known += std::string(" ") + c.name;

@@ -49,6 +49,8 @@ const FailedSave failedSaves[] = {
      R"(viewer snapshot: cannot write "%D/s.png": No space left on device)", nullptr},
     {"MovieFrame", true, {"f0000.png"}, "movie -object Flight -viewer 0 -frames 2 -size 16 16 -out %D/f%04d.png",
      R"(movie: frame 0: cannot write "%D/f0000.png": No space left on device)", nullptr},
+    {"MovieVideo", true, {"m.mp4"}, "movie -object Flight -viewer 0 -frames 2 -size 16 16 -out %D/m.mp4",
+     R"(movie: cannot write "%D/m.mp4": No space left on device)", nullptr},
     {"SaveNetwork", true, {"net.tcl", "Flight.vm"}, "saveNetwork %D/net.tcl",
      R"(saveNetwork: could not save object "Flight": cannot write "%D/Flight.vm": No space left on device)",
      "%D/Flight.vm: cannot write: No space left on device"},

@@ -18,15 +18,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <clocale>
@@ -60,7 +66,8 @@ int pixelsNear(const QImage& image, QRgb colour, int tolerance = 45) {
 class WindowSession : public ::testing::Environment {
 public:
     void SetUp() override {
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));  // the prompt's history
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));    // the prompt's history
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(makeTempDir()));  // the movie dialog's settings
         static int argc = 1;
         static char name[] = "vorna_window_test";
         static char* argv[] = {name, nullptr};
@@ -216,6 +223,57 @@ TEST_F(VornaWindowTest, theMovieDialogWritesTheFramesItSays) {
     EXPECT_EQ(QDir(dir).entryList({"*.png"}), QStringList({"f00.png", "f01.png", "f02.png"}));
     EXPECT_EQ(QImage(dir + "/f02.png").size(), QSize(40, 30));
     EXPECT_THAT(console().toStdString(), HasSubstr("movie: frame 3 of 3"));
+}
+
+// Cancel in the progress dialog: the video is not written, the older file stays.
+TEST_F(VornaWindowTest, cancellingAVideoInTheProgressDialogKeepsTheOldFile) {
+    const std::string clock = eval("create HxTimeSource");
+    const QString file = QString::fromStdString(makeTempDir()) + "/m.mp4";
+    std::ofstream(file.toStdString()) << "older";
+    QTimer::singleShot(0, window, [this] {
+        if (auto* progress = window->findChild<QProgressDialog*>()) progress->cancel();
+    });
+    EXPECT_EQ(window->runMovie(VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-viewer",
+                                                         "0", "-frames", "50", "-size", "16", "16", "-out", file})),
+              1) << "a Tcl error";
+    EXPECT_THAT(console().toStdString(), HasSubstr("movie: cancelled after "));
+    std::ifstream old(file.toStdString());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "older");
+    EXPECT_EQ(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList({"m.mp4"}));
+    eval("remove " + clock);
+}
+
+// Format, rate, duration, size preset and antialiasing make the command; the
+// frames follow the duration, and an accepted dialog's settings come back.
+TEST_F(VornaWindowTest, theMovieDialogComposesAVideoAndRemembersIt) {
+    const std::string clock = eval("create HxTimeSource");
+    const QString dir = QString::fromStdString(makeTempDir());
+    {
+        VornaMovieDialog dialog(window, QString::fromStdString(clock));
+        dialog.findChild<QLineEdit*>("pattern")->setText(dir + "/flight%04d.png");
+        auto* format = dialog.findChild<QComboBox*>("format");
+        format->setCurrentIndex(format->findData("gif"));
+        emit format->activated(format->currentIndex());
+        dialog.findChild<QSpinBox*>("fps")->setValue(10);
+        dialog.findChild<QDoubleSpinBox*>("duration")->setValue(0.3);
+        auto* sizes = dialog.findChild<QComboBox*>("sizePreset");
+        emit sizes->activated(sizes->findText("720p (1280 x 720)"));
+        auto* samples = dialog.findChild<QComboBox*>("samples");
+        samples->setCurrentIndex(samples->findData(2));
+        EXPECT_EQ(dialog.findChild<QSpinBox*>("frames")->value(), 3);
+        EXPECT_EQ(dialog.findChild<QLabel*>("length")->text(), "0.30 s (3 frames at 10 per second)");
+        EXPECT_EQ(dialog.command(), VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock),
+                                                              "-port", "time", "-viewer", "0", "-frames", "3",
+                                                              "-size", "1280", "720", "-samples", "2", "-fps", "10",
+                                                              "-out", dir + "/flight.gif"}));
+        dialog.remember();
+    }
+    VornaMovieDialog again(window, QString::fromStdString(clock));
+    EXPECT_EQ(again.command(), VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-port",
+                                                         "time", "-viewer", "0", "-frames", "3", "-size", "1280",
+                                                         "720", "-samples", "2", "-fps", "10", "-out",
+                                                         dir + "/flight.gif"}));
+    eval("remove " + clock);
 }
 
 TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {

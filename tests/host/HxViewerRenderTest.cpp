@@ -3,7 +3,9 @@
 #include "ScriptTestSupport.h"
 
 #include <viewer/HxController.h>
+#include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
+#include <hxcore/HxMessage.h>
 
 #include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/nodes/SoAnnotation.h>
@@ -209,8 +211,41 @@ TEST_F(HxViewerRenderTest, viewerCommandsRedrawViewAllAndSnapshot) {
     const std::string bad = file + "/x.png";
     EXPECT_EQ(evalError("viewer 0 snapshot " + bad), "viewer snapshot: cannot write \"" + bad + "\": Not a directory");
     for (const char* script : {"viewer 0 snapshot", "viewer 0 snapshot a.png b.png"})
-        EXPECT_EQ(evalError(script), "usage: viewer n snapshot file.png");
+        EXPECT_EQ(evalError(script), "usage: viewer n snapshot file.png [-samples n]");
+    EXPECT_EQ(evalError("viewer 0 snapshot " + file + " -samples 3"), "viewer snapshot: -samples must be 1, 2, 4 or 8");
+    EXPECT_EQ(evalError("viewer 0 setSamples 0"), "viewer setSamples: the samples per pixel must be 1, 2, 4 or 8");
     EXPECT_EQ(evalError("viewer 0 redraw now"), "usage: viewer n redraw");
+}
+
+// Pixels whose red lies strictly between the background's and the lit face's:
+// only antialiased edges have them.
+int blended(const QImage& image) {
+    const int face = qRed(image.pixel(image.width() / 2, image.height() / 2));
+    return count(image, 0, 0, image.width(), image.height(),
+                 [face](QRgb p) { return qRed(p) > 0 && qRed(p) < face; });
+}
+
+TEST_F(HxViewerRenderTest, samplesSmoothEdgesAlikeInSnapshotsTheViewerAndMovieFrames) {
+    // The cube's front face, turned about the view axis: slanted edges.
+    viewer->getCamera()->orientation.setValue(SbRotation(SbVec3f(0, 0, 1), 0.5f));
+    show(redCube(SbVec3f(0, 0, 0)));
+    evalOk("viewer 0 snapshot " + path("one.png") + " -samples 1");
+    evalOk("viewer 0 snapshot " + path("four.png") + " -samples 4");
+    const QImage one(QString::fromStdString(path("one.png"))), four(QString::fromStdString(path("four.png")));
+    EXPECT_EQ(blended(one), 0);
+    EXPECT_GT(blended(four), 40);
+    EXPECT_EQ(evalOk("viewer 0 getSamples"), "1") << "a snapshot's samples are for that image only";
+
+    EXPECT_EQ(evalOk("viewer 0 setSamples 8"), std::to_string(std::min(8, HxOffscreenContext::maxSamples())));
+    EXPECT_EQ(evalOk("viewer 0 setSamples 4"), "4");
+    EXPECT_EQ(image(), four.convertToFormat(QImage::Format_RGB888));
+    evalOk("viewer 0 setSamples 1");
+
+    evalOk("create HxTimeSource Clock");
+    evalOk("movie -object Clock -viewer 0 -frames 1 -size 64 64 -samples 4 -out " + path("m%d.png"));
+    EXPECT_EQ(QImage(QString::fromStdString(path("m0.png"))), four);
+    evalOk("remove Clock");
+    theMsg->clear();
 }
 
 }  // namespace
