@@ -22,7 +22,9 @@ CC=clang CXX=clang++ scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=1:detect_odr_violation=0"
 export ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer
-export LSAN_OPTIONS="suppressions=$root/cmake/lsan.supp:print_suppressions=0"
+# The tests' suppressions, and the reader's leaks on damaged input (fuzz/lsan.supp).
+cat "$root/cmake/lsan.supp" "$root/fuzz/lsan.supp" >"$build/lsan.supp"
+export LSAN_OPTIONS="suppressions=$build/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # Per input: 10 s and 2 GB at most.
 limits=(-timeout=10 -rss_limit_mb=2048)
