@@ -104,23 +104,7 @@ public:
         // GL rows run bottom-up, image rows top-down.
         for (int y = 0; y < s.height; ++y)
             std::memcpy(image.scanLine(y), rgb + static_cast<std::size_t>(s.height - 1 - y) * row, row);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "png");
-        // Qt's PNG writer takes the zlib level as a quality: (100 - q) * 9 / 91.
-        writer.setQuality(100 - (s.compression * 91 + 8) / 9);
-        const std::string file = pattern.file(index);
-        if (!writer.write(image)) {
-            error = "cannot write \"" + file + "\": the PNG encoder failed";
-            return false;
-        }
-        McSafeFile out(file);
-        if (!out.write(png.constData(), static_cast<std::size_t>(png.size())) || !out.commit()) {
-            error = out.error();
-            return false;
-        }
-        return true;
+        return hxSavePng(image, pattern.file(index), s.compression, error);
     }
     bool finish(std::string&) override { return true; }
 
@@ -410,4 +394,23 @@ std::string HxMovieEncoder::error() const {
 long HxMovieEncoder::written() const {
     std::lock_guard<std::mutex> hold(lock);
     return done;
+}
+
+bool hxSavePng(const QImage& image, const std::string& file, int zlibLevel, std::string& error) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    // Qt's PNG writer takes the zlib level as a quality: (100 - q) * 9 / 91.
+    if (zlibLevel >= 0) writer.setQuality(100 - (zlibLevel * 91 + 8) / 9);
+    if (!writer.write(image)) {
+        error = "cannot write \"" + file + "\": the PNG encoder failed";
+        return false;
+    }
+    McSafeFile out(file);
+    if (!out.write(png.constData(), static_cast<std::size_t>(png.size())) || !out.commit()) {
+        error = out.error();
+        return false;
+    }
+    return true;
 }

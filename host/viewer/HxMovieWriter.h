@@ -29,6 +29,13 @@ struct HxFramePattern {
     std::vector<std::string> filesFrom(long count) const;
 };
 
+class QImage;
+
+// Encodes `image` as PNG and saves it through a checked save; `zlibLevel` 0 .. 9,
+// or -1 for the encoder's default. False with `error` set when anything failed
+// (an existing file then stays as it was).
+bool hxSavePng(const QImage& image, const std::string& file, int zlibLevel, std::string& error);
+
 struct HxMovieSettings {
     int width = 0, height = 0;
     int fps = 25;         // frames per second of a video

@@ -1,8 +1,8 @@
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <hxcore/HxObject.h>
-#include <mc/McSafeFile.h>
 #include <paths/VeVazaruPath.h>
+#include <viewer/HxMovieWriter.h>
 #include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
 #include <viewer/HxViewerWindow.h>
@@ -21,7 +21,6 @@
 #include <Inventor/nodes/SoTransformSeparator.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <Inventor/nodes/SoSeparator.h>
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QImage>
@@ -214,19 +213,7 @@ bool HxViewer::renderImage(QImage& image, std::string& error) {
 
 bool HxViewer::snapshot(const char* file, std::string& error) {
     QImage image;
-    if (!renderImage(image, error)) return false;
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        error = std::string("cannot write \"") + file + "\": the PNG encoder failed";
-        return false;
-    }
-    McSafeFile out(file);
-    if (!out.write(png.constData(), static_cast<std::size_t>(png.size())) || !out.commit()) {
-        error = out.error();
-        return false;
-    }
-    return true;
+    return renderImage(image, error) && hxSavePng(image, file, -1, error);
 }
 
 void HxViewer::viewAll() { camera->viewAll(root.ptr(), SbViewportRegion(size)); }
