@@ -98,9 +98,7 @@ bool readsBackAs(const char* begin, const char* end, float value) {
     const std::from_chars_result read = std::from_chars(begin, end, back);
     return read.ec == std::errc() && read.ptr == end && back == value;
 }
-}  // namespace
 
-namespace {
 // from_chars in the given format; a number too small for a float reads as zero,
 // as a conversion from double gives.
 std::from_chars_result readFloat(const char* begin, const char* end, float& value, std::chars_format format) {
