@@ -38,16 +38,13 @@ QApplication* makeQtApplication(int& argc, char** argv, bool offscreen) {
     return app;
 }
 
-bool displaySet() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
+bool displaySet() { return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"); }
 
 // Qt gives up on an X display it cannot open by aborting the program; it is
 // tried here first. Empty when the window can go ahead, else the reason.
 std::string unreachableDisplay() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const bool x11 = !platform.isEmpty() ? platform.startsWith("xcb")
-                                         : qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool x11 = !platform.isEmpty() ? platform.startsWith("xcb") : qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!x11 || qEnvironmentVariableIsEmpty("DISPLAY")) return {};
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     const bool failed = xcb_connection_has_error(connection) != 0;
@@ -55,9 +52,7 @@ std::string unreachableDisplay() {
     return failed ? "cannot open display \"" + qgetenv("DISPLAY").toStdString() + "\"" : std::string();
 }
 
-QCommandLineOption guiOption() {
-    return QCommandLineOption("gui", "Run the scripts in the window, then stay in it.");
-}
+QCommandLineOption guiOption() { return QCommandLineOption("gui", "Run the scripts in the window, then stay in it."); }
 }  // namespace
 
 VornaApplication::VornaApplication(int& argCount, char** args) : argc(argCount), argv(args) {}

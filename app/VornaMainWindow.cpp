@@ -246,7 +246,8 @@ void VornaMainWindow::fillSaveMenu(QMenu* menu) {
 void VornaMainWindow::openFile() {
     std::set<QString> extensions{"iv", "wrl", "vrml", "vm", "brio"};
     for (const auto& package : HxApplication::packages().packages())
-        for (const auto& reader : package.description.readers) extensions.insert(QString::fromStdString(reader.extension));
+        for (const auto& reader : package.description.readers)
+            extensions.insert(QString::fromStdString(reader.extension));
     QStringList patterns;
     for (const QString& e : extensions) patterns << "*." + e;
     const QString filter = tr("Scenes and data (%1);;All files (*)").arg(patterns.join(' '));
@@ -257,12 +258,14 @@ void VornaMainWindow::openFile() {
 }
 
 void VornaMainWindow::runScript() {
-    const QString file = QFileDialog::getOpenFileName(this, tr("Run Script"), QString(), tr("Tcl scripts (*.tcl);;All files (*)"));
+    const QString file =
+        QFileDialog::getOpenFileName(this, tr("Run Script"), QString(), tr("Tcl scripts (*.tcl);;All files (*)"));
     if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({"source", file}));
 }
 
 void VornaMainWindow::saveNetwork() {
-    const QString file = QFileDialog::getSaveFileName(this, tr("Save Network"), "network.tcl", tr("Tcl scripts (*.tcl)"));
+    const QString file =
+        QFileDialog::getSaveFileName(this, tr("Save Network"), "network.tcl", tr("Tcl scripts (*.tcl)"));
     if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({"saveNetwork", file}));
 }
 

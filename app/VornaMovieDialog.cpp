@@ -41,9 +41,8 @@ struct SizePreset {
     const char* name;
     int width, height;
 };
-const SizePreset sizePresets[] = {{"720p (1280 x 720)", 1280, 720},
-                                  {"1080p (1920 x 1080)", 1920, 1080},
-                                  {"4K (3840 x 2160)", 3840, 2160}};
+const SizePreset sizePresets[] = {
+    {"720p (1280 x 720)", 1280, 720}, {"1080p (1920 x 1080)", 1920, 1080}, {"4K (3840 x 2160)", 3840, 2160}};
 
 // The output name without its frame number and extension.
 QString baseName(const QString& file) {
@@ -105,7 +104,8 @@ VornaMovieDialog::VornaMovieDialog(QWidget* parent, const QString& preferred)
     duration->setSuffix(tr(" s"));
     sizePreset->setObjectName("sizePreset");
     sizePreset->addItem(tr("the viewer's size"), QSize(width->value(), height->value()));
-    for (const SizePreset& preset : sizePresets) sizePreset->addItem(tr(preset.name), QSize(preset.width, preset.height));
+    for (const SizePreset& preset : sizePresets)
+        sizePreset->addItem(tr(preset.name), QSize(preset.width, preset.height));
     sizePreset->addItem(tr("other"));
     samples->setObjectName("samples");
     for (int n : {1, 2, 4, 8}) samples->addItem(n == 1 ? tr("none") : tr("%1 samples per pixel").arg(n), n);
@@ -195,7 +195,8 @@ VornaMovieDialog::VornaMovieDialog(QWidget* parent, const QString& preferred)
 
 void VornaMovieDialog::chooseFile() {
     const QString extension = format->currentData().toString();
-    const QString filter = extension == "png" ? tr("PNG images (*.png)") : tr("%1 files (*.%2)").arg(format->currentText(), extension);
+    const QString filter =
+        extension == "png" ? tr("PNG images (*.png)") : tr("%1 files (*.%2)").arg(format->currentText(), extension);
     QString file = QFileDialog::getSaveFileName(this, tr("Movie"), pattern->text(), filter);
     if (file.isEmpty()) return;
     pattern->setText(file);
@@ -254,11 +255,24 @@ void VornaMovieDialog::remember() const {
 
 QString VornaMovieDialog::command() const {
     if (object->currentIndex() < 0) return {};
-    QStringList words{"movie", "-object", object->currentText(), "-port", object->currentData().toString(),
-                      "-viewer", QString::number(viewer->value()), "-frames", QString::number(frames->value()),
-                      "-size", QString::number(width->value()), QString::number(height->value()),
-                      "-samples", samples->currentData().toString(), "-fps", QString::number(fps->value()),
-                      "-out", pattern->text()};
+    QStringList words{"movie",
+                      "-object",
+                      object->currentText(),
+                      "-port",
+                      object->currentData().toString(),
+                      "-viewer",
+                      QString::number(viewer->value()),
+                      "-frames",
+                      QString::number(frames->value()),
+                      "-size",
+                      QString::number(width->value()),
+                      QString::number(height->value()),
+                      "-samples",
+                      samples->currentData().toString(),
+                      "-fps",
+                      QString::number(fps->value()),
+                      "-out",
+                      pattern->text()};
     if (someFrames->isChecked())
         words << "-first" << QString::number(first->value()) << "-last" << QString::number(last->value());
     return VornaConsole::tclCommand(words);

@@ -44,7 +44,8 @@ public:
 
 // An editor with its port panel, attached to a helix path of n keyframes.
 struct Editing {
-    explicit Editing(int n) : path(helixPath(n, keyframeSpacing)), editor(new HxKeyframeCameraPathEditor), panel(new QWidget) {
+    explicit Editing(int n)
+        : path(helixPath(n, keyframeSpacing)), editor(new HxKeyframeCameraPathEditor), panel(new QWidget) {
         auto* layout = new QVBoxLayout(panel.get());
         for (HxPort* port : editor->ports()) layout->addWidget(port->createWidget(panel.get()));
         editor->attach(path);

@@ -289,10 +289,9 @@ public:
                 const double ratio = a->second / b->second;
                 char target[32] = "-";
                 if (pair.target > 0)
-                    std::snprintf(target, sizeof target, "%s %g", ratio <= pair.target ? "met" : "MISSED",
-                                  pair.target);
-                std::fprintf(out, "%-22s %8d %14.1f %14.1f %8.2f %8s\n", pair.inventor, n, a->second, b->second,
-                             ratio, target);
+                    std::snprintf(target, sizeof target, "%s %g", ratio <= pair.target ? "met" : "MISSED", pair.target);
+                std::fprintf(out, "%-22s %8d %14.1f %14.1f %8.2f %8s\n", pair.inventor, n, a->second, b->second, ratio,
+                             target);
             }
         }
         std::fflush(out);

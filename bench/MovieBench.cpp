@@ -116,8 +116,8 @@ void movie(benchmark::State& state, const std::string& name, int compression) {
     Scene& s = scene();
     QTemporaryDir dir;
     std::string error;
-    auto writer = HxMovieWriter::open(dir.filePath(QString::fromStdString(name)).toStdString(),
-                                      settings(compression), error);
+    auto writer =
+        HxMovieWriter::open(dir.filePath(QString::fromStdString(name)).toStdString(), settings(compression), error);
     if (!writer) {
         state.SkipWithError(error.c_str());
         return;
@@ -141,8 +141,8 @@ void encodeOnly(benchmark::State& state, const std::string& name, int compressio
     std::string error;
     std::vector<unsigned char> pixels;
     s.frame(pixels, error);
-    auto writer = HxMovieWriter::open(dir.filePath(QString::fromStdString(name)).toStdString(),
-                                      settings(compression), error);
+    auto writer =
+        HxMovieWriter::open(dir.filePath(QString::fromStdString(name)).toStdString(), settings(compression), error);
     if (!writer) {
         state.SkipWithError(error.c_str());
         return;

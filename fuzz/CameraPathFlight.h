@@ -15,7 +15,6 @@ inline void flyThrough(VeVazaruPath* path) {
     path->fire();
     McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
     const float start = path->getTime(0), duration = path->getDuration();
-    for (int k = 0; k <= 8; ++k)
-        path->getCamera(start + duration * static_cast<float>(k) / 8.0f, *camera);
+    for (int k = 0; k <= 8; ++k) path->getCamera(start + duration * static_cast<float>(k) / 8.0f, *camera);
     theObjectPool->remove(path);
 }

@@ -68,8 +68,10 @@ void dataFileSeeds() {
     const struct {
         const char* name;
         bool ascii, native, compress;
-    } forms[] = {{"binary-native.vm", false, true, false}, {"binary-big-zlib.vm", false, false, true},
-                 {"ascii.vm", true, true, false},          {"ascii-big-zlib.vm", true, false, true}};
+    } forms[] = {{"binary-native.vm", false, true, false},
+                 {"binary-big-zlib.vm", false, false, true},
+                 {"ascii.vm", true, true, false},
+                 {"ascii-big-zlib.vm", true, false, true}};
     for (const auto& form : forms) {
         const std::string file = seed("vornamesh", form.name);
         check(mesh.write(file.c_str(), form.ascii, "seed", form.native, form.compress), file);

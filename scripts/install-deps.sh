@@ -15,6 +15,8 @@ packages=(
   locales
   # the fuzz step: clang with libFuzzer's runtime, and the symbolizer for its reports
   clang libclang-rt-14-dev llvm-14
+  # the layout check
+  clang-format
 )
 
 missing=()

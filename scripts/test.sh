@@ -15,6 +15,9 @@ export GTEST_SHUFFLE=1
 export GTEST_RANDOM_SEED="${GTEST_RANDOM_SEED:-$((RANDOM % 99999 + 1))}"
 echo "== tests are shuffled with seed $GTEST_RANDOM_SEED"
 
+echo "== layout of the sources"
+scripts/format-check.sh
+
 echo "== build (warnings as errors)"
 scripts/build.sh "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== tests"

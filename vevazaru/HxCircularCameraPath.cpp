@@ -98,28 +98,28 @@ void HxCircularCameraPath::recompute(int axisChoice) {
 
 void HxCircularCameraPath::chooseAxis(int axisChoice) {
     switch (axisChoice) {
-    case MostVertical: {
-        // Ties go to the later axis: y before x, z before both.
-        int k = std::fabs(upDirection[0]) > std::fabs(upDirection[1]) ? 0 : 1;
-        if (!(std::fabs(upDirection[k]) > std::fabs(upDirection[2]))) k = 2;
-        rotationAxis.setValue(0, 0, 0);
-        rotationAxis[k] = upDirection[k] > 0 ? 1.0f : -1.0f;
-        break;
-    }
-    case XAxis:
-        rotationAxis.setValue(1, 0, 0);
-        break;
-    case YAxis:
-        rotationAxis.setValue(0, 1, 0);
-        break;
-    case ZAxis:
-        rotationAxis.setValue(0, 0, 1);
-        break;
-    case UpDirection:
-        rotationAxis = upDirection;
-        break;
-    default:
-        break;
+        case MostVertical: {
+            // Ties go to the later axis: y before x, z before both.
+            int k = std::fabs(upDirection[0]) > std::fabs(upDirection[1]) ? 0 : 1;
+            if (!(std::fabs(upDirection[k]) > std::fabs(upDirection[2]))) k = 2;
+            rotationAxis.setValue(0, 0, 0);
+            rotationAxis[k] = upDirection[k] > 0 ? 1.0f : -1.0f;
+            break;
+        }
+        case XAxis:
+            rotationAxis.setValue(1, 0, 0);
+            break;
+        case YAxis:
+            rotationAxis.setValue(0, 1, 0);
+            break;
+        case ZAxis:
+            rotationAxis.setValue(0, 0, 1);
+            break;
+        case UpDirection:
+            rotationAxis = upDirection;
+            break;
+        default:
+            break;
     }
 }
 
@@ -268,10 +268,9 @@ int HxCircularCameraPath::readVornaMesh(VornaMesh* mesh, const char* file) {
     bool complete = state && readReals(*state, "TimeRange", 2, range);
     for (int i = 0; complete && i < 4; ++i) complete = readReals(*state, storedVectors[i].name, 3, values[i]);
     if (!complete) {
-        theMsg->printf("%s",
-                       qPrintable(QCoreApplication::translate("HxCircularCameraPath",
-                                                              "%1 holds no complete circular camera path")
-                                      .arg(QString::fromLocal8Bit(file ? file : ""))));
+        theMsg->printf("%s", qPrintable(QCoreApplication::translate("HxCircularCameraPath",
+                                                                    "%1 holds no complete circular camera path")
+                                            .arg(QString::fromLocal8Bit(file ? file : ""))));
         return -1;
     }
     auto* path = new HxCircularCameraPath;

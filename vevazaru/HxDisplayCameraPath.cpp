@@ -54,7 +54,10 @@ SoSelection* asSelection(SoNode* node) {
 HxDisplayCameraPath::HxDisplayCameraPath(SoSeparator* rootNode, HxKeyframeCameraPath* path, float sceneSize,
                                          int selectable)
     : callbackUserData(nullptr),
-      selectionCallback(nullptr), cameraPath(path), scale(sceneSize != 0 ? sceneSize / 40 : 1), root(rootNode) {
+      selectionCallback(nullptr),
+      cameraPath(path),
+      scale(sceneSize != 0 ? sceneSize / 40 : 1),
+      root(rootNode) {
     if (selectable) {
         // The selection node belongs to the interaction classes, which the
         // scene database's start-up leaves out; init() is safe to repeat.

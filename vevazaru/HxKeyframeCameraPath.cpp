@@ -36,8 +36,8 @@ SoCamera* copyOf(const SoCamera* camera) { return static_cast<SoCamera*>(camera-
 
 // The save formats offered for keyframe paths, in this order.
 static const HxSaveFormatInfo si[] = {
-    {"Camerapath Inventor", "civ", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::saveInventor),
-     nullptr, 0},
+    {"Camerapath Inventor", "civ", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::saveInventor), nullptr,
+     0},
     {"Vorna binary", "vm", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::saveVornaBinary), nullptr, 1},
     {"Pexil binary", "vm", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::savePexilBinary), nullptr, 1},
     {"Pexil Brio", "brio", static_cast<HxSaveFormatInfo::Writer>(&HxKeyframeCameraPath::savePexilBrio), nullptr, 1},
@@ -531,7 +531,7 @@ void HxKeyframeCameraPath::makeConstVelocity() {
     const int n = times.size();
     if (n < 3) {
         theMsg->printf("%s", qPrintable(QCoreApplication::translate("HxKeyframeCameraPath",
-                                                                     "Please add at least three keyframes.")));
+                                                                    "Please add at least three keyframes.")));
         return;
     }
     const float lastTime = times[n - 1];
@@ -590,8 +590,7 @@ SoCamera* mainViewerCamera() {
 // argv[first], argv[first + 1], argv[first + 2] as a vector; false if one is not a number.
 bool readVector(char** argv, int first, SbVec3f& v) {
     float x, y, z;
-    if (!parseFloat(argv[first], x) || !parseFloat(argv[first + 1], y) || !parseFloat(argv[first + 2], z))
-        return false;
+    if (!parseFloat(argv[first], x) || !parseFloat(argv[first + 1], y) || !parseFloat(argv[first + 2], z)) return false;
     v.setValue(x, y, z);
     return true;
 }
@@ -789,9 +788,13 @@ int HxKeyframeCameraPath::saveVornaMesh(const char* file, bool ascii, const char
 
 int HxKeyframeCameraPath::saveVornaBinary(const char* file) { return saveVornaMesh(file, false, nullptr, true, false); }
 
-int HxKeyframeCameraPath::savePexilBinary(const char* file) { return saveVornaMesh(file, false, nullptr, false, false); }
+int HxKeyframeCameraPath::savePexilBinary(const char* file) {
+    return saveVornaMesh(file, false, nullptr, false, false);
+}
 
-int HxKeyframeCameraPath::savePexilBrio(const char* file) { return saveVornaMesh(file, false, "HxEncrypt", false, true); }
+int HxKeyframeCameraPath::savePexilBrio(const char* file) {
+    return saveVornaMesh(file, false, "HxEncrypt", false, true);
+}
 
 int HxKeyframeCameraPath::isCameraPath(SoNode* sceneRoot) {
     if (!sceneRoot || !sceneRoot->isOfType(SoSeparator::getClassTypeId())) return 0;

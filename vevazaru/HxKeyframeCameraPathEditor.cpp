@@ -157,11 +157,20 @@ void HxKeyframeCameraPathEditor::stopEditing() {
 void HxKeyframeCameraPathEditor::update() {
     if (!portKCPEButtons.isNew(0xffffffff)) return;
     switch (portKCPEButtons.getValue()) {
-        case 0: add(); break;
-        case 1: remove(); break;
-        case 2: createCircularPath(360.0f); break;
-        case 3: makeConstv(); break;
-        default: break;
+        case 0:
+            add();
+            break;
+        case 1:
+            remove();
+            break;
+        case 2:
+            createCircularPath(360.0f);
+            break;
+        case 3:
+            makeConstv();
+            break;
+        default:
+            break;
     }
 }
 
@@ -200,8 +209,8 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         if (int r = checkArguments(interp, word, argc == 3, argc, argv, "value"); r != 4) return r;
         float rate = 0;
         if (!parseFloat(argv[2], rate) || !(rate >= minFps))
-            return cmdFail(interp, command + ": expected a number from " + cmdFloatText(minFps) + " up, got \"" +
-                                       argv[2] + "\"");
+            return cmdFail(
+                interp, command + ": expected a number from " + cmdFloatText(minFps) + " up, got \"" + argv[2] + "\"");
         fps = rate;
         return TCL_OK;
     }
@@ -221,7 +230,8 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         if (metricName == "zflow" && (!parseLong(argv[3], on) || (on != 0 && on != 1)))
             return cmdFail(interp, command + " zflow: expected 0 or 1, got \"" + argv[3] + "\"");
         if (metricName != "translation" && metricName != "optical" && metricName != "zflow")
-            return cmdFail(interp, command + ": unknown metric \"" + metricName + "\" (translation, optical or zflow n)");
+            return cmdFail(interp,
+                           command + ": unknown metric \"" + metricName + "\" (translation, optical or zflow n)");
         if (needsPath() != TCL_OK) return TCL_ERROR;
         chooseMetric(argc, argv);
         return TCL_OK;
@@ -445,7 +455,8 @@ void HxKeyframeCameraPathEditor::initTimeTable() {
 void HxKeyframeCameraPathEditor::add() {
     if (!path) return;
     if (!VeVazaruPath::isFinite(mainCamera())) {
-        theMsg->printf("%s", qPrintable(tr("The main viewer's camera has numbers that are not finite; no keyframe added.")));
+        theMsg->printf("%s",
+                       qPrintable(tr("The main viewer's camera has numbers that are not finite; no keyframe added.")));
         return;
     }
     currentTime = portTimeSlider.getValue();
@@ -638,8 +649,7 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
 }
 
 bool HxKeyframeCameraPathEditor::readDepth(int width, int height, float* depth) {
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth);
     return glGetError() == GL_NO_ERROR;
@@ -728,8 +738,8 @@ __attribute__((target_clones("avx2", "default"))) HxKeyframeCameraPathEditor::Fl
 }
 }  // namespace
 
-HxKeyframeCameraPathEditor::FlowSum HxKeyframeCameraPathEditor::measureFlow(const float* depth, float* flow,
-                                                                            int width, int height, int w, int h,
+HxKeyframeCameraPathEditor::FlowSum HxKeyframeCameraPathEditor::measureFlow(const float* depth, float* flow, int width,
+                                                                            int height, int w, int h,
                                                                             const SbVec2f& scale, const SbMatrix& m0,
                                                                             const SbMatrix& m1) {
     FlowSum sum;

@@ -13,8 +13,8 @@
 #include <deque>
 #include <tcl.h>
 
-void hxRegisterHostCommands();    // HxHostCommands.cpp
-void hxRegisterViewerCommands();  // viewer/HxViewerCommands.cpp
+void hxRegisterHostCommands();     // HxHostCommands.cpp
+void hxRegisterViewerCommands();   // viewer/HxViewerCommands.cpp
 void hxRegisterNetworkCommands();  // HxNetwork.cpp
 
 namespace {

@@ -22,8 +22,7 @@ public:
     // Delivers queued host events, then, when a Qt application exists, Qt's
     // events (with the given flags), then the script interpreter's due events
     // ("after" scripts); `rounds` times.
-    static void handlePendingEvents(int rounds = 1,
-                                    QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+    static void handlePendingEvents(int rounds = 1, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
     static int numPendingEvents();
 
     // Removes every object, calls the packages' finishing entry points and drops

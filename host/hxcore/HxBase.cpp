@@ -88,8 +88,8 @@ int HxBase::parse(Tcl_Interp* interp, int argc, char** argv) {
         if (int r = cmdHelp(interp, word, argc == 3, argc, argv); r != 4) return r;
         long mask = 0;
         if (!parseLong(argv[2], mask) || mask < 0 || mask > 0xffff) {
-            Tcl_VaSetResult(interp, "%s setViewerMask: expected a mask from 0 to 65535, got \"%s\"",
-                            getName(), argv[2]);
+            Tcl_VaSetResult(interp, "%s setViewerMask: expected a mask from 0 to 65535, got \"%s\"", getName(),
+                            argv[2]);
             return TCL_ERROR;
         }
         setViewerMask(static_cast<unsigned short>(mask));

@@ -42,8 +42,7 @@ bool cmdCheck(const char* word, const char* name, const char* description);
 int cmdHelp(Tcl_Interp* interp, const char* word, bool countFits, int argc, char** argv);
 
 // Sets the interpreter's result from a printf-style format.
-void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+void Tcl_VaSetResult(Tcl_Interp* interp, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Sets `message` as the interpreter's result and returns TCL_ERROR.
 int cmdFail(Tcl_Interp* interp, const std::string& message);

@@ -31,7 +31,8 @@ int createCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
 int removeCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (argc < 2) return cmdFail(interp, "usage: remove name [name ...]");
     for (int i = 1; i < argc; ++i)
-        if (!theObjectPool->find(argv[i])) return cmdFail(interp, std::string("remove: no object named \"") + argv[i] + "\"");
+        if (!theObjectPool->find(argv[i]))
+            return cmdFail(interp, std::string("remove: no object named \"") + argv[i] + "\"");
     for (int i = 1; i < argc; ++i) theObjectPool->remove(theObjectPool->find(argv[i]));
     return TCL_OK;
 }
@@ -59,8 +60,8 @@ int loadDataFile(Tcl_Interp* interp, const char* file) {
     for (const auto& package : HxApplication::packages().packages()) {
         const auto* reader = package.description.findContentReader(contentType);
         if (!reader) continue;
-        auto read = reinterpret_cast<int (*)(VornaMesh*, const char*)>(
-            HxApplication::packages().findSymbol(reader->symbol));
+        auto read =
+            reinterpret_cast<int (*)(VornaMesh*, const char*)>(HxApplication::packages().findSymbol(reader->symbol));
         if (!read) return cmdFail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
         const auto before = theObjectPool->objects().size();
         if (read(mesh.get(), file) != 1) return cmdFail(interp, std::string("load: could not read \"") + file + "\"");
@@ -80,7 +81,8 @@ int loadSceneFile(Tcl_Interp* interp, const char* file) {
 int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (argc != 2) return cmdFail(interp, "usage: load file");
     QFileInfo file(QString::fromLocal8Bit(argv[1]));
-    if (!file.isFile() || !file.isReadable()) return cmdFail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
+    if (!file.isFile() || !file.isReadable())
+        return cmdFail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
     const std::string extension = file.suffix().toLower().toStdString();
     if (extension == "vm" || extension == "brio") return loadDataFile(interp, argv[1]);
     for (const auto& package : HxApplication::packages().packages()) {
@@ -93,7 +95,8 @@ int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         return finishLoad(interp, before, argv[1]);
     }
     if (HxInventorScene::isSceneFile(argv[1], extension)) return loadSceneFile(interp, argv[1]);
-    if (extension.empty()) return cmdFail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
+    if (extension.empty())
+        return cmdFail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
     return cmdFail(interp, "load: no reader for files of type \"." + extension + "\"");
 }
 

@@ -34,8 +34,7 @@ HxInterpreter::HxInterpreter() {
     tcl = Tcl_CreateInterp();
     if (Tcl_Init(tcl) != TCL_OK) {
         // Without the script library the core commands still work.
-        std::fprintf(stderr, "vorna: Tcl library not found (%s); continuing without it\n",
-                     Tcl_GetStringResult(tcl));
+        std::fprintf(stderr, "vorna: Tcl library not found (%s); continuing without it\n", Tcl_GetStringResult(tcl));
         Tcl_ResetResult(tcl);
     }
 }

@@ -141,8 +141,8 @@ bool HxPackageDescription::parse(const std::string& text, const std::string& sou
     Tcl_GetTime(&now);
     const bool late = now.sec > deadline.sec || (now.sec == deadline.sec && now.usec >= deadline.usec);
     if (!ok && (Tcl_LimitExceeded(interp) || late))
-        error = "package description \"" + source + "\": stopped after running for " +
-                std::to_string(timeLimitMs) + " ms (an endless loop?)";
+        error = "package description \"" + source + "\": stopped after running for " + std::to_string(timeLimitMs) +
+                " ms (an endless loop?)";
     else if (!ok)
         error = "package description \"" + source + "\": " + Tcl_GetStringResult(interp);
     Tcl_DeleteInterp(interp);

@@ -15,7 +15,9 @@ public:
     // Drops one reference; at zero calls notifyDelete(). Unref without ref deletes too.
     void unref() const;
     // Drops one reference without ever deleting.
-    void unrefNoDelete() const { if (refCount > 0) --refCount; }
+    void unrefNoDelete() const {
+        if (refCount > 0) --refCount;
+    }
     int getRefCount() const { return refCount; }
 
 private:

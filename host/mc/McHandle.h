@@ -7,7 +7,9 @@ template <class T>
 class McHandle {
 public:
     McHandle() = default;
-    McHandle(T* p) : obj(p) { if (obj) obj->ref(); }
+    McHandle(T* p) : obj(p) {
+        if (obj) obj->ref();
+    }
     McHandle(const McHandle& other) : McHandle(other.obj) {}
     McHandle(McHandle&& other) noexcept : obj(std::exchange(other.obj, nullptr)) {}
     template <class U>

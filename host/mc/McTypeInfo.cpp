@@ -17,8 +17,7 @@ McTypeInfo::McTypeInfo(const char* typeName, Factory factoryFunction, const McTy
     : name(typeName), create(factoryFunction), parentType(parent) {
     auto& records = registry();
     // A later record of the same name takes the name over.
-    records.erase(std::remove_if(records.begin(), records.end(),
-                                 [&](McTypeInfo* r) { return r->name == name; }),
+    records.erase(std::remove_if(records.begin(), records.end(), [&](McTypeInfo* r) { return r->name == name; }),
                   records.end());
     records.push_back(this);
 }
@@ -45,8 +44,8 @@ const McTypeInfo* McTypeInfo::fromName(const char* typeName) {
 
 int McTypeInfo::removeType(const char* typeName) {
     auto& records = registry();
-    auto it = std::find_if(records.begin(), records.end(),
-                           [&](McTypeInfo* r) { return typeName && r->name == typeName; });
+    auto it =
+        std::find_if(records.begin(), records.end(), [&](McTypeInfo* r) { return typeName && r->name == typeName; });
     if (it == records.end()) return 0;
     records.erase(it);
     return 1;

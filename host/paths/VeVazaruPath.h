@@ -57,8 +57,7 @@ public:
 
 // Inline: the interpolation calls these several times per camera. Both rotate
 // an axis by the quaternion (x, y, z, w) in double precision.
-inline SbVec3f VeVazaruPath::aimPointOf(const SbVec3f& position, const SbRotation& orientation,
-                                        float focalDistance) {
+inline SbVec3f VeVazaruPath::aimPointOf(const SbVec3f& position, const SbRotation& orientation, float focalDistance) {
     const float* q = orientation.getValue();
     const double x = q[0], y = q[1], z = q[2], w = q[3], d = focalDistance;
     // The viewing direction is the image of -Z.

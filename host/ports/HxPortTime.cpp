@@ -13,9 +13,11 @@
 
 HX_INIT_PORT_CLASS(HxPortTime, HxConnection::getClassTypeId(), nullptr, nullptr)
 
-HxPortTime::HxPortTime(HxBase* portOwner, const char* scriptName, const QString& portLabel,
-                       bool connectToGlobalTime, int decimalDigits)
-    : HxConnection(portOwner, scriptName, portLabel), globalTime(connectToGlobalTime), decimals(decimalDigits < 0 ? 2 : decimalDigits) {}
+HxPortTime::HxPortTime(HxBase* portOwner, const char* scriptName, const QString& portLabel, bool connectToGlobalTime,
+                       int decimalDigits)
+    : HxConnection(portOwner, scriptName, portLabel),
+      globalTime(connectToGlobalTime),
+      decimals(decimalDigits < 0 ? 2 : decimalDigits) {}
 
 HxPortTime::~HxPortTime() = default;
 

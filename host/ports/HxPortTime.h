@@ -9,8 +9,8 @@ class HxPortTime : public HxConnection {
 public:
     // `connectToGlobalTime`: whether the window's global time source may drive the
     // port; `decimals`: digits shown after the point (negative: the default, 2).
-    HxPortTime(HxBase* owner, const char* name, const QString& label,
-               bool connectToGlobalTime = false, int decimals = 1);
+    HxPortTime(HxBase* owner, const char* name, const QString& label, bool connectToGlobalTime = false,
+               int decimals = 1);
     ~HxPortTime() override;
 
     float getValue() const { return value; }

@@ -23,5 +23,4 @@ private:
 
 // The type family of a port class: as MC_INIT_CLASS, with an HxPortTypeInfo record.
 #define HX_INIT_PORT_CLASS(Class, ParentTypeExpr, ObjectFactory, DialogFactory) \
-    MC_TYPE_FAMILY_COMMON_(Class,                                                 \
-        HxPortTypeInfo classTypeId(#Class, ObjectFactory, DialogFactory, ParentTypeExpr))
+    MC_TYPE_FAMILY_COMMON_(Class, HxPortTypeInfo classTypeId(#Class, ObjectFactory, DialogFactory, ParentTypeExpr))

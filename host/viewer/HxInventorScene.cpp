@@ -50,8 +50,7 @@ Separator {
 // letting them go to standard error.
 class ReadErrorCollector {
 public:
-    ReadErrorCollector()
-        : previous(SoReadError::getHandlerCallback()), previousData(SoReadError::getHandlerData()) {
+    ReadErrorCollector() : previous(SoReadError::getHandlerCallback()), previousData(SoReadError::getHandlerData()) {
         SoReadError::setHandlerCallback(collect, this);
     }
     ~ReadErrorCollector() { SoReadError::setHandlerCallback(previous, previousData); }

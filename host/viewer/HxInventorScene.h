@@ -40,7 +40,6 @@ public:
     // fails. Returns 1 on success, 0 (with a console message) on failure.
     int writeInventor(const char* file);
 
-
 private:
     McHandle<SoSeparator> root;
 };

@@ -97,13 +97,12 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
             long& value = option == "-first" ? o.first : o.last;
             if (!parseLong(argv[++i], value) || value < 0) return option + " needs a frame number from 0";
         } else if (option == "-range" && needs(2)) {
-            if (!parseFloat(argv[i + 1], o.from) || !parseFloat(argv[i + 2], o.to))
-                return "-range needs two numbers";
+            if (!parseFloat(argv[i + 1], o.from) || !parseFloat(argv[i + 2], o.to)) return "-range needs two numbers";
             o.hasRange = true;
             i += 2;
         } else if (option == "-size" && needs(2)) {
-            if (!parseLong(argv[i + 1], o.width) || !parseLong(argv[i + 2], o.height) || o.width < 1 ||
-                o.height < 1 || o.width > 32767 || o.height > 32767)
+            if (!parseLong(argv[i + 1], o.width) || !parseLong(argv[i + 2], o.height) || o.width < 1 || o.height < 1 ||
+                o.width > 32767 || o.height > 32767)
                 return "-size needs a width and a height from 1 to 32767";
             i += 2;
         } else if (option == "-overwrite") {
@@ -123,9 +122,9 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
                 return "-compression needs a whole number from 0 to 9";
         } else if (option.size() > 1 && option[0] == '-') {
             const bool known = option == "-object" || option == "-port" || option == "-out" || option == "-viewer" ||
-                               option == "-frames" || option == "-first" || option == "-last" ||
-                               option == "-range" || option == "-size" || option == "-samples" || option == "-fps" ||
-                               option == "-quality" || option == "-compression";
+                               option == "-frames" || option == "-first" || option == "-last" || option == "-range" ||
+                               option == "-size" || option == "-samples" || option == "-fps" || option == "-quality" ||
+                               option == "-compression";
             return known ? option + " is missing its value" : "unknown option \"" + option + "\"";
         } else {
             return "unexpected argument \"" + option + "\"";
@@ -157,8 +156,9 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (!wrong.empty()) return usageError(interp, wrong);
     HxFramePattern pattern;
     if (!HxMovieWriter::isVideo(o.out) && !pattern.parse(o.out))
-        return usageError(interp, "-out needs a video name (.mp4, .webm, .gif) or a pattern with one frame number, "
-                                  "like frame%04d.png");
+        return usageError(interp,
+                          "-out needs a video name (.mp4, .webm, .gif) or a pattern with one frame number, "
+                          "like frame%04d.png");
     // Held: the object's update and the progress report may run event handlers
     // ("after" scripts, the window's events) that remove it.
     McHandle<HxObject> object = theObjectPool->find(o.object.c_str());
@@ -248,8 +248,8 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         }
         if (!reason.empty()) {
             const long done = frame - o.first;
-            result = stopMovie(interp, "movie: stopped after " + std::to_string(done) + " of " +
-                                           std::to_string(total) + " frames: " + reason);
+            result = stopMovie(interp, "movie: stopped after " + std::to_string(done) + " of " + std::to_string(total) +
+                                           " frames: " + reason);
             break;
         }
         std::vector<unsigned char> pixels;

@@ -319,8 +319,7 @@ std::unique_ptr<HxMovieWriter> HxMovieWriter::open(const std::string& out, const
     }
     HxFramePattern pattern;
     if (!pattern.parse(out)) {
-        error =
-            "-out needs a video name (.mp4, .webm, .gif) or a pattern with one frame number, like frame%04d.png";
+        error = "-out needs a video name (.mp4, .webm, .gif) or a pattern with one frame number, like frame%04d.png";
         return nullptr;
     }
     return std::make_unique<PngSequence>(std::move(pattern), settings);

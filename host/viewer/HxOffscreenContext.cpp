@@ -96,8 +96,18 @@ std::string createContext(EglState& s) {
         s.display = EGL_NO_DISPLAY;
         return reason;
     }
-    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                 EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24,
+    const EGLint attributes[] = {EGL_SURFACE_TYPE,
+                                 EGL_PBUFFER_BIT,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_DEPTH_SIZE,
+                                 24,
                                  EGL_NONE};
     EGLConfig config;
     EGLint found = 0;
@@ -279,8 +289,8 @@ bool HxOffscreenTarget::begin(const SbVec2s& size, const SbColor& background, in
             release();
             HxOffscreenContext::doneCurrent();
             char text[128];
-            std::snprintf(text, sizeof text, "no %d x %d framebuffer with %d samples per pixel could be made",
-                          size[0], size[1], samples);
+            std::snprintf(text, sizeof text, "no %d x %d framebuffer with %d samples per pixel could be made", size[0],
+                          size[1], samples);
             error = text;
             return false;
         }

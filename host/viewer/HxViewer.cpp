@@ -136,9 +136,8 @@ void HxViewer::removeGeometry(SoNode* node) {
 
 void HxViewer::verifyCameraPath() {
     const auto& objects = theObjectPool->objects();
-    numCameraPaths = static_cast<int>(std::count_if(objects.begin(), objects.end(), [](const auto& obj) {
-        return obj->isOfType(VeVazaruPath::getClassTypeId());
-    }));
+    numCameraPaths = static_cast<int>(std::count_if(
+        objects.begin(), objects.end(), [](const auto& obj) { return obj->isOfType(VeVazaruPath::getClassTypeId()); }));
 }
 
 void HxViewer::setNavigationMode(int mode) { interaction->setNavigationMode(mode); }
@@ -146,8 +145,7 @@ void HxViewer::setNavigationMode(int mode) { interaction->setNavigationMode(mode
 int HxViewer::getNavigationMode() const { return interaction->getNavigationMode(); }
 
 void HxViewer::setSize(int width, int height) {
-    size.setValue(static_cast<short>(std::clamp(width, 1, 16384)),
-                  static_cast<short>(std::clamp(height, 1, 16384)));
+    size.setValue(static_cast<short>(std::clamp(width, 1, 16384)), static_cast<short>(std::clamp(height, 1, 16384)));
 }
 
 int HxViewer::getSamples() const { return HxOffscreenContext::supportedSamples(samples); }

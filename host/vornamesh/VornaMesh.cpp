@@ -987,7 +987,7 @@ bool FileReader::readExact(unsigned char* into, std::size_t n, const std::string
     std::size_t done = 0;
     while (done < n) {
         const qint64 got = device.read(reinterpret_cast<char*>(into) + done,
-                                      static_cast<qint64>(std::min<std::size_t>(n - done, 1u << 30)));
+                                       static_cast<qint64>(std::min<std::size_t>(n - done, 1u << 30)));
         if (got < 0) return fail("read error in " + what + ": " + device.errorString().toStdString());
         if (got == 0) return fail("truncated in " + what);
         done += static_cast<std::size_t>(got);
@@ -1027,8 +1027,7 @@ bool FileReader::parseFirstLine(const std::string& line, Header& header) {
 
 bool FileReader::readHeader(Header& header) {
     std::string buffer;
-    while (buffer.size() < kMagicLength && readMore(buffer)) {
-    }
+    while (buffer.size() < kMagicLength && readMore(buffer)) {}
     if (!problem.empty()) return false;
     if (buffer.empty()) return fail("the file is empty");
     if (buffer.compare(0, kMagicLength, kMagic, std::min(buffer.size(), kMagicLength)) != 0)
@@ -1253,8 +1252,7 @@ std::unique_ptr<VornaMesh> VornaMesh::read(const char* file, std::string& error)
     return readFrom(file, device, error);
 }
 
-std::unique_ptr<VornaMesh> VornaMesh::read(const void* bytes, std::size_t size, const char* name,
-                                           std::string& error) {
+std::unique_ptr<VornaMesh> VornaMesh::read(const void* bytes, std::size_t size, const char* name, std::string& error) {
     error.clear();
     const std::string shownName = name && *name ? name : "(memory)";
     if (size > static_cast<std::size_t>(INT_MAX) || (size > 0 && !bytes)) {

@@ -83,8 +83,7 @@ public:
     static std::unique_ptr<VornaMesh> read(const char* file, std::string& error);
     // Reads a file's `size` bytes from memory, refusing what read() refuses;
     // `name` stands for the file in messages.
-    static std::unique_ptr<VornaMesh> read(const void* bytes, std::size_t size, const char* name,
-                                           std::string& error);
+    static std::unique_ptr<VornaMesh> read(const void* bytes, std::size_t size, const char* name, std::string& error);
 
     const std::string& lastError() const { return errorText; }
 

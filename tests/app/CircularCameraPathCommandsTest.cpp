@@ -30,7 +30,8 @@ void expectLines(const std::string& commands, std::initializer_list<const char*>
 
 TEST(CircularCameraPathCommands, timeTurnsTheMainViewerAndTheVectorCommandsSetTheTurn) {
     // Right-handed about +y: +z goes to +x, then to -z and -x.
-    expectLines(R"(
+    expectLines(
+        R"(
 viewer 0 setCamera 0 0 10  0 0 0  0 1 0
 puts "name=[create HxCircularCameraPath c] range=[c time getMinMax]"
 at 90
@@ -45,17 +46,17 @@ at 0
 at 90
 puts "aim=[r [lrange [viewer 0 getCamera] 3 5]]"
 )",
-                {"name=c range=0 360\n", "at90=10.000 0.000 0.000\n", "at180=0.000 0.000 -10.000\n",
-                 "at270=-10.000 0.000 0.000\n", "at360=0.000 0.000 10.000\n",
-                 "aim=0.000 0.000 0.000 up=0.000 1.000 0.000\n", "set=|||\n",
-                 "c setPosition: wrong number of arguments\ncode=1 c setPosition: wrong number of arguments\n",
-                 "code=1 c setAxis: wrong number of arguments\n",
-                 // The offset (0, 0, 3) from the aim point turns about y.
-                 "at0=1.000 2.000 3.000\n", "at90=4.000 2.000 0.000\n", "aim=1.000 2.000 0.000\n"});
+        {"name=c range=0 360\n", "at90=10.000 0.000 0.000\n", "at180=0.000 0.000 -10.000\n",
+         "at270=-10.000 0.000 0.000\n", "at360=0.000 0.000 10.000\n", "aim=0.000 0.000 0.000 up=0.000 1.000 0.000\n",
+         "set=|||\n", "c setPosition: wrong number of arguments\ncode=1 c setPosition: wrong number of arguments\n",
+         "code=1 c setAxis: wrong number of arguments\n",
+         // The offset (0, 0, 3) from the aim point turns about y.
+         "at0=1.000 2.000 3.000\n", "at90=4.000 2.000 0.000\n", "aim=1.000 2.000 0.000\n"});
 }
 
 TEST(CircularCameraPathCommands, recomputeTakesTheViewersCameraAndOnlyModeThreeViewersInTheMaskMove) {
-    expectLines(R"(
+    expectLines(
+        R"(
 create HxCircularCameraPath c
 viewer 0 setCamera 10 0 0  0 0 0  0 0 1
 c action hit 0
@@ -82,13 +83,12 @@ at 180
 c setViewerMask 1
 at 270
 )",
-                {"pressed=0\nafter=-1\n",
-                 // Up along z: the most vertical axis is z, and +x turns to +y.
-                 "at90=0.000 10.000 0.000\n",
-                 // The x axis: +z turns to -y.
-                 "at90=0.000 -10.000 0.000\n",
-                 "code=1 action setOptValue: no option \"5\" (options are numbered 0 to 4)\n", "option=1\n",
-                 "at91=0.000 0.000 10.000\n", "at180=0.000 0.000 10.000\n", "at270=-10.000 0.000 0.000\n"});
+        {"pressed=0\nafter=-1\n",
+         // Up along z: the most vertical axis is z, and +x turns to +y.
+         "at90=0.000 10.000 0.000\n",
+         // The x axis: +z turns to -y.
+         "at90=0.000 -10.000 0.000\n", "code=1 action setOptValue: no option \"5\" (options are numbered 0 to 4)\n",
+         "option=1\n", "at91=0.000 0.000 10.000\n", "at180=0.000 0.000 10.000\n", "at270=-10.000 0.000 0.000\n"});
 }
 
 TEST(CircularCameraPathCommands, brioFileAndSavedNetworkBringTheVectorsBack) {

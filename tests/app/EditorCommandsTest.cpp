@@ -46,11 +46,10 @@ viewer 5 hide
 puts "closed: time=[p time isVisible] mask=[p getViewerMask] constv=[catch {$e constv} msg] $msg"
 )");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const char* line :
-         {"edit=cameraPathEditor time=0 pathViewer=1\n", "added: ticks=0 10 20 n=3 slider=30\n",
-          "Please use step buttons to select a keyframe.\nbetween keyframes: ticks=0 10 20 n=3\n",
-          "jumped to 10\n", "removed: ticks=0 20 n=2 second=10 0 10\n",
-          "closed: time=1 mask=65535 constv=1 cameraPathEditor constv: the editor is not attached"})
+    for (const char* line : {"edit=cameraPathEditor time=0 pathViewer=1\n", "added: ticks=0 10 20 n=3 slider=30\n",
+                             "Please use step buttons to select a keyframe.\nbetween keyframes: ticks=0 10 20 n=3\n",
+                             "jumped to 10\n", "removed: ticks=0 20 n=2 second=10 0 10\n",
+                             "closed: time=1 mask=65535 constv=1 cameraPathEditor constv: the editor is not attached"})
         EXPECT_THAT(run.out, HasSubstr(line));
 }
 
@@ -88,9 +87,7 @@ $e project 1 0 0
           "usage: cameraPathEditor project x y z\n", "project: 1 cameraPathEditor project: wrong number",
           "project 1 2: 1 cameraPathEditor project: wrong number",
           "usage: cameraPathEditor metric translation|optical|zflow n\n",
-          "metric zflow: 1 cameraPathEditor metric: wrong number",
-          "<1>\nretimed=1 asTwin=1\n",
-          "use zflow = 1\n"})
+          "metric zflow: 1 cameraPathEditor metric: wrong number", "<1>\nretimed=1 asTwin=1\n", "use zflow = 1\n"})
         EXPECT_THAT(run.out, HasSubstr(line));
 
     // The aim point projects to the centre; a point beside it lies on the

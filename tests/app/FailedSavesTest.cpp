@@ -23,39 +23,80 @@ using ::testing::HasSubstr;
 namespace {
 struct FailedSave {
     const char* name;
-    bool fullDisk;                       // false: the target is a folder instead
-    std::vector<const char*> existing;   // files there before the save
-    const char* command;                 // Tcl; %D is the folder
-    const char* result;                  // the command's Tcl error
-    const char* report;                  // the line that names the file and the reason
+    bool fullDisk;                      // false: the target is a folder instead
+    std::vector<const char*> existing;  // files there before the save
+    const char* command;                // Tcl; %D is the folder
+    const char* result;                 // the command's Tcl error
+    const char* report;                 // the line that names the file and the reason
 };
 
 const FailedSave failedSaves[] = {
-    {"CamerapathInventor", true, {"a.civ"}, R"(Flight save "Camerapath Inventor" %D/a.civ)",
+    {"CamerapathInventor",
+     true,
+     {"a.civ"},
+     R"(Flight save "Camerapath Inventor" %D/a.civ)",
      R"(Flight: could not save "%D/a.civ" as "Camerapath Inventor")",
      R"(Error: Couldn't write camera file "%D/a.civ": No space left on device)"},
-    {"VornaBinary", true, {"b.vm"}, R"(Flight save "Vorna binary" %D/b.vm)",
-     R"(Flight: could not save "%D/b.vm" as "Vorna binary")", "%D/b.vm: cannot write: No space left on device"},
-    {"PexilBinary", true, {"c.vm"}, R"(Flight save "Pexil binary" %D/c.vm)",
-     R"(Flight: could not save "%D/c.vm" as "Pexil binary")", "%D/c.vm: cannot write: No space left on device"},
-    {"PexilBrio", true, {"d.brio"}, R"(Flight save "Pexil Brio" %D/d.brio)",
-     R"(Flight: could not save "%D/d.brio" as "Pexil Brio")", "%D/d.brio: cannot write: No space left on device"},
-    {"CircularPath", true, {"e.brio"}, R"(Circle save "Pexil Brio" %D/e.brio)",
-     R"(Circle: could not save "%D/e.brio" as "Pexil Brio")", "%D/e.brio: cannot write: No space left on device"},
-    {"InventorScene", true, {"g.iv"}, R"(Scene save "Inventor scene" %D/g.iv)",
+    {"VornaBinary",
+     true,
+     {"b.vm"},
+     R"(Flight save "Vorna binary" %D/b.vm)",
+     R"(Flight: could not save "%D/b.vm" as "Vorna binary")",
+     "%D/b.vm: cannot write: No space left on device"},
+    {"PexilBinary",
+     true,
+     {"c.vm"},
+     R"(Flight save "Pexil binary" %D/c.vm)",
+     R"(Flight: could not save "%D/c.vm" as "Pexil binary")",
+     "%D/c.vm: cannot write: No space left on device"},
+    {"PexilBrio",
+     true,
+     {"d.brio"},
+     R"(Flight save "Pexil Brio" %D/d.brio)",
+     R"(Flight: could not save "%D/d.brio" as "Pexil Brio")",
+     "%D/d.brio: cannot write: No space left on device"},
+    {"CircularPath",
+     true,
+     {"e.brio"},
+     R"(Circle save "Pexil Brio" %D/e.brio)",
+     R"(Circle: could not save "%D/e.brio" as "Pexil Brio")",
+     "%D/e.brio: cannot write: No space left on device"},
+    {"InventorScene",
+     true,
+     {"g.iv"},
+     R"(Scene save "Inventor scene" %D/g.iv)",
      R"(Scene: could not save "%D/g.iv" as "Inventor scene")",
      R"(Scene: cannot write "%D/g.iv": No space left on device)"},
-    {"Snapshot", true, {"s.png"}, "viewer 0 snapshot %D/s.png",
-     R"(viewer snapshot: cannot write "%D/s.png": No space left on device)", nullptr},
-    {"MovieFrame", true, {"f0000.png"}, "movie -object Flight -viewer 0 -frames 2 -size 16 16 -out %D/f%04d.png",
-     R"(movie: frame 0: cannot write "%D/f0000.png": No space left on device)", nullptr},
-    {"MovieVideo", true, {"m.mp4"}, "movie -object Flight -viewer 0 -frames 2 -size 16 16 -out %D/m.mp4",
-     R"(movie: cannot write "%D/m.mp4": No space left on device)", nullptr},
-    {"SaveNetwork", true, {"net.tcl", "Flight.vm"}, "saveNetwork %D/net.tcl",
+    {"Snapshot",
+     true,
+     {"s.png"},
+     "viewer 0 snapshot %D/s.png",
+     R"(viewer snapshot: cannot write "%D/s.png": No space left on device)",
+     nullptr},
+    {"MovieFrame",
+     true,
+     {"f0000.png"},
+     "movie -object Flight -viewer 0 -frames 2 -size 16 16 -out %D/f%04d.png",
+     R"(movie: frame 0: cannot write "%D/f0000.png": No space left on device)",
+     nullptr},
+    {"MovieVideo",
+     true,
+     {"m.mp4"},
+     "movie -object Flight -viewer 0 -frames 2 -size 16 16 -out %D/m.mp4",
+     R"(movie: cannot write "%D/m.mp4": No space left on device)",
+     nullptr},
+    {"SaveNetwork",
+     true,
+     {"net.tcl", "Flight.vm"},
+     "saveNetwork %D/net.tcl",
      R"(saveNetwork: could not save object "Flight": cannot write "%D/Flight.vm": No space left on device)",
      "%D/Flight.vm: cannot write: No space left on device"},
-    {"SaveNetworkOntoAFolder", false, {"Flight.vm"}, "saveNetwork %D/net.tcl",
-     R"(saveNetwork: cannot write "%D/net.tcl": Is a directory)", nullptr},
+    {"SaveNetworkOntoAFolder",
+     false,
+     {"Flight.vm"},
+     "saveNetwork %D/net.tcl",
+     R"(saveNetwork: cannot write "%D/net.tcl": Is a directory)",
+     nullptr},
 };
 
 void PrintTo(const FailedSave& save, std::ostream* out) { *out << save.name; }
@@ -109,8 +150,7 @@ protected:
         const int fd = open((dir + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
         ASSERT_GE(fd, 0) << std::strerror(errno);
         const std::vector<char> block(4096);
-        while (::write(fd, block.data(), block.size()) > 0) {
-        }
+        while (::write(fd, block.data(), block.size()) > 0) {}
         EXPECT_EQ(errno, ENOSPC);
         close(fd);
     }

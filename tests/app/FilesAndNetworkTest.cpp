@@ -52,13 +52,12 @@ puts "4 [catch {Flight save "No such format" x.civ} msg] $msg"
 puts "objects: [info commands cube*] [info commands junk*] [info commands missing*]"
 )");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
-    for (const char* line : {"a.civ -> a: 3 20.000000 10.000 2.000 0.000 0 20\n",
-                             "b.vm -> b: 3 20.000000 10.000 2.000 0.000 0 20\n",
-                             "c.vm -> c: 3 20.000000 10.000 2.000 0.000 0 20\n",
-                             "d.brio -> d: 3 20.000000 10.000 2.000 0.000 0 20\n",
-                             "1 1 load: cannot read file \"missing.civ\"\n", "2 1 load: could not read \"cube.civ\"\n",
-                             "3 1\n", "Flight: no save format \"No such format\"\n",
-                             "4 1 Flight: could not save \"x.civ\" as \"No such format\"\n", "objects:   \n"})
+    for (const char* line :
+         {"a.civ -> a: 3 20.000000 10.000 2.000 0.000 0 20\n", "b.vm -> b: 3 20.000000 10.000 2.000 0.000 0 20\n",
+          "c.vm -> c: 3 20.000000 10.000 2.000 0.000 0 20\n", "d.brio -> d: 3 20.000000 10.000 2.000 0.000 0 20\n",
+          "1 1 load: cannot read file \"missing.civ\"\n", "2 1 load: could not read \"cube.civ\"\n", "3 1\n",
+          "Flight: no save format \"No such format\"\n", "4 1 Flight: could not save \"x.civ\" as \"No such format\"\n",
+          "objects:   \n"})
         EXPECT_THAT(run.out, HasSubstr(line));
 }
 

@@ -30,7 +30,8 @@ void expectLines(const VornaRun& run, std::initializer_list<const char*> lines) 
 }  // namespace
 
 TEST(KeyframePathCommands, queriesAndTheirFailures) {
-    expectLines(runWithPath(R"(
+    expectLines(
+        runWithPath(R"(
 puts "pos=[p camera 0 getPosition]"
 puts "aim=[r [p camera 1 getAimPoint]] words=[llength [p camera 1 getAimPoint]]"
 puts "up=[r [p camera 2 getUpDir]]"
@@ -43,13 +44,12 @@ puts "code=[catch {p camera}]"
 puts "label=[p getLabel] info=[p info]"
 puts "help=[p help]"
 )"),
-                {"pos=0 0 10\n", "aim=0.000 0.000 0.000 words=3\n", "up=0.000 1.000 0.000\n",
-                 "n=3 start=0.000000 duration=20.000000\n", "No such camera\ncode=1\nNo such camera\ncode=1\n",
-                 "code=0 result=getPosition getAimPoint getUpDir\n",
-                 "code=1 result=unknown command \"getNothing\"\n", "Usage: camera n <cmd>\ncode=1\n",
-                 "label=p info=Camera Path: 3 keyframes (not closed), total time 20.0\n",
-                 "help=camera interpRot getDuration getStarttime getNumCameras setUpDir setAimPoint append "
-                 "createCircularPath"});
+        {"pos=0 0 10\n", "aim=0.000 0.000 0.000 words=3\n", "up=0.000 1.000 0.000\n",
+         "n=3 start=0.000000 duration=20.000000\n", "No such camera\ncode=1\nNo such camera\ncode=1\n",
+         "code=0 result=getPosition getAimPoint getUpDir\n", "code=1 result=unknown command \"getNothing\"\n",
+         "Usage: camera n <cmd>\ncode=1\n", "label=p info=Camera Path: 3 keyframes (not closed), total time 20.0\n",
+         "help=camera interpRot getDuration getStarttime getNumCameras setUpDir setAimPoint append "
+         "createCircularPath"});
 }
 
 TEST(KeyframePathCommands, badCallsFailWithTheirMessageAndChangeNothing) {

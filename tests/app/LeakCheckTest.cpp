@@ -54,9 +54,9 @@ TEST(PlantedLeak, child) {
 }
 
 TEST(PlantedLeak, aLeakInAScriptCommandIsReported) {
-    const VornaRun run = runProgram(thisProgram(), {"--gtest_filter=PlantedLeak.child"},
-                                    {std::string(childVariable) + "=1",
-                                     "LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS ":print_suppressions=0"});
+    const VornaRun run = runProgram(
+        thisProgram(), {"--gtest_filter=PlantedLeak.child"},
+        {std::string(childVariable) + "=1", "LSAN_OPTIONS=suppressions=" LSAN_SUPPRESSIONS ":print_suppressions=0"});
     EXPECT_NE(run.exitCode, 0);
     EXPECT_THAT(run.out, HasSubstr("[       OK ] PlantedLeak.child"));
     EXPECT_THAT(run.err, HasSubstr("ERROR: LeakSanitizer: detected memory leaks"));

@@ -142,8 +142,7 @@ TEST(Movie, stopsAtTheFirstFailedWrite) {
 puts "[catch {movie -object Flight -viewer 0 -frames 3 -size 16 16 -out plain/f%d.png} msg] $msg"
 )");
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
-    EXPECT_THAT(run.out,
-                HasSubstr("1 movie: frame 0: cannot write \"plain/f0.png\": Not a directory\n"));
+    EXPECT_THAT(run.out, HasSubstr("1 movie: frame 0: cannot write \"plain/f0.png\": Not a directory\n"));
 }
 
 const char* const kBadOut =
@@ -164,7 +163,8 @@ TEST_P(MovieRefusal, givesTheUsage) {
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
     const std::string usage =
         "usage: movie -object name [-port time] -viewer n -frames k [-range a b] [-first i -last j] -size w h "
-        "[-samples n] [-fps f] [-quality q] [-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png";
+        "[-samples n] [-fps f] [-quality q] [-compression c] [-overwrite] -out "
+        "file.mp4|file.webm|file.gif|pattern%04d.png";
     EXPECT_THAT(run.out, HasSubstr(std::string("1 movie: ") + GetParam().reason + "; " + usage + "\n"));
     EXPECT_TRUE(QDir(QString::fromStdString(dir)).entryList({"*.png"}, QDir::Files).isEmpty());
 }
@@ -282,7 +282,7 @@ struct VideoKind {
     const char* file;
     const char* container;  // libavformat's name of the demuxer
     const char* codec;
-    double tolerance;       // mean difference from the PNG frame the lossy codec may give
+    double tolerance;  // mean difference from the PNG frame the lossy codec may give
 };
 
 class MovieVideo : public ::testing::TestWithParam<VideoKind> {};
@@ -336,7 +336,8 @@ TEST(Movie, withoutGLTheSnapshotFailsClearlyAndNothingCrashes) {
 viewer 0 redraw
 puts "[catch {viewer 0 snapshot a.png} msg] $msg"
 puts "[catch {movie -object Flight -viewer 0 -frames 2 -size 8 8 -out f%d.png} msg] $msg"
-)", {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json"});
+)",
+                         {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json"});
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
     const std::string reason = "no offscreen OpenGL";
     EXPECT_THAT(run.out, HasSubstr("1 viewer snapshot: " + reason));
@@ -444,9 +445,8 @@ TEST_P(MovieRemoval, stopsTheMovieWithAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Events, MovieRemoval,
-    ::testing::Values(
-        Removal{"afterScriptRemovesTheObject", [] { theInterpreter->eval("after idle {remove Clock}"); },
-                "\"Clock\" was removed"},
-        Removal{"viewersDropped", [] { HxApplication::post([] { theController->reset(); }); },
-                "viewer 0 was removed"}),
+    ::testing::Values(Removal{"afterScriptRemovesTheObject", [] { theInterpreter->eval("after idle {remove Clock}"); },
+                              "\"Clock\" was removed"},
+                      Removal{"viewersDropped", [] { HxApplication::post([] { theController->reset(); }); },
+                              "viewer 0 was removed"}),
     [](const auto& param) { return std::string(param.param.name); });

@@ -52,7 +52,7 @@ TEST(VornaBatch, packageNotFoundNamesEveryPlaceLookedIn) {
     chmod(copy.c_str(), 0755);
     VornaRun run = runProgram(copy, {DEMO_SCRIPT}, {"VORNA_PACKAGE_PATH=/nowhere/a:/nowhere/b"});
     EXPECT_EQ(run.exitCode, 2);
-    for (const std::string& place : {dir + "/libvevazaru.so", std::string("/nowhere/a/libvevazaru.so"),
-                                     std::string("/nowhere/b/libvevazaru.so")})
+    for (const std::string& place :
+         {dir + "/libvevazaru.so", std::string("/nowhere/a/libvevazaru.so"), std::string("/nowhere/b/libvevazaru.so")})
         EXPECT_THAT(run.err, HasSubstr(place));
 }

@@ -55,7 +55,8 @@ int pixelsNear(const QImage& image, QRgb colour, int tolerance = 45) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
             n += std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
-                     std::abs(qBlue(p) - qBlue(colour)) <= tolerance;
+                     std::abs(qBlue(p) - qBlue(colour)) <=
+                 tolerance;
         }
     return n;
 }
@@ -235,7 +236,8 @@ TEST_F(VornaWindowTest, cancellingAVideoInTheProgressDialogKeepsTheOldFile) {
     });
     EXPECT_EQ(window->runMovie(VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-viewer",
                                                          "0", "-frames", "50", "-size", "16", "16", "-out", file})),
-              1) << "a Tcl error";
+              1)
+        << "a Tcl error";
     EXPECT_THAT(console().toStdString(), HasSubstr("movie: cancelled after "));
     std::ifstream old(file.toStdString());
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "older");
@@ -262,17 +264,16 @@ TEST_F(VornaWindowTest, theMovieDialogComposesAVideoAndRemembersIt) {
         samples->setCurrentIndex(samples->findData(2));
         EXPECT_EQ(dialog.findChild<QSpinBox*>("frames")->value(), 3);
         EXPECT_EQ(dialog.findChild<QLabel*>("length")->text(), "0.30 s (3 frames at 10 per second)");
-        EXPECT_EQ(dialog.command(), VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock),
-                                                              "-port", "time", "-viewer", "0", "-frames", "3",
-                                                              "-size", "1280", "720", "-samples", "2", "-fps", "10",
-                                                              "-out", dir + "/flight.gif"}));
+        EXPECT_EQ(dialog.command(),
+                  VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-port", "time",
+                                            "-viewer", "0", "-frames", "3", "-size", "1280", "720", "-samples", "2",
+                                            "-fps", "10", "-out", dir + "/flight.gif"}));
         dialog.remember();
     }
     VornaMovieDialog again(window, QString::fromStdString(clock));
     EXPECT_EQ(again.command(), VornaConsole::tclCommand({"movie", "-object", QString::fromStdString(clock), "-port",
-                                                         "time", "-viewer", "0", "-frames", "3", "-size", "1280",
-                                                         "720", "-samples", "2", "-fps", "10", "-out",
-                                                         dir + "/flight.gif"}));
+                                                         "time", "-viewer", "0", "-frames", "3", "-size", "1280", "720",
+                                                         "-samples", "2", "-fps", "10", "-out", dir + "/flight.gif"}));
     eval("remove " + clock);
 }
 

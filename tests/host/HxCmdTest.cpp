@@ -135,8 +135,8 @@ TEST(HxCmdParse, wholeWordMustBeANumber) {
         const char* word;
         bool ok;
         long value;
-    } longs[] = {{"-17", true, -17}, {"+5", true, 5},     {"", false, 0},    {nullptr, false, 0},
-                 {"12x", false, 0},  {"1.5", false, 0},   {"1 2", false, 0}, {"99999999999999999999999", false, 0}};
+    } longs[] = {{"-17", true, -17}, {"+5", true, 5},   {"", false, 0},    {nullptr, false, 0},
+                 {"12x", false, 0},  {"1.5", false, 0}, {"1 2", false, 0}, {"99999999999999999999999", false, 0}};
     for (const auto& c : longs) {
         long value = -777;
         EXPECT_EQ(parseLong(c.word, value), c.ok) << (c.word ? c.word : "(null)");
@@ -146,11 +146,12 @@ TEST(HxCmdParse, wholeWordMustBeANumber) {
         const char* word;
         bool ok;
         float value;
-    } floats[] = {{"-1e3", true, -1000.0f}, {"3e38", true, 3e38f}, {".5", true, 0.5f},  {"", false, 0},
-                  {nullptr, false, 0},      {"1.5.2", false, 0},   {"2,5", false, 0},   {"nan", false, 0},
-                  {"-infinity", false, 0},  {"1e39", false, 0},    {"1e999", false, 0}, {"x", false, 0},
-                  {"+0.25", true, 0.25f},   {"-0x1.8p1", true, -3.0f}, {"1e-50", true, 0.0f},
-                  {"3.4028235e38", true, FLT_MAX}, {"+-1", false, 0}};
+    } floats[] = {
+        {"-1e3", true, -1000.0f}, {"3e38", true, 3e38f},     {".5", true, 0.5f},    {"", false, 0},
+        {nullptr, false, 0},      {"1.5.2", false, 0},       {"2,5", false, 0},     {"nan", false, 0},
+        {"-infinity", false, 0},  {"1e39", false, 0},        {"1e999", false, 0},   {"x", false, 0},
+        {"+0.25", true, 0.25f},   {"-0x1.8p1", true, -3.0f}, {"1e-50", true, 0.0f}, {"3.4028235e38", true, FLT_MAX},
+        {"+-1", false, 0}};
     for (const auto& c : floats) {
         float value = -777.0f;
         EXPECT_EQ(parseFloat(c.word, value), c.ok) << (c.word ? c.word : "(null)");
@@ -160,7 +161,7 @@ TEST(HxCmdParse, wholeWordMustBeANumber) {
 
 TEST(HxCmdFloatText, shortestTextThatReadsBackExactly) {
     const std::pair<float, const char*> exact[] = {
-        {0.1f, "0.1"},         {6.25f, "6.25"},         {-3.0f, "-3"},          {100.0001f, "100.0001"},
+        {0.1f, "0.1"},          {6.25f, "6.25"},           {-3.0f, "-3"},        {100.0001f, "100.0001"},
         {1e7f + 1, "10000001"}, {16777216.0f, "16777216"}, {2.5e-7f, "2.5e-07"}, {1.0f / 3, "0.33333334"}};
     for (const auto& [value, text] : exact) EXPECT_EQ(cmdFloatText(value), text);
     for (float value : {0.7f, std::nextafter(1.0f, 2.0f), FLT_MAX, -FLT_MIN, FLT_TRUE_MIN, 123456.79f}) {
@@ -168,8 +169,10 @@ TEST(HxCmdFloatText, shortestTextThatReadsBackExactly) {
         EXPECT_EQ(std::strtof(text.c_str(), nullptr), value) << text;
     }
     // "%f" where six decimals read back, more where they do not.
-    const std::pair<float, const char*> fixed[] = {{20.0f, "20.000000"}, {-0.5f, "-0.500000"},
-                                                   {6.6666665f, "6.6666665"}, {1e-7f, "0.0000001"},
+    const std::pair<float, const char*> fixed[] = {{20.0f, "20.000000"},
+                                                   {-0.5f, "-0.500000"},
+                                                   {6.6666665f, "6.6666665"},
+                                                   {1e-7f, "0.0000001"},
                                                    {3e9f, "3000000000.000000"}};
     for (const auto& [value, text] : fixed) EXPECT_EQ(cmdFixedText(value), text);
 }

@@ -212,9 +212,7 @@ TEST_F(HxObjectPoolTest, removingDataDetachesEachOfItsEditorsAndRemovingAnEditor
 
 class HxObjectPoolPanels : public HxObjectPoolTest {
 protected:
-    static void SetUpTestSuite() {
-        ensureWidgetApplication();
-    }
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
 };
 
 TEST_F(HxObjectPoolPanels, addBuildsAPanelWithARowPerPortAndRemoveDeletesIt) {

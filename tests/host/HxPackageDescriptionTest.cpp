@@ -84,9 +84,12 @@ TEST_F(HxPackageDescriptionTest, badFilesAreRefusedWithTheirReason) {
 TEST_F(HxPackageDescriptionTest, unsafeCommandsDoNotExist) {
     const std::string victim = pathOf("victim");
     const std::pair<const char*, std::string> cases[] = {
-        {"exec", "exec touch " + victim}, {"open", "close [open " + victim + " w]"},
-        {"source", "source " + victim},   {"load", "load " + victim},
-        {"cd", "cd /"},                   {"socket", "socket localhost 1"},
+        {"exec", "exec touch " + victim},
+        {"open", "close [open " + victim + " w]"},
+        {"source", "source " + victim},
+        {"load", "load " + victim},
+        {"cd", "cd /"},
+        {"socket", "socket localhost 1"},
     };
     for (const auto& [command, script] : cases) {
         const std::string file = write("unsafe.rc", "dataClass A\n" + script + "\n");

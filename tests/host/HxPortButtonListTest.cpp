@@ -25,7 +25,8 @@ public:
         for (int i = 0; i < 3; ++i) portButtons.setLabel(i, QString("b%1").arg(i));
     }
     void compute() override {
-        log.push_back("new=" + std::to_string(portButtons.isNew()) + " button=" + std::to_string(portButtons.getValue()));
+        log.push_back("new=" + std::to_string(portButtons.isNew()) +
+                      " button=" + std::to_string(portButtons.getValue()));
     }
     HxPortButtonList portButtons;
     std::vector<std::string> log;

@@ -47,12 +47,21 @@ TEST(HxPortTime, startsAtZeroInTheUnitRangeAndNewFlagsFollowTheirMask) {
 TEST(HxPortTime, setValueKeepsTheValueInTheRangeAndSavesItExactly) {
     const struct {
         float min, max, input, expected;
-    } cases[] = {{0, 1, 0.5f, 0.5f},       {0, 1, 1, 1},          {0, 1, -2, 0},
-                 {0, 1, 3, 1},             {-5, 5, -7.5f, -5},    {2, 2, 9, 2},
-                 {0, 10, kInf, 10},        {0, 10, -kInf, 0},     {-5, 5, -2.25f, -2.25f},
-                 {-1e30f, 1e30f, 1e20f, 1e20f},                   {-kM, kM, 0.1f, 0.1f},
-                 {-kM, kM, 1.0f / 3, 1.0f / 3},                   {-kM, kM, -2.0f / 7, -2.0f / 7},
-                 {-kM, kM, 123456.789f, 123456.789f},             {-kM, kM, 1e-7f, 1e-7f}};
+    } cases[] = {{0, 1, 0.5f, 0.5f},
+                 {0, 1, 1, 1},
+                 {0, 1, -2, 0},
+                 {0, 1, 3, 1},
+                 {-5, 5, -7.5f, -5},
+                 {2, 2, 9, 2},
+                 {0, 10, kInf, 10},
+                 {0, 10, -kInf, 0},
+                 {-5, 5, -2.25f, -2.25f},
+                 {-1e30f, 1e30f, 1e20f, 1e20f},
+                 {-kM, kM, 0.1f, 0.1f},
+                 {-kM, kM, 1.0f / 3, 1.0f / 3},
+                 {-kM, kM, -2.0f / 7, -2.0f / 7},
+                 {-kM, kM, 123456.789f, 123456.789f},
+                 {-kM, kM, 1e-7f, 1e-7f}};
     for (const auto& c : cases) {
         HxPortTime port(nullptr, "time", QString("Time"));
         port.setMinMax(c.min, c.max);

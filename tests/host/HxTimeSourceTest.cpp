@@ -30,7 +30,7 @@ TEST(HxTimeSource, connectedTimePortsFollowItWithinTheirRangeAndTheirObjectsFire
     evalOk("a time connect timer");
     evalOk("timer time setValue 12.5; timer fire");
     evalOk("timer time setValue 80; timer fire");  // beyond a's own range
-    evalOk("timer fire");                           // nothing new, nothing handed on
+    evalOk("timer fire");                          // nothing new, nothing handed on
     EXPECT_EQ(a->seen, (std::vector<float>{12.5f, 50.0f}));
     EXPECT_TRUE(b->seen.empty()) << "not connected";
     theObjectPool->clear();

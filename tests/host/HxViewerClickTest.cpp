@@ -183,9 +183,13 @@ TEST_F(HxViewerDragTest, draggingTheHandleMovesItWithTheMouse) {
 TEST_F(HxViewerDragTest, dragSendsPressStepsAlongTheLineAndRelease) {
     EXPECT_TRUE(viewer->drag(2, 90, 152, 10, 5));
     const int down = SoButtonEvent::DOWN, up = SoButtonEvent::UP, move = -1;
-    EXPECT_EQ(seen, (std::vector<std::vector<int>>{
-                        {down, 2, 9}, {move, 32, 25}, {move, 62, 41}, {move, 92, 57},
-                        {move, 122, 73}, {move, 152, 89}, {up, 152, 89}}));
+    EXPECT_EQ(seen, (std::vector<std::vector<int>>{{down, 2, 9},
+                                                   {move, 32, 25},
+                                                   {move, 62, 41},
+                                                   {move, 92, 57},
+                                                   {move, 122, 73},
+                                                   {move, 152, 89},
+                                                   {up, 152, 89}}));
     seen.clear();
     evalOk("viewer 0 click 7 0");
     EXPECT_EQ(seen, (std::vector<std::vector<int>>{{down, 7, 99}, {up, 7, 99}})) << "a click does not move";

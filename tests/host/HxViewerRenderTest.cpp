@@ -221,8 +221,7 @@ TEST_F(HxViewerRenderTest, viewerCommandsRedrawViewAllAndSnapshot) {
 // only antialiased edges have them.
 int blended(const QImage& image) {
     const int face = qRed(image.pixel(image.width() / 2, image.height() / 2));
-    return count(image, 0, 0, image.width(), image.height(),
-                 [face](QRgb p) { return qRed(p) > 0 && qRed(p) < face; });
+    return count(image, 0, 0, image.width(), image.height(), [face](QRgb p) { return qRed(p) > 0 && qRed(p) < face; });
 }
 
 TEST_F(HxViewerRenderTest, samplesSmoothEdgesAlikeInSnapshotsTheViewerAndMovieFrames) {

@@ -26,7 +26,8 @@ int pixelsNear(const QImage& image, QRgb colour) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
             if (std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
-                    std::abs(qBlue(p) - qBlue(colour)) < 60)
+                    std::abs(qBlue(p) - qBlue(colour)) <
+                60)
                 ++n;
         }
     return n;

@@ -61,8 +61,8 @@ TEST(McTypeInfo, isDerivedFrom) {
     const struct {
         const char *type, *ancestor;
         bool derived;
-    } cases[] = {{"TiRing", "TiRing", true},     {"TiRing", "TiShape", true},    {"TiSquare", "TiShape", true},
-                 {"TiCircle", "TiRing", false},  {"TiShape", "TiCircle", false}, {"TiRing", "TiSquare", false}};
+    } cases[] = {{"TiRing", "TiRing", true},    {"TiRing", "TiShape", true},    {"TiSquare", "TiShape", true},
+                 {"TiCircle", "TiRing", false}, {"TiShape", "TiCircle", false}, {"TiRing", "TiSquare", false}};
     for (const auto& c : cases)
         EXPECT_EQ(McTypeInfo::fromName(c.type)->isDerivedFrom(McTypeInfo::fromName(c.ancestor)), c.derived)
             << c.type << " " << c.ancestor;

@@ -16,9 +16,7 @@ namespace {
 
 class Widgets : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ensureWidgetApplication();
-    }
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
 };
 
 // Records every valueChanged and valueClipped of a slider.
@@ -38,12 +36,9 @@ TEST_F(QxSliderTest, setValueClampsAndReportsTheSignedClippedAmount) {
         float start, request, value;
         std::vector<float> changed, clipped;
     } cases[] = {
-        {"inside", 2, 4, 4, {4}, {}},
-        {"above", 2, 10.5f, 10, {10}, {0.5f}},
-        {"below", 2, -2, 0, {0}, {-2}},
-        {"aboveAtMax", 10, 13, 10, {}, {3}},
-        {"same", 4, 4, 4, {}, {}},
-        {"nan", 4, std::nanf(""), 4, {}, {}},
+        {"inside", 2, 4, 4, {4}, {}},   {"above", 2, 10.5f, 10, {10}, {0.5f}},
+        {"below", 2, -2, 0, {0}, {-2}}, {"aboveAtMax", 10, 13, 10, {}, {3}},
+        {"same", 4, 4, 4, {}, {}},      {"nan", 4, std::nanf(""), 4, {}, {}},
     };
     for (const auto& c : cases) {
         QxSlider slider;
@@ -95,7 +90,8 @@ TEST_F(QxSliderTest, pressingTheGrooveSetsTheValueAndTicksAreKept) {
     McDArray<float> times;
     for (float t : {0.0f, 2.5f, 10.0f}) times.append(t);
     slider.setTicks(times);
-    EXPECT_EQ(std::vector<float>(slider.getTicks().begin(), slider.getTicks().end()), (std::vector<float>{0, 2.5f, 10}));
+    EXPECT_EQ(std::vector<float>(slider.getTicks().begin(), slider.getTicks().end()),
+              (std::vector<float>{0, 2.5f, 10}));
     EXPECT_EQ(slider.getSubRangeButtons(), 0);
     slider.setSubRangeButtons(5);
     EXPECT_EQ(slider.getSubRangeButtons(), 1);
@@ -138,7 +134,7 @@ TEST_F(QxFullSliderTest, enteredTextSetsTheValueAndBadTextIsRefused) {
         float value;
         const char* shown;
     } cases[] = {{"4.5", 4.5f, "4.50"}, {"abc", 4.5f, "4.50"}, {"", 4.5f, "4.50"},
-                 {"inf", 4.5f, "4.50"}, {"12", 10, "10.00"}, {" 3 ", 3, "3.00"}};
+                 {"inf", 4.5f, "4.50"}, {"12", 10, "10.00"},   {" 3 ", 3, "3.00"}};
     for (const auto& c : cases) {
         full.textField()->setText(c.typed);
         emit full.textField()->returnPressed();

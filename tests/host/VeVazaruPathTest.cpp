@@ -46,7 +46,7 @@ Vec upDirRead(const SoCamera* camera) {
 
 void expectNear(Vec got, Vec want, double tolerance, const char* what) {
     EXPECT_LE(length(got - want), tolerance) << what << ": got (" << got.x << ", " << got.y << ", " << got.z
-                                           << "), want (" << want.x << ", " << want.y << ", " << want.z << ")";
+                                             << "), want (" << want.x << ", " << want.y << ", " << want.z << ")";
 }
 
 // No NaN or infinity anywhere in the camera, and its orientation is a rotation.
@@ -174,10 +174,11 @@ TEST_F(VeVazaruPathTest, uselessUpKeepsTheCurrentRoll) {
 
 TEST_F(VeVazaruPathTest, neverPutsANaNIntoTheCamera) {
     constexpr float n = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const float cases[][9] = {  // position, aim, up
-        {n, 0, 0, 0, 0, -5, 0, 1, 0},   {0, 0, 0, 0, n, -5, 0, 1, 0},   {0, 0, 0, 0, 0, -5, 0, 1, n},
-        {n, n, n, n, n, n, n, n, n},    {inf, 0, 0, 0, 0, -5, 0, 1, 0}, {0, 0, 0, 0, 0, -inf, 0, 1, 0},
-        {0, 0, 0, 0, 0, -5, inf, 1, 0}, {1, 2, 3, 1, 2, n, 0, 0, 0}};
+    const float cases[][9] = {// position, aim, up
+                              {n, 0, 0, 0, 0, -5, 0, 1, 0},   {0, 0, 0, 0, n, -5, 0, 1, 0},
+                              {0, 0, 0, 0, 0, -5, 0, 1, n},   {n, n, n, n, n, n, n, n, n},
+                              {inf, 0, 0, 0, 0, -5, 0, 1, 0}, {0, 0, 0, 0, 0, -inf, 0, 1, 0},
+                              {0, 0, 0, 0, 0, -5, inf, 1, 0}, {1, 2, 3, 1, 2, n, 0, 0, 0}};
     for (const auto& a : cases) {
         SCOPED_TRACE(&a - cases);
         placeStart();

@@ -131,9 +131,14 @@ VornaMesh sampleMesh(bool codec) {
     m.insertLocation("Grid", 2, grid);
     m.insertLocation(lineName.c_str(), 1, line);
     m.insertLocation("Point", 0, nullptr);
-    std::vector<float> floats = {0.1f,           -0.0f,          LimF::denorm_min(),
-                                 LimF::max(),    LimF::lowest(), LimF::infinity(),
-                                 -LimF::infinity(), fromBits<float>(0x7fa00001u) /* NaN with a payload */};
+    std::vector<float> floats = {0.1f,
+                                 -0.0f,
+                                 LimF::denorm_min(),
+                                 LimF::max(),
+                                 LimF::lowest(),
+                                 LimF::infinity(),
+                                 -LimF::infinity(),
+                                 fromBits<float>(0x7fa00001u) /* NaN with a payload */};
     while (floats.size() < 36) floats.push_back(static_cast<float>(floats.size()) * 1.1f);
     const auto insert = [&](const std::string& location, const char* name, int type, int n,
                             const std::vector<unsigned char>& values) {
@@ -147,8 +152,8 @@ VornaMesh sampleMesh(bool codec) {
     insert(lineName, "Ints", VornaMesh::Int32, 1,
            bytesOf(std::vector<std::int32_t>{INT32_MIN, 0x01020304, -7, 0, INT32_MAX}));
     insert(lineName, "Doubles", VornaMesh::Double, 1,
-           bytesOf(std::vector<double>{1.0, -2.5e-300, Lim::denorm_min(),
-                                       fromBits<double>(0xfff8000000000123ull), 1e300}));
+           bytesOf(
+               std::vector<double>{1.0, -2.5e-300, Lim::denorm_min(), fromBits<double>(0xfff8000000000123ull), 1e300}));
     insert(lineName, "Longs", VornaMesh::Int64, 1,
            bytesOf(std::vector<std::int64_t>{INT64_MIN, 0x0102030405060708ll, INT64_MAX, -1, 0}));
     insert("Point", "Bytes", VornaMesh::Byte, 1, {0xab});
@@ -222,18 +227,28 @@ protected:
 };
 
 TEST(VornaMeshModel, locationsRefuseBadShapesAndStayPut) {
-    const int sizes[][2] = {{VornaMesh::Byte, 1},   {VornaMesh::Int16, 2},  {VornaMesh::Int32, 4}, {VornaMesh::Float, 4},
-                            {VornaMesh::Double, 8}, {VornaMesh::Int64, 8}, {6, 0},                {-1, 0}};
+    const int sizes[][2] = {{VornaMesh::Byte, 1},
+                            {VornaMesh::Int16, 2},
+                            {VornaMesh::Int32, 4},
+                            {VornaMesh::Float, 4},
+                            {VornaMesh::Double, 8},
+                            {VornaMesh::Int64, 8},
+                            {6, 0},
+                            {-1, 0}};
     for (const auto& s : sizes) EXPECT_EQ(VornaMesh::primTypeSize(s[0]), s[1]) << s[0];
     VornaMesh m;
     const int good[] = {2, 3, 4}, zero[] = {2, 0}, negative[] = {-1}, huge[] = {1 << 30, 1 << 30, 1 << 30};
     VornaMesh::Location* first = m.insertLocation("Grid", 3, good);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->nNodes(), 24);
-    const std::tuple<const char*, int, const int*> refused[] = {
-        {"Grid", 1, good} /* taken */, {"", 1, good},          {nullptr, 1, good},
-        {"Zero", 2, zero},             {"Negative", 1, negative}, {"NegativeCount", -1, good},
-        {"NoDims", 2, nullptr},        {"Overflow", 3, huge} /* 2^90 nodes */};
+    const std::tuple<const char*, int, const int*> refused[] = {{"Grid", 1, good} /* taken */,
+                                                                {"", 1, good},
+                                                                {nullptr, 1, good},
+                                                                {"Zero", 2, zero},
+                                                                {"Negative", 1, negative},
+                                                                {"NegativeCount", -1, good},
+                                                                {"NoDims", 2, nullptr},
+                                                                {"Overflow", 3, huge} /* 2^90 nodes */};
     for (const auto& [name, n, dims] : refused)
         EXPECT_EQ(m.insertLocation(name, n, dims), nullptr) << (name ? name : "(null)");
     EXPECT_EQ(m.locations().size(), 1u);
@@ -295,11 +310,16 @@ struct Form {
     bool ascii, native, compress, codec;
 };
 const Form kForms[] = {
-    {"binaryNative", false, true, false, false},        {"binaryNativeCodec", false, true, false, true},
-    {"binaryNativeZlib", false, true, true, false},     {"binaryBig", false, false, false, false},
-    {"binaryBigCodec", false, false, false, true},      {"binaryBigZlibCodec", false, false, true, true},
-    {"ascii", true, true, false, false},                {"asciiCodec", true, true, false, true},
-    {"asciiBigCodec", true, false, false, true},        {"asciiZlib", true, true, true, false},
+    {"binaryNative", false, true, false, false},
+    {"binaryNativeCodec", false, true, false, true},
+    {"binaryNativeZlib", false, true, true, false},
+    {"binaryBig", false, false, false, false},
+    {"binaryBigCodec", false, false, false, true},
+    {"binaryBigZlibCodec", false, false, true, true},
+    {"ascii", true, true, false, false},
+    {"asciiCodec", true, true, false, true},
+    {"asciiBigCodec", true, false, false, true},
+    {"asciiZlib", true, true, true, false},
     {"asciiBigZlibCodec", true, false, true, true},
 };
 
@@ -400,7 +420,7 @@ TEST_F(VornaMeshFiles, theCodecHidesTheValuesButReadsBack) {
         const std::string bytes = writeAndLoad(m, "hidden.vm", ascii, true, false);
         EXPECT_EQ(bytes.find("quick brown"), std::string::npos);
         EXPECT_EQ(bytes.find("717569636b2062726f776e"), std::string::npos);  // "quick brown" in hex
-        EXPECT_EQ(bytes.find("113\n117\n105"), std::string::npos);            // "qui" as numbers
+        EXPECT_EQ(bytes.find("113\n117\n105"), std::string::npos);           // "qui" as numbers
         EXPECT_NE(bytes.find("\"Secret\""), std::string::npos) << "names stay readable";
         std::unique_ptr<VornaMesh> copy = readBack("hidden.vm");
         ASSERT_NE(copy, nullptr);
@@ -506,12 +526,12 @@ TEST_F(VornaMeshFiles, absurdSizesAreRefusedBeforeAnyAllocation) {
     const std::string packed = writeAndLoad(m, "packed.vm", false, true, true);
     const std::size_t sizeAt = packed.find(" size ") + 6;
     const std::string size = " size " + packed.substr(sizeAt, packed.find(' ', sizeAt) - sizeAt) + " ";
-    expectRefusals(packed, {{size.c_str(), " size 4611686018427387904 ", "is larger than the whole file"},
-                            // 2^40 nodes cannot come out of a block of a few dozen bytes
-                            {"location \"Grid\" 2 2", "location \"Grid\" 1048576 1048576",
-                             "cannot hold its 4398046511104 bytes"},
-                            {"location \"Grid\" 2 2", "location \"Grid\" 2 3", "holds 16 bytes instead of 24"},
-                            {"location \"Grid\" 2 2", "location \"Grid\" 1 2", "holds more than the 8 bytes"}});
+    expectRefusals(
+        packed, {{size.c_str(), " size 4611686018427387904 ", "is larger than the whole file"},
+                 // 2^40 nodes cannot come out of a block of a few dozen bytes
+                 {"location \"Grid\" 2 2", "location \"Grid\" 1048576 1048576", "cannot hold its 4398046511104 bytes"},
+                 {"location \"Grid\" 2 2", "location \"Grid\" 2 3", "holds 16 bytes instead of 24"},
+                 {"location \"Grid\" 2 2", "location \"Grid\" 1 2", "holds more than the 8 bytes"}});
 }
 
 TEST_F(VornaMeshFiles, changedBytesFailTheirChecksums) {

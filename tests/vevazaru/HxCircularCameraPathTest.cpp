@@ -164,9 +164,9 @@ TEST_F(CircularPathTest, cameraTurnsAboutTheAxisThroughTheAimPoint) {
         path->chooseAxis(c.axisChoice);
         ASSERT_EQ(path->rotationAxis, sb(c.axis));
         // {min, max, t, degrees}: times outside the range turn on.
-        const double checks[][4] = {{0, 360, 0, 0},     {0, 360, 360, 0},   {0, 360, 90, 90}, {0, 360, 180, 180},
-                                    {0, 360, 270, 270}, {0, 360, 450, 90},  {0, 360, -90, -90},
-                                    {10, 20, 12.5, 90}, {10, 20, 20, 360}};
+        const double checks[][4] = {{0, 360, 0, 0},     {0, 360, 360, 0},   {0, 360, 90, 90},
+                                    {0, 360, 180, 180}, {0, 360, 270, 270}, {0, 360, 450, 90},
+                                    {0, 360, -90, -90}, {10, 20, 12.5, 90}, {10, 20, 20, 360}};
         for (const auto& k : checks) {
             path->portTime.setMinMax(float(k[0]), float(k[1]));
             McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
@@ -176,8 +176,8 @@ TEST_F(CircularPathTest, cameraTurnsAboutTheAxisThroughTheAimPoint) {
             EXPECT_TRUE(near(positionOf(*camera), expected, 2e-5 * scale)) << "t = " << k[2];
             EXPECT_TRUE(near(aimOf(*camera), c.aim, 2e-5 * scale)) << "still looking at the aim point, t = " << k[2];
             const Vec view = unit(c.aim - expected);
-            EXPECT_TRUE(near(turned(*camera, SbVec3f(0, 1, 0)), perpendicularUnit(rotated(c.up, c.axis, angle), view),
-                             1e-5))
+            EXPECT_TRUE(
+                near(turned(*camera, SbVec3f(0, 1, 0)), perpendicularUnit(rotated(c.up, c.axis, angle), view), 1e-5))
                 << "t = " << k[2];
         }
     }
@@ -201,8 +201,8 @@ TEST_F(CircularPathTest, rangeOfNoLengthAlwaysGivesTheStartCamera) {
 TEST_F(CircularPathTest, axisChoices) {
     const struct {
         Vec up, expected;
-    } mostVertical[] = {{{0, 1, 0}, {0, 1, 0}},       {{0.1, -0.9, 0.2}, {0, -1, 0}}, {{0.5, 0.5, 0}, {0, 1, 0}},
-                        {{0.6, 0.6, 0.6}, {0, 0, 1}}, {{0, 0, -1}, {0, 0, -1}},       {{-0.8, 0.3, 0.1}, {-1, 0, 0}},
+    } mostVertical[] = {{{0, 1, 0}, {0, 1, 0}},         {{0.1, -0.9, 0.2}, {0, -1, 0}}, {{0.5, 0.5, 0}, {0, 1, 0}},
+                        {{0.6, 0.6, 0.6}, {0, 0, 1}},   {{0, 0, -1}, {0, 0, -1}},       {{-0.8, 0.3, 0.1}, {-1, 0, 0}},
                         {{0.1, -0.7, -0.7}, {0, 0, -1}}};
     McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
     for (const auto& c : mostVertical) {

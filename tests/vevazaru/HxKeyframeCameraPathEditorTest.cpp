@@ -112,7 +112,6 @@ protected:
         return (code == TCL_OK ? "ok: " : "error: ") + theInterpreter->result();
     }
     std::vector<float> times() const { return {path->times.begin(), path->times.end()}; }
-
 };
 
 // ---------------------------------------------------------------- attachment
@@ -242,7 +241,8 @@ TEST_F(EditorTest, missingArgumentsGiveTheUsageAndAFailure) {
         {"metric bogus", "metric: unknown metric \"bogus\" (translation, optical or zflow n)"},
         {"metric zflow 2", "metric zflow: expected 0 or 1, got \"2\""},
         {"createCircularPath abc", "createCircularPath: expected an angle in degrees"}};
-    for (const auto& [command, message] : refusals) EXPECT_EQ(run(command), std::string("error: cameraPathEditor ") + message);
+    for (const auto& [command, message] : refusals)
+        EXPECT_EQ(run(command), std::string("error: cameraPathEditor ") + message);
     EXPECT_EQ(theMsg->text(), "");
     EXPECT_EQ(editor->fps, 10.0f);
     EXPECT_EQ(editor->useZflow, 0);
@@ -322,19 +322,18 @@ TEST_P(EditorMoves, leaveTheSliderAtTheExpectedTime) {
     EXPECT_EQ(editor->playing, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, EditorMoves,
-    ::testing::Values(Move{"jmpfwdFrom5", &HxKeyframeCameraPathEditor::jmpfwd, 5, 10},
-                      Move{"jmpfwdFrom10", &HxKeyframeCameraPathEditor::jmpfwd, 10, 20},
-                      Move{"jmpfwdFrom20", &HxKeyframeCameraPathEditor::jmpfwd, 20, 20},
-                      Move{"jmpfwdFrom25", &HxKeyframeCameraPathEditor::jmpfwd, 25, 20},
-                      Move{"jmpbwdFrom15", &HxKeyframeCameraPathEditor::jmpbwd, 15, 10},
-                      Move{"jmpbwdFrom10", &HxKeyframeCameraPathEditor::jmpbwd, 10, 0},
-                      Move{"jmpbwdFrom0", &HxKeyframeCameraPathEditor::jmpbwd, 0, 0},
-                      Move{"stepbwdFromHalf", &HxKeyframeCameraPathEditor::stepbwd, 0.5f, -0.5f},
-                      Move{"stepbwdFrom0", &HxKeyframeCameraPathEditor::stepbwd, 0, 0},
-                      Move{"stepfwdPastTheEnd", &HxKeyframeCameraPathEditor::stepfwd, 20, 21}),
-    [](const ::testing::TestParamInfo<Move>& move) { return std::string(move.param.name); });
+INSTANTIATE_TEST_SUITE_P(Steps, EditorMoves,
+                         ::testing::Values(Move{"jmpfwdFrom5", &HxKeyframeCameraPathEditor::jmpfwd, 5, 10},
+                                           Move{"jmpfwdFrom10", &HxKeyframeCameraPathEditor::jmpfwd, 10, 20},
+                                           Move{"jmpfwdFrom20", &HxKeyframeCameraPathEditor::jmpfwd, 20, 20},
+                                           Move{"jmpfwdFrom25", &HxKeyframeCameraPathEditor::jmpfwd, 25, 20},
+                                           Move{"jmpbwdFrom15", &HxKeyframeCameraPathEditor::jmpbwd, 15, 10},
+                                           Move{"jmpbwdFrom10", &HxKeyframeCameraPathEditor::jmpbwd, 10, 0},
+                                           Move{"jmpbwdFrom0", &HxKeyframeCameraPathEditor::jmpbwd, 0, 0},
+                                           Move{"stepbwdFromHalf", &HxKeyframeCameraPathEditor::stepbwd, 0.5f, -0.5f},
+                                           Move{"stepbwdFrom0", &HxKeyframeCameraPathEditor::stepbwd, 0, 0},
+                                           Move{"stepfwdPastTheEnd", &HxKeyframeCameraPathEditor::stepfwd, 20, 21}),
+                         [](const ::testing::TestParamInfo<Move>& move) { return std::string(move.param.name); });
 
 TEST_F(EditorTest, movesShowThePathInTheMainViewer) {
     addKeyframes({0, 10, 20});

@@ -124,7 +124,9 @@ TEST(KeyframePathFiles, offersItsFourFormatsInOrder) {
     const struct {
         const char *name, *extension;
         int flag;
-    } expected[] = {{"Camerapath Inventor", "civ", 0}, {"Vorna binary", "vm", 1}, {"Pexil binary", "vm", 1},
+    } expected[] = {{"Camerapath Inventor", "civ", 0},
+                    {"Vorna binary", "vm", 1},
+                    {"Pexil binary", "vm", 1},
                     {"Pexil Brio", "brio", 1}};
     for (const auto& e : expected) {
         ASSERT_NE(f->name, nullptr);
@@ -231,14 +233,15 @@ TEST(KeyframePathFiles, numbersThatAreNotFiniteAreNeitherReadNorWritten) {
         const std::string file = dir + "/bad.civ";
         const std::string text = std::string("#Inventor V2.1 ascii\n\n") +
                                  "Group { Info { string \"0\" } PerspectiveCamera { position 0 0 1 } }\n"
-                                 "Group { Info { string \"" + time + "\" } PerspectiveCamera { position 0 0 2 } }\n";
+                                 "Group { Info { string \"" +
+                                 time + "\" } PerspectiveCamera { position 0 0 2 } }\n";
         std::ofstream(file) << text;
         HxKeyframeCameraPath path;
         fillPath(path);
         theMsg->clear();
         EXPECT_EQ(path.read(file.c_str()), -1);
-        EXPECT_EQ(theMsg->text(), file + ": keyframe 1 (time \"" + time +
-                                      "\"): its time is not a finite number; nothing read\n");
+        EXPECT_EQ(theMsg->text(),
+                  file + ": keyframe 1 (time \"" + time + "\"): its time is not a finite number; nothing read\n");
         EXPECT_EQ(std::vector<float>(path.times.begin(), path.times.end()), (std::vector<float>{0, 10}));
 
         VornaMesh mesh;
@@ -255,7 +258,8 @@ TEST(KeyframePathFiles, numbersThatAreNotFiniteAreNeitherReadNorWritten) {
     fillPath(path);
     theMsg->clear();
     EXPECT_EQ(path.setCameraPath(sceneOf({{infoAt("1"), broken}}), "x.iv"), -2);
-    EXPECT_EQ(theMsg->text(), "x.iv: keyframe 0 (time \"1\"): its camera has numbers that are not finite; nothing read\n");
+    EXPECT_EQ(theMsg->text(),
+              "x.iv: keyframe 0 (time \"1\"): its camera has numbers that are not finite; nothing read\n");
     EXPECT_EQ(path.cameras.size(), 2);
 
     path.cameras[1]->focalDistance = std::numeric_limits<float>::infinity();

@@ -239,8 +239,11 @@ TEST(CircularPath, turnsAboutTheAxisNearestTheUpDirectionAndClosesOnFullTurns) {
         }
     }
     const McHandle<SoCamera> start = makeCamera(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0));
-    for (const auto& near : {std::pair<float, bool>{720.005f, true}, {-359.995f, true}, {359.9f, false},
-                             {0.011f, false}, {-0.009f, true}}) {
+    for (const auto& near : {std::pair<float, bool>{720.005f, true},
+                             {-359.995f, true},
+                             {359.9f, false},
+                             {0.011f, false},
+                             {-0.009f, true}}) {
         HxKeyframeCameraPath path;
         path.createCircularPath(start, near.first, 10, 4);
         EXPECT_EQ(path.isClosed(), near.second) << "angle " << near.first;
@@ -275,10 +278,10 @@ TEST(ConstVelocity, segmentDurationsFollowTheirLengths) {
         std::vector<float> before, after;
     } cases[] = {
         {{{0, 0, 0}, {1, 0, 0}, {1, 4, 0}, {1, 4, 5}}, {0, 10, 11, 30}, {0, 3, 15, 30}},  // lengths 1, 4, 5
-        {{{0, 0, 0}, {2, 0, 0}, {2, 2, 0}}, {0, 1, 9}, {0, 4.5f, 9}},                      // equal lengths
-        {{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {4, 5, 20}, {4, 10, 20}},                      // measured from 0
-        {{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, {0, 2, 9}, {0, 2, 9}},                         // no length
-        {{{0, 0, 0}, {1, 0, 0}}, {0, 7}, {0, 7}},                                          // refused
+        {{{0, 0, 0}, {2, 0, 0}, {2, 2, 0}}, {0, 1, 9}, {0, 4.5f, 9}},                     // equal lengths
+        {{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {4, 5, 20}, {4, 10, 20}},                     // measured from 0
+        {{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, {0, 2, 9}, {0, 2, 9}},                        // no length
+        {{{0, 0, 0}, {1, 0, 0}}, {0, 7}, {0, 7}},                                         // refused
     };
     for (const auto& c : cases) {
         HxKeyframeCameraPath path;

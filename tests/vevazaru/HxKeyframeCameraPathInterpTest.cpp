@@ -73,9 +73,7 @@ Expected referenceInterp(const HxKeyframeCameraPath& path, int i, double u) {
     const bool hasPrev = loop || i > 0, hasNext2 = loop || i + 2 < n;
     const Key kp = hasPrev ? readKey(path.cameras[i == 0 ? n - 1 : i - 1]) : ki;
     const Key kn2 = hasNext2 ? readKey(path.cameras[(i + 2) % n]) : kn;
-    auto tangentAtI = [&](Vec Key::*x) {
-        return hasPrev ? ((ki.*x - kp.*x) + (kn.*x - ki.*x)) * 0.5 : kn.*x - ki.*x;
-    };
+    auto tangentAtI = [&](Vec Key::*x) { return hasPrev ? ((ki.*x - kp.*x) + (kn.*x - ki.*x)) * 0.5 : kn.*x - ki.*x; };
     auto tangentAtNext = [&](Vec Key::*x) {
         return hasNext2 ? ((kn.*x - ki.*x) + (kn2.*x - kn.*x)) * 0.5 : kn.*x - ki.*x;
     };
@@ -140,8 +138,8 @@ Expected referenceGetCamera(const HxKeyframeCameraPath& path, double t) {
     const double d = length(actual - expected);
     if (d <= tolerance) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << what << " (" << actual.x << ", " << actual.y << ", " << actual.z
-                                         << ") differs from (" << expected.x << ", " << expected.y << ", "
-                                         << expected.z << ") by " << d;
+                                         << ") differs from (" << expected.x << ", " << expected.y << ", " << expected.z
+                                         << ") by " << d;
 }
 
 ::testing::AssertionResult showsExpected(const SoCamera* camera, const Expected& e) {

@@ -50,8 +50,18 @@ std::vector<float> fieldsOf(const SoCamera* camera) {
     auto* c = static_cast<const SoPerspectiveCamera*>(camera);
     const SbVec3f p = c->position.getValue();
     const float* q = c->orientation.getValue().getValue();
-    return {p[0], p[1], p[2], q[0], q[1], q[2], q[3], c->focalDistance.getValue(), c->heightAngle.getValue(),
-            c->nearDistance.getValue(), c->farDistance.getValue(), c->aspectRatio.getValue()};
+    return {p[0],
+            p[1],
+            p[2],
+            q[0],
+            q[1],
+            q[2],
+            q[3],
+            c->focalDistance.getValue(),
+            c->heightAngle.getValue(),
+            c->nearDistance.getValue(),
+            c->farDistance.getValue(),
+            c->aspectRatio.getValue()};
 }
 
 // What the keyframe cameras show, to compare with after an edit.
@@ -152,7 +162,7 @@ TEST(HxKeyframeCameraPath, addReplacesTheCameraOfAKeyframeWithinTheTieOrInsertsI
         float time;
         int replaced;  // index whose camera is replaced, or -1
         int inserted;  // index of the new keyframe when none is replaced
-    } cases[] = {{3.0f, 1, -1},   {3.0005f, 1, -1},  {2.9995f, 1, -1}, {0.9995f, 0, -1}, {5.0005f, 2, -1},
+    } cases[] = {{3.0f, 1, -1},    {3.0005f, 1, -1}, {2.9995f, 1, -1}, {0.9995f, 0, -1}, {5.0005f, 2, -1},
                  {3.0015f, -1, 2}, {2.9985f, -1, 1}, {0.5f, -1, 0},    {6.0f, -1, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "time " << c.time);
@@ -287,7 +297,7 @@ TEST(HxKeyframeCameraPath, setAimPointAndSetUpDirChangeExactlyTheirRange) {
     const struct {
         int first, last;
         std::vector<bool> changed;  // per keyframe of a four-keyframe path
-    } cases[] = {{0, -1, {true, true, true, true}},     {2, -1, {false, false, true, true}},
+    } cases[] = {{0, -1, {true, true, true, true}},    {2, -1, {false, false, true, true}},
                  {3, -5, {false, false, false, true}}, {1, 2, {false, true, true, false}},
                  {0, 0, {true, false, false, false}},  {2, 1, {false, false, false, false}}};
     const SbVec3f aim(3, -2, 1), up(1, 1, 0);

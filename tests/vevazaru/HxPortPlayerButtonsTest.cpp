@@ -44,9 +44,7 @@ std::vector<int> rowsDrawnIn(const unsigned char* bits, int x) {
 
 class HxPortPlayerButtonsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ensureWidgetApplication();
-    }
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
     void SetUp() override {
         QWidget* row = port.createWidget(&parent);
         ASSERT_EQ(row->layout()->count(), 2) << "the label, then the buttons' layout";
@@ -86,7 +84,8 @@ TEST_F(HxPortPlayerButtonsTest, sevenIconButtonsRunLeftToRightWithFivePixelGapsA
         int mismatches = 0;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
-                mismatches += (image.pixelColor(x, y) == QColor(Qt::black)) != drawn(HxPortPlayerButtons::iconBits(id), x, y);
+                mismatches +=
+                    (image.pixelColor(x, y) == QColor(Qt::black)) != drawn(HxPortPlayerButtons::iconBits(id), x, y);
         EXPECT_EQ(mismatches, 0) << "icon of button " << id;
     }
 }

@@ -27,9 +27,7 @@ struct RelayedPort : HxPortTimeSlider {
 
 class HxPortTimeSliderTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ensureWidgetApplication();
-    }
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
     void SetUp() override {
         port.createWidget(&parent);
         ASSERT_NE(port.getSlider(), nullptr);

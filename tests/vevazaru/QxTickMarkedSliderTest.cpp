@@ -13,9 +13,7 @@ namespace {
 
 class QxTickMarkedSliderTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ensureWidgetApplication();
-    }
+    static void SetUpTestSuite() { ensureWidgetApplication(); }
 };
 
 struct Range {

@@ -60,7 +60,8 @@ double expectedFlow(const Box& b, const CameraSetup& ca, const CameraSetup& cb) 
 McHandle<SoPerspectiveCamera> makeCamera(const CameraSetup& s) {
     McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
     camera->position.setValue(float(s.position.x), float(s.position.y), float(s.position.z));
-    camera->orientation.setValue(SbRotation(SbVec3f(float(s.axis.x), float(s.axis.y), float(s.axis.z)), float(s.angle)));
+    camera->orientation.setValue(
+        SbRotation(SbVec3f(float(s.axis.x), float(s.axis.y), float(s.axis.z)), float(s.angle)));
     camera->heightAngle = float(s.heightAngle);
     camera->aspectRatio = float(s.aspectRatio);
     return camera;
@@ -104,7 +105,10 @@ TEST(VeVazaruMetricOpticalFlow, matchesThePerspectiveProjectionOfTheCorners) {
         {sceneBox, {{1, 2, 9}, {1, 2, 3}, 0.2, 0.9, 1.25}, {{1, 2, 9}, {1, 2, 3}, 0.35, 0.9, 1.25}, false},
         {sceneBox, {{-2, 1, 7}, {0, 1, 0}, -0.25, 0.785398, 1}, {{1, 0.5, 5}, {0, 1, 1}, 0.2, 0.785398, 1}, false},
         // Corners behind the camera are not clipped; they take part as projected.
-        {{-1, 1, -1, 1, -2, 3}, {{0, 0, 0}, {0, 1, 0}, 0, 0.785398, 1}, {{0, 0, 0}, {0, 1, 0}, 0.2, 0.785398, 1}, false},
+        {{-1, 1, -1, 1, -2, 3},
+         {{0, 0, 0}, {0, 1, 0}, 0, 0.785398, 1},
+         {{0, 0, 0}, {0, 1, 0}, 0.2, 0.785398, 1},
+         false},
         // Four corners lie on camera a's plane (w' = 0) and are left out of the mean.
         {{1, 2, 1, 2, -3, 0}, {{0, 0, 0}, {0, 1, 0}, 0, 0.785398, 1}, {{0, 0, 0}, {0, 1, 0}, 0.1, 0.785398, 1}, true},
     };

@@ -168,18 +168,21 @@ TEST(VeVazaruBuildRecord, hasItsKeysInOrderWithValuesOfTheirForms) {
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"version_tag", "comment", "compiler", "target_os", "build_cfg",
                                               "build_user", "build_ip", "build_time", "filename", "path", "size",
-                                              "vendor", "product", "version_major", "version_minor",
-                                              "version_patch"}));
+                                              "vendor", "product", "version_major", "version_minor", "version_patch"}));
     const std::pair<const char*, const char*> fixed[] = {
-        {"version_tag", "\\"}, {"target_os", "Linux 64bit"}, {"build_cfg", "Optimize"},
-        {"filename", "libvevazaru.so"}, {"product", "Pexil"}, {"version_major", "9"}, {"version_minor", "4"}};
+        {"version_tag", "\\"}, {"target_os", "Linux 64bit"}, {"build_cfg", "Optimize"}, {"filename", "libvevazaru.so"},
+        {"product", "Pexil"},  {"version_major", "9"},       {"version_minor", "4"}};
     for (const auto& f : fixed) EXPECT_EQ(value[f.first], f.second) << f.first;
     const std::pair<const char*, const char*> forms[] = {
         {"comment", "[0-9a-fA-F]{40}"},
         {"compiler", "[a-z+]+ [0-9]+(\\.[0-9]+)*"},
         {"build_time", "[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01]) ([01][0-9]|2[0-3]):[0-5][0-9]:[0-6][0-9]"},
-        {"build_user", ".+"}, {"build_ip", ".+"}, {"vendor", ".+"}, {"size", "[0-9]+"}};
-    for (const auto& f : forms) EXPECT_TRUE(std::regex_match(value[f.first], std::regex(f.second))) << f.first << "=" << value[f.first];
+        {"build_user", ".+"},
+        {"build_ip", ".+"},
+        {"vendor", ".+"},
+        {"size", "[0-9]+"}};
+    for (const auto& f : forms)
+        EXPECT_TRUE(std::regex_match(value[f.first], std::regex(f.second))) << f.first << "=" << value[f.first];
 
     ASSERT_FALSE(value["size"].empty());
     EXPECT_EQ(std::stoull(value["size"]), std::filesystem::file_size(VEVAZARU_LIBRARY_FILE));

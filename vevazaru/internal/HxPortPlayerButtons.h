@@ -30,8 +30,7 @@ public:
     static constexpr int numButtons = 7;
 
     // `owner` as for HxPort; `editor` receives the clicks (not owned, may be null).
-    HxPortPlayerButtons(HxBase* owner, const char* name, const QString& label,
-                        HxPlayerControls* editor = nullptr);
+    HxPortPlayerButtons(HxBase* owner, const char* name, const QString& label, HxPlayerControls* editor = nullptr);
     // Deletes the button group; the buttons stay with their row.
     ~HxPortPlayerButtons() override;
 

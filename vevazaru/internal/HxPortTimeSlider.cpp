@@ -105,12 +105,24 @@ int HxPortTimeSlider::parse(Tcl_Interp* interp, int argc, char** argv) {
         // Times go out in full float precision, so that they can be handed back exactly.
         std::string result;
         switch (c.op) {
-            case GetValue: result = cmdFloatText(getValue()); break;
-            case SetValue: setValue(v[0]); break;
-            case GetMinMax: result = cmdFloatText(getMinValue()) + " " + cmdFloatText(getMaxValue()); break;
-            case SetMinMax: slider->setRange(v[0], v[1]); break;
-            case GetSubMinMax: result = cmdFloatText(getSubMinValue()) + " " + cmdFloatText(getSubMaxValue()); break;
-            case SetSubMinMax: slider->slider()->setSubRange(v[0], v[1]); break;
+            case GetValue:
+                result = cmdFloatText(getValue());
+                break;
+            case SetValue:
+                setValue(v[0]);
+                break;
+            case GetMinMax:
+                result = cmdFloatText(getMinValue()) + " " + cmdFloatText(getMaxValue());
+                break;
+            case SetMinMax:
+                slider->setRange(v[0], v[1]);
+                break;
+            case GetSubMinMax:
+                result = cmdFloatText(getSubMinValue()) + " " + cmdFloatText(getSubMaxValue());
+                break;
+            case SetSubMinMax:
+                slider->slider()->setSubRange(v[0], v[1]);
+                break;
             case GetKeyframes:
                 for (float t : slider->slider()->getTicks()) result += (result.empty() ? "" : " ") + cmdFloatText(t);
                 break;
