@@ -5,6 +5,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
+#include <hxcore/HxPackageLoader.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <editline/readline.h>
 #include <string>
+#include <vector>
 #include <tcl.h>
 #include <xcb/xcb.h>  // after every Qt header
 
@@ -99,7 +101,7 @@ int VornaApplication::run() {
 
     qtApp.reset(makeQtApplication(argc, argv, !windowed));
     QCoreApplication::setApplicationName("vorna");
-    QCoreApplication::setApplicationVersion("0.1");
+    QCoreApplication::setApplicationVersion(VORNA_VERSION);
     parser.process(*qtApp);
 
     // In the window the console pane shows the messages.
@@ -115,8 +117,14 @@ int VornaApplication::run() {
 }
 
 bool VornaApplication::loadPackages() {
+    // The camera-path package is required; every other package found beside the
+    // program or on the search path is loaded after it.
+    const std::vector<std::string> dirs = HxPackageLoader::defaultSearchDirs();
     std::string error;
-    if (HxApplication::packages().load("vevazaru", HxPackageLoader::defaultSearchDirs(), error)) return true;
+    bool loaded = HxApplication::packages().load("vevazaru", dirs, error);
+    for (const HxPackageLoader::Found& package : HxPackageLoader::findAll(dirs))
+        loaded = loaded && HxApplication::packages().loadFile(package.name, package.libraryPath, error);
+    if (loaded) return true;
     std::fprintf(stderr, "vorna: %s\n", error.c_str());
     return false;
 }

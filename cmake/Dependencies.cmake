@@ -10,6 +10,8 @@ find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
 
+# Tcl has no CMake target of its own. This one is exported with the host; the
+# installed VornaConfig.cmake fills it with the Tcl found where it is used.
 add_library(vorna_tcl INTERFACE)
-target_include_directories(vorna_tcl SYSTEM INTERFACE ${TCL_INCLUDE_PATH})
-target_link_libraries(vorna_tcl INTERFACE ${TCL_LIBRARY})
+target_include_directories(vorna_tcl SYSTEM INTERFACE $<BUILD_INTERFACE:${TCL_INCLUDE_PATH}>)
+target_link_libraries(vorna_tcl INTERFACE $<BUILD_INTERFACE:${TCL_LIBRARY}>)

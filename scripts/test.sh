@@ -22,6 +22,8 @@ echo "== build (warnings as errors)"
 scripts/build.sh "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== tests"
 (cd build && ctest --output-on-failure -j"$(nproc)")
+echo "== the installed host as an SDK: the example package built against it"
+scripts/sdk-check.sh "$root/build"
 
 echo "== build (address and undefined-behaviour sanitizers)"
 scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORNA_SANITIZE=ON -DVORNA_BUILD_BENCH=OFF

@@ -38,6 +38,26 @@ std::vector<std::string> HxPackageLoader::defaultSearchDirs() {
     return dirs;
 }
 
+std::vector<HxPackageLoader::Found> HxPackageLoader::findAll(const std::vector<std::string>& dirs) {
+    std::vector<Found> found;
+    const auto known = [&found](const std::string& name) {
+        for (const Found& f : found)
+            if (f.name == name) return true;
+        return false;
+    };
+    for (const std::string& dir : dirs) {
+        const QDir folder(QString::fromStdString(dir));
+        for (const QFileInfo& file : folder.entryInfoList({"lib*.so"}, QDir::Files, QDir::Name)) {
+            const QString base = file.fileName();
+            const std::string name = base.mid(3, base.size() - 6).toStdString();
+            const std::string path = file.filePath().toStdString();
+            if (name.empty() || known(name) || findDescription(path, name).empty()) continue;
+            found.push_back({name, path});
+        }
+    }
+    return found;
+}
+
 const HxPackageLoader::Package* HxPackageLoader::find(const std::string& name) const {
     for (const auto& p : loaded)
         if (p.name == name) return &p;

@@ -24,6 +24,16 @@ public:
     // each folder of VORNA_PACKAGE_PATH.
     static std::vector<std::string> defaultSearchDirs();
 
+    // A package found in a folder: lib<name>.so with its description file.
+    struct Found {
+        std::string name;
+        std::string libraryPath;
+    };
+    // Every package in `dirs`, folder by folder and by name within a folder: each
+    // lib<name>.so whose description lies where loading looks for it. A name
+    // found again in a later folder is left out, as load() would take the first.
+    static std::vector<Found> findAll(const std::vector<std::string>& dirs);
+
     // Loads the package from the first folder that has it. On failure returns
     // false and sets `error` to a message naming what is missing and every place
     // looked in. Loading a package twice returns the loaded one.

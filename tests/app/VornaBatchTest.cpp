@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -55,4 +56,35 @@ TEST(VornaBatch, packageNotFoundNamesEveryPlaceLookedIn) {
     for (const std::string& place :
          {dir + "/libvevazaru.so", std::string("/nowhere/a/libvevazaru.so"), std::string("/nowhere/b/libvevazaru.so")})
         EXPECT_THAT(run.err, HasSubstr(place));
+}
+
+TEST(VornaBatch, versionIsTheProjectVersion) {
+    VornaRun run = runProgram(VORNA_BINARY, {"-version"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "vorna " VORNA_VERSION "\n");
+}
+
+// Besides its own package the program loads every package it finds on the
+// search path; one that cannot be loaded stops it as a missing one does.
+TEST(VornaBatch, packagesOnTheSearchPathAreLoaded) {
+    const std::string script = "puts [create HostProbeData]\n";
+    VornaRun without = runVornaScript(script);
+    EXPECT_EQ(without.exitCode, 1);
+    EXPECT_THAT(without.err, HasSubstr("create: unknown type \"HostProbeData\""));
+
+    const std::string probeDir = std::filesystem::path(HOST_PROBE_LIBRARY).parent_path();
+    VornaRun with = runVornaScript(script, {"VORNA_PACKAGE_PATH=/nowhere:" + probeDir});
+    EXPECT_EQ(with.exitCode, 0) << with.err;
+    EXPECT_EQ(with.out, "HostProbeData\n");
+
+    // The bare library has no entry points; a description makes it look like a package.
+    const std::string broken = makeTempDir();
+    std::filesystem::create_symlink(HOST_BARE_LIBRARY, broken + "/libhostbare.so");
+    std::filesystem::create_directories(broken + "/share/hostbare");
+    std::ofstream(broken + "/share/hostbare/hostbare.rc") << "dataClass HostBare\n";
+    VornaRun refused = runVornaScript(script, {"VORNA_PACKAGE_PATH=" + probeDir + ":" + broken});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_THAT(refused.err, HasSubstr("vorna: Package \"hostbare\": " + broken +
+                                       "/libhostbare.so lacks the entry point(s): vornapackage_hostbare_init"));
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -136,6 +137,36 @@ TEST(HxPackageLoader, loadsACompletePackageOnce) {
     EXPECT_EQ(probeCounter("hostprobe_finish_calls"), finishesBefore + 1);
     EXPECT_TRUE(loader.packages().empty());
     EXPECT_EQ(loader.findSymbol("hostprobe_read"), nullptr);
+}
+
+// The packages a folder offers are the libraries that have a description where
+// loading looks for it: in share/<name>/ beside the library or one folder up.
+TEST(HxPackageLoader, findAllListsEachLibraryWithADescriptionOnce) {
+    using Found = HxPackageLoader::Found;
+    const auto names = [](const std::vector<Found>& found) {
+        std::vector<std::string> text;
+        for (const Found& f : found) text.push_back(f.name + " " + f.libraryPath);
+        return text;
+    };
+    using List = std::vector<std::string>;
+    // The probe folder also holds libhostbare.so, which has no description.
+    EXPECT_EQ(names(HxPackageLoader::findAll({probeDir})), List{"hostprobe " + probeLibrary});
+
+    LinkedProbeFolder undescribed;
+    LinkedProbeFolder described("dataClass Fine\n");
+    QTemporaryDir installed;
+    const std::string bin = installed.path().toStdString() + "/bin";
+    QDir(installed.path()).mkpath("bin");
+    QDir(installed.path()).mkpath("share/hostprobe");
+    std::ofstream(installed.path().toStdString() + "/share/hostprobe/hostprobe.rc") << "dataClass Fine\n";
+    EXPECT_TRUE(QFile::link(QString::fromStdString(probeLibrary), QString::fromStdString(bin + "/libhostprobe.so")));
+
+    EXPECT_EQ(names(HxPackageLoader::findAll({undescribed.path()})), List{});
+    EXPECT_EQ(names(HxPackageLoader::findAll({bin})), List{"hostprobe " + bin + "/libhostprobe.so"});
+    EXPECT_EQ(names(HxPackageLoader::findAll({"/no/such/folder", undescribed.path(), described.path(), bin})),
+              List{"hostprobe " + described.library()})
+        << "the first folder that has the package wins";
+    EXPECT_EQ(names(HxPackageLoader::findAll({})), List{});
 }
 
 TEST(HxPackageLoader, searchFoldersStartWithTheProgramsFolder) {
