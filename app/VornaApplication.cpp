@@ -5,6 +5,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
+#include <session/HxSession.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -61,7 +62,7 @@ VornaApplication::~VornaApplication() { finish(); }
 
 void VornaApplication::finish() {
     window.reset();
-    HxApplication::shutdown();
+    HxSession::shutdown();
     qtApp.reset();
 }
 
@@ -104,9 +105,9 @@ int VornaApplication::run() {
 
     // In the window the console pane shows the messages.
     theMsg->setEchoToStdout(!windowed);
-    HxApplication::initCommands();
+    HxSession::start();
     // A script's "exit" ends the program the same way as returning from main.
-    HxApplication::setProgramEnd([this] { finish(); });
+    HxSession::setProgramEnd([this] { finish(); });
     if (!loadPackages()) return 2;
 
     const QStringList scripts = parser.positionalArguments();

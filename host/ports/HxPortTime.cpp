@@ -1,8 +1,8 @@
 #include <hxcore/HxBase.h>
 #include <hxcore/HxCmd.h>
-#include <hxcore/HxTimeSource.h>
 #include <ports/HxPortTime.h>
 #include <ports/HxPortTypeInfo.h>
+#include <ports/HxTimeSource.h>
 
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
