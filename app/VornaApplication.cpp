@@ -83,17 +83,17 @@ int VornaApplication::run() {
     const bool gui = parser.isSet("gui");
     bool windowed = gui || (parser.positionalArguments().isEmpty() && displaySet());
     if (gui && !displaySet()) {
-        std::fprintf(stderr, "vorna: -gui needs a display (DISPLAY is not set)\n");
+        theMsg->programError("vorna: -gui needs a display (DISPLAY is not set)");
         return 3;
     }
     if (windowed) {
         const std::string reason = unreachableDisplay();
         if (!reason.empty() && gui) {
-            std::fprintf(stderr, "vorna: -gui: %s\n", reason.c_str());
+            theMsg->programError("vorna: -gui: %s", reason.c_str());
             return 3;
         }
         if (!reason.empty()) {
-            std::fprintf(stderr, "vorna: %s; offering the prompt instead of the window\n", reason.c_str());
+            theMsg->programError("vorna: %s; offering the prompt instead of the window", reason.c_str());
             windowed = false;
         }
     }
@@ -118,7 +118,7 @@ int VornaApplication::run() {
 bool VornaApplication::loadPackages() {
     std::string error;
     if (HxApplication::packages().load("vevazaru", HxPackageLoader::defaultSearchDirs(), error)) return true;
-    std::fprintf(stderr, "vorna: %s\n", error.c_str());
+    theMsg->programError("vorna: %s", error.c_str());
     return false;
 }
 
@@ -128,8 +128,7 @@ int VornaApplication::runScripts(const QStringList& scripts) {
         const int code = theInterpreter->evalFile(file.constData());
         if (theInterpreter->quitRequested()) return theInterpreter->quitCode();
         if (code != TCL_OK) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "vorna: %s: %s\n", file.constData(), theInterpreter->errorInfo().c_str());
+            theMsg->programError("vorna: %s: %s", file.constData(), theInterpreter->errorInfo().c_str());
             return 1;
         }
     }
@@ -137,7 +136,7 @@ int VornaApplication::runScripts(const QStringList& scripts) {
 }
 
 int VornaApplication::runPrompt() {
-    std::printf("vorna: type Tcl commands; \"quit\" or end of input leaves.\n");
+    theMsg->printf("vorna: type Tcl commands; \"quit\" or end of input leaves.");
     while (char* line = readline("vorna> ")) {
         std::string text(line);
         std::free(line);
@@ -146,11 +145,12 @@ int VornaApplication::runPrompt() {
         const int code = theInterpreter->eval(text.c_str());
         if (theInterpreter->quitRequested()) return theInterpreter->quitCode();
         const std::string result = theInterpreter->result();
+        // Results are messages like any other; each ends its line, even one
+        // that ends in a newline of its own.
         if (code != TCL_OK)
-            std::printf("Error: %s\n", result.c_str());
+            theMsg->error("%s\n", result.c_str());
         else if (!result.empty())
-            std::printf("%s\n", result.c_str());
-        std::fflush(stdout);
+            theMsg->printf("%s\n", result.c_str());
     }
     return 0;
 }
@@ -171,7 +171,7 @@ int VornaApplication::runWindow(const QStringList& scripts) {
             // The window stays, with the error in its console.
             const std::string trace = theInterpreter->errorInfo();
             theMsg->error("%s: %s", file.constData(), trace.c_str());
-            std::fprintf(stderr, "vorna: %s: %s\n", file.constData(), trace.c_str());
+            theMsg->programError("vorna: %s: %s", file.constData(), trace.c_str());
             break;
         }
     }
