@@ -71,7 +71,7 @@ void HxPortTime::createControls(QWidget* row) {
     spinBox->setSingleStep(increment);
     spinBox->setValue(value);
     row->layout()->addWidget(spinBox);
-    QObject::connect(spinBox, SIGNAL(valueChanged(double)), relay(), SLOT(guiCallback()));
+    QObject::connect(spinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), relay(), &HxPortRelay::guiCallback);
     QObject::connect(spinBox, &QObject::destroyed, relay(), [this] { spinBox = nullptr; });
 }
 
