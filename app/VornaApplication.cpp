@@ -6,6 +6,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxPackageLoader.h>
+#include <session/HxSession.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -63,7 +64,7 @@ VornaApplication::~VornaApplication() { finish(); }
 
 void VornaApplication::finish() {
     window.reset();
-    HxApplication::shutdown();
+    HxSession::shutdown();
     qtApp.reset();
 }
 
@@ -84,17 +85,17 @@ int VornaApplication::run() {
     const bool gui = parser.isSet("gui");
     bool windowed = gui || (parser.positionalArguments().isEmpty() && displaySet());
     if (gui && !displaySet()) {
-        std::fprintf(stderr, "vorna: -gui needs a display (DISPLAY is not set)\n");
+        theMsg->programError("vorna: -gui needs a display (DISPLAY is not set)");
         return 3;
     }
     if (windowed) {
         const std::string reason = unreachableDisplay();
         if (!reason.empty() && gui) {
-            std::fprintf(stderr, "vorna: -gui: %s\n", reason.c_str());
+            theMsg->programError("vorna: -gui: %s", reason.c_str());
             return 3;
         }
         if (!reason.empty()) {
-            std::fprintf(stderr, "vorna: %s; offering the prompt instead of the window\n", reason.c_str());
+            theMsg->programError("vorna: %s; offering the prompt instead of the window", reason.c_str());
             windowed = false;
         }
     }
@@ -106,9 +107,9 @@ int VornaApplication::run() {
 
     // In the window the console pane shows the messages.
     theMsg->setEchoToStdout(!windowed);
-    HxApplication::initCommands();
+    HxSession::start();
     // A script's "exit" ends the program the same way as returning from main.
-    HxApplication::setProgramEnd([this] { finish(); });
+    HxSession::setProgramEnd([this] { finish(); });
     if (!loadPackages()) return 2;
 
     const QStringList scripts = parser.positionalArguments();
@@ -125,7 +126,7 @@ bool VornaApplication::loadPackages() {
     for (const HxPackageLoader::Found& package : HxPackageLoader::findAll(dirs))
         loaded = loaded && HxApplication::packages().loadFile(package.name, package.libraryPath, error);
     if (loaded) return true;
-    std::fprintf(stderr, "vorna: %s\n", error.c_str());
+    theMsg->programError("vorna: %s", error.c_str());
     return false;
 }
 
@@ -135,8 +136,7 @@ int VornaApplication::runScripts(const QStringList& scripts) {
         const int code = theInterpreter->evalFile(file.constData());
         if (theInterpreter->quitRequested()) return theInterpreter->quitCode();
         if (code != TCL_OK) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "vorna: %s: %s\n", file.constData(), theInterpreter->errorInfo().c_str());
+            theMsg->programError("vorna: %s: %s", file.constData(), theInterpreter->errorInfo().c_str());
             return 1;
         }
     }
@@ -144,7 +144,7 @@ int VornaApplication::runScripts(const QStringList& scripts) {
 }
 
 int VornaApplication::runPrompt() {
-    std::printf("vorna: type Tcl commands; \"quit\" or end of input leaves.\n");
+    theMsg->printf("vorna: type Tcl commands; \"quit\" or end of input leaves.");
     while (char* line = readline("vorna> ")) {
         std::string text(line);
         std::free(line);
@@ -153,11 +153,12 @@ int VornaApplication::runPrompt() {
         const int code = theInterpreter->eval(text.c_str());
         if (theInterpreter->quitRequested()) return theInterpreter->quitCode();
         const std::string result = theInterpreter->result();
+        // Results are messages like any other; each ends its line, even one
+        // that ends in a newline of its own.
         if (code != TCL_OK)
-            std::printf("Error: %s\n", result.c_str());
+            theMsg->error("%s\n", result.c_str());
         else if (!result.empty())
-            std::printf("%s\n", result.c_str());
-        std::fflush(stdout);
+            theMsg->printf("%s\n", result.c_str());
     }
     return 0;
 }
@@ -178,7 +179,7 @@ int VornaApplication::runWindow(const QStringList& scripts) {
             // The window stays, with the error in its console.
             const std::string trace = theInterpreter->errorInfo();
             theMsg->error("%s: %s", file.constData(), trace.c_str());
-            std::fprintf(stderr, "vorna: %s: %s\n", file.constData(), trace.c_str());
+            theMsg->programError("vorna: %s: %s", file.constData(), trace.c_str());
             break;
         }
     }

@@ -11,8 +11,9 @@
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McTypeInfo.h>
+#include <session/HxMovieCommand.h>
+#include <session/HxPortPanels.h>
 #include <viewer/HxController.h>
-#include <viewer/HxMovieCommand.h>
 #include <viewer/HxViewer.h>
 #include <viewer/HxViewerWindow.h>
 
@@ -107,7 +108,7 @@ VornaMainWindow::VornaMainWindow(QWidget* parent)
 }
 
 VornaMainWindow::~VornaMainWindow() {
-    // The pool owns the panels. Viewer 0's window goes with this one (the
+    // The session keeps the panels. Viewer 0's window goes with this one (the
     // viewer stays, without a window).
     portArea->takeWidget();
 }
@@ -209,9 +210,9 @@ void VornaMainWindow::refreshObjects() {
 
 void VornaMainWindow::showPorts() {
     HxObject* object = findObject(selectedObject());
-    QWidget* panel = object ? theObjectPool->portPanel(object) : nullptr;
+    QWidget* panel = object ? HxPortPanels::find(object) : nullptr;
     if (portArea->widget() == panel) return;
-    // Taken back, not deleted: the pool owns the panels.
+    // Taken back, not deleted: the session keeps the panels.
     portArea->takeWidget();
     if (!panel) return;
     portArea->setWidget(panel);
@@ -244,10 +245,13 @@ void VornaMainWindow::fillSaveMenu(QMenu* menu) {
 }
 
 void VornaMainWindow::openFile() {
-    std::set<QString> extensions{"iv", "wrl", "vrml", "vm", "brio"};
-    for (const auto& package : HxApplication::packages().packages())
+    // Data files, then every reader's extension: the packages' and the host's.
+    std::set<QString> extensions{"vm", "brio"};
+    const HxPackageLoader& readers = HxApplication::packages();
+    for (const auto& package : readers.packages())
         for (const auto& reader : package.description.readers)
             extensions.insert(QString::fromStdString(reader.extension));
+    for (const auto& reader : readers.hostReaders()) extensions.insert(QString::fromStdString(reader.entry.extension));
     QStringList patterns;
     for (const QString& e : extensions) patterns << "*." + e;
     const QString filter = tr("Scenes and data (%1);;All files (*)").arg(patterns.join(' '));

@@ -19,7 +19,7 @@ public:
     // windows); viewer 0 lives in this window. Build the window before any
     // script runs, so that viewer 0 is created here.
     explicit VornaMainWindow(QWidget* parent = nullptr);
-    // Hands the shown port panel back to the object pool. Viewer 0's window
+    // Hands the shown port panel back to the session. Viewer 0's window
     // goes with this one; the viewer itself stays, without a window.
     ~VornaMainWindow() override;
 

@@ -15,6 +15,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxMessage.h>
 #include <ports/HxPort.h>
+#include <session/HxSession.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
@@ -144,6 +145,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    HxApplication::shutdown();
+    HxSession::shutdown();
     return 0;
 }

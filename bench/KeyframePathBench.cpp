@@ -9,6 +9,7 @@
 
 #include <HxKeyframeCameraPath.h>
 #include <hxcore/HxApplication.h>
+#include <session/HxSession.h>
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <benchmark/benchmark.h>
@@ -313,6 +314,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     fixtures().clear();
-    HxApplication::shutdown();
+    HxSession::shutdown();
     return 0;
 }

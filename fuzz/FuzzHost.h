@@ -4,12 +4,13 @@
 #pragma once
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxMessage.h>
+#include <session/HxSession.h>
 
 #include <Inventor/errors/SoDebugError.h>
 #include <Inventor/errors/SoReadError.h>
 
 inline void startQuietHost() {
-    HxApplication::initCommands();
+    HxSession::start();
     theMsg->setEchoToStdout(false);
     SoDebugError::setHandlerCallback([](const SoError*, void*) {}, nullptr);
     SoReadError::setHandlerCallback([](const SoError*, void*) {}, nullptr);

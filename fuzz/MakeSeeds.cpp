@@ -4,6 +4,7 @@
 #include <HxCircularCameraPath.h>
 #include <HxKeyframeCameraPath.h>
 #include <paths/VeVazaruPath.h>
+#include <session/HxSession.h>
 #include <vornamesh/VornaMesh.h>
 
 #include <Inventor/SoDB.h>
@@ -159,6 +160,6 @@ int main(int argc, char** argv) {
     keyframePathSeeds();
     circularPathSeeds();
     descriptionSeeds(VEVAZARU_DESCRIPTION);
-    HxApplication::shutdown();
+    HxSession::shutdown();
     return 0;
 }

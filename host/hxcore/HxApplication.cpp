@@ -1,35 +1,18 @@
 #include <hxcore/HxApplication.h>
-#include <hxcore/HxObjectPool.h>
-#include <viewer/HxController.h>
-#include <viewer/HxOffscreenContext.h>
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInteraction.h>
 #include <Inventor/sensors/SoSensorManager.h>
 #include <QCoreApplication>
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 #include <deque>
 #include <tcl.h>
-
-void hxRegisterHostCommands();     // HxHostCommands.cpp
-void hxRegisterViewerCommands();   // viewer/HxViewerCommands.cpp
-void hxRegisterNetworkCommands();  // HxNetwork.cpp
 
 namespace {
 std::deque<std::function<void()>>& queue() {
     static std::deque<std::function<void()>> events;
     return events;
 }
-
-std::function<void()>& programEnd() {
-    static std::function<void()> end;
-    return end;
-}
-
-// Tcl_Exit hands over the exit code as its client data.
-void exitFromTcl(ClientData code) { HxApplication::exit(static_cast<int>(reinterpret_cast<std::intptr_t>(code))); }
 }  // namespace
 
 void HxApplication::initInventor() {
@@ -39,19 +22,6 @@ void HxApplication::initInventor() {
     SoDB::init();
     // Selection nodes and manipulators need the interaction classes.
     SoInteraction::init();
-}
-
-void HxApplication::initCommands() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    initInventor();
-    // Left to Tcl, "exit" ends the process at once, and static destruction then
-    // meets the objects, viewers and GL context of a session never shut down.
-    Tcl_SetExitProc(exitFromTcl);
-    hxRegisterHostCommands();
-    hxRegisterViewerCommands();
-    hxRegisterNetworkCommands();
 }
 
 HxPackageLoader& HxApplication::packages() {
@@ -87,27 +57,4 @@ void HxApplication::handlePendingEvents(int rounds, QEventLoop::ProcessEventsFla
     }
 }
 
-void HxApplication::shutdown() {
-    theObjectPool->clear();
-    // Undelivered events may hold the last references to objects.
-    queue().clear();
-    packages().unloadAll();
-    theController->reset();
-    // After the viewers, which free their framebuffers in it.
-    HxOffscreenContext::shutdown();
-}
-
-void HxApplication::setProgramEnd(std::function<void()> end) { programEnd() = std::move(end); }
-
-void HxApplication::exit(int code) {
-    // An "exit" run while shutting down (by an object's removal, say) only ends.
-    static bool shuttingDown = false;
-    if (!shuttingDown) {
-        shuttingDown = true;
-        if (programEnd())
-            programEnd()();
-        else
-            shutdown();
-    }
-    std::exit(code);
-}
+void HxApplication::discardPendingEvents() { queue().clear(); }

@@ -1,5 +1,6 @@
-// Session-wide services: start-up of the scene database and the script
-// commands, the loaded packages, and the queue of pending events.
+// Session-wide services of the object model: the scene database, the loaded
+// packages and the queue of pending events. Start-up and shutdown of a whole
+// session, which know every module, are in session/HxSession.h.
 #pragma once
 #include <hxcore/HxPackageLoader.h>
 
@@ -10,9 +11,6 @@ class HxApplication {
 public:
     // Initialises the scene database once; safe to call repeatedly.
     static void initInventor();
-    // Registers the host-wide script commands (create, remove, load, quit,
-    // viewer, ...) in the interpreter; safe to call repeatedly.
-    static void initCommands();
 
     static HxPackageLoader& packages();
 
@@ -24,17 +22,7 @@ public:
     // ("after" scripts); `rounds` times.
     static void handlePendingEvents(int rounds = 1, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
     static int numPendingEvents();
-
-    // Removes every object, calls the packages' finishing entry points and drops
-    // the viewers. Call before the program ends.
-    static void shutdown();
-    // Ends the program with `code` after shutdown(). Tcl's "exit" comes here
-    // (installed by initCommands()), from however deep in the event handling it
-    // runs: nothing below it on the stack is returned to.
-    [[noreturn]] static void exit(int code);
-    // A program that owns more than the host (its windows, the Qt application)
-    // ends it here, as it would on returning from main: exit() then calls
-    // `end` instead of shutdown(), which `end` must call itself, and ends the
-    // process when it returns.
-    static void setProgramEnd(std::function<void()> end);
+    // Drops the queued events undelivered (at shutdown: they may hold the last
+    // references to objects).
+    static void discardPendingEvents();
 };

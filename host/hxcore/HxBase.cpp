@@ -1,8 +1,8 @@
 #include <hxcore/HxBase.h>
 #include <hxcore/HxCmd.h>
+#include <hxcore/HxGeometrySink.h>
 #include <hxcore/HxObjectPool.h>
 #include <ports/HxPort.h>
-#include <viewer/HxController.h>
 
 #include <QString>
 #include <algorithm>
@@ -14,19 +14,23 @@ MC_ABSTRACT_INIT_CLASS(HxBase, nullptr)
 
 HxBase::HxBase() = default;
 
-void HxBase::showGeom(SoNode* node) { theController->setGeom(node, this, 1); }
+void HxBase::showGeom(SoNode* node) {
+    if (HxGeometrySink* sink = HxGeometrySink::installed()) sink->showGeometry(node, this, true);
+}
 
-void HxBase::hideGeom(SoNode* node) { theController->setGeom(node, this, 0); }
+void HxBase::hideGeom(SoNode* node) {
+    if (HxGeometrySink* sink = HxGeometrySink::installed()) sink->showGeometry(node, this, false);
+}
 
 void HxBase::setViewerMask(unsigned int mask, unsigned int master) {
     const auto newMask = static_cast<unsigned short>((viewerMask & ~master) | (mask & master));
     if (newMask == viewerMask) return;
     viewerMask = newMask;
-    theController->viewerMaskChanged(this);
+    if (HxGeometrySink* sink = HxGeometrySink::installed()) sink->viewerMaskChanged(this);
 }
 
 HxBase::~HxBase() {
-    theController->removeAllGeom(this);
+    if (HxGeometrySink* sink = HxGeometrySink::installed()) sink->removeAllGeom(this);
     // Ports outlive their list entries only if the object is torn down oddly;
     // forget them so they do not reach back into a dead owner.
     for (HxPort* port : portList) port->owner = nullptr;

@@ -33,7 +33,9 @@ HxInterpreter::HxInterpreter() {
     Tcl_FindExecutable(nullptr);
     tcl = Tcl_CreateInterp();
     if (Tcl_Init(tcl) != TCL_OK) {
-        // Without the script library the core commands still work.
+        // Without the script library the core commands still work. Said on
+        // standard error directly: this runs while the library is loaded,
+        // before the console is sure to exist.
         std::fprintf(stderr, "vorna: Tcl library not found (%s); continuing without it\n", Tcl_GetStringResult(tcl));
         Tcl_ResetResult(tcl);
     }

@@ -73,6 +73,21 @@ void HxMessage::warning(const char* format, ...) {
     va_end(args);
 }
 
+void HxMessage::programError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = vformat(format, args);
+    va_end(args);
+    if (line.empty() || line.back() != '\n') line += '\n';
+    history += line;
+    if (echo && progressShown) {
+        std::fputs("\r\033[K", stdout);
+        progressShown = false;
+    }
+    std::fflush(stdout);
+    std::fputs(line.c_str(), stderr);
+}
+
 void HxMessage::ioError(const char* file, const char* what) {
     const int code = errno;
     std::string line = "Error: ";

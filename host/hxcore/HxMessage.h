@@ -1,5 +1,5 @@
-// The host console: messages for the user. In batch they also go to standard
-// output; tests read them back with text() and clear().
+// The host console: every message for the user goes through it. In batch they
+// also go to standard output; tests read them back with text() and clear().
 #pragma once
 #include <functional>
 #include <string>
@@ -10,6 +10,11 @@ public:
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A message about the run of the program itself rather than the session
+    // (a script that failed in batch, a display that cannot be opened): it goes
+    // to standard error, after what standard output holds, where it is seen
+    // even when the program ends right after. Kept in text() like the others.
+    void programError(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // A progress line of a long task. On a terminal it replaces the previous
     // progress line in place, and only the `last` one stays (in text() too);
     // elsewhere every line is a message like printf's (the caller decides how

@@ -5,8 +5,6 @@
 #include <hxcore/HxObjectPool.h>
 #include <ports/HxConnection.h>
 
-#include <QApplication>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cctype>
 
@@ -42,36 +40,12 @@ std::string HxObjectPool::add(HxObject* object, const char* wantedName) {
     object->name = uniqueName(wantedName);
     list.emplace_back(object);
     theInterpreter->addObjectCommand(object);
-    createPortPanel(object);
     notifyObservers();
     return object->name;
 }
 
 void HxObjectPool::notifyObservers() const {
     for (const auto& observer : observers) observer();
-}
-
-void HxObjectPool::createPortPanel(HxObject* object) {
-    // Widgets need a widget application; a plain core application has none.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    auto* panel = new QWidget;
-    panel->setObjectName(QString::fromStdString(object->name));
-    auto* layout = new QVBoxLayout(panel);
-    for (HxPort* port : object->ports()) layout->addWidget(port->createWidget(panel));
-    panels.push_back(Panel{object, panel});
-}
-
-void HxObjectPool::deletePortPanel(const HxObject* object) {
-    auto it = std::find_if(panels.begin(), panels.end(), [&](const Panel& p) { return p.object == object; });
-    if (it == panels.end()) return;
-    delete it->widget.data();
-    panels.erase(it);
-}
-
-QWidget* HxObjectPool::portPanel(const HxBase* object) const {
-    for (const Panel& p : panels)
-        if (p.object == object) return p.widget;
-    return nullptr;
 }
 
 void HxObjectPool::detachEditorsOf(HxObject* object) {
@@ -96,7 +70,6 @@ bool HxObjectPool::remove(HxObject* object) {
     // Looked up again: the editors' stopEditing() may have changed the list.
     it = std::find(list.begin(), list.end(), object);
     if (it != list.end()) list.erase(it);
-    deletePortPanel(object);
     // Connections hold no reference: the remaining objects' ports let go of it.
     for (const auto& other : list) {
         for (HxPort* port : other->ports()) {

@@ -134,3 +134,35 @@ void* HxPackageLoader::findSymbol(const std::string& symbol) const {
         if (void* s = dlsym(p.handle, symbol.c_str())) return s;
     return nullptr;
 }
+
+bool HxPackageLoader::findFileReader(const std::string& extension, const char* file, ReadFunction& read,
+                                     std::string& error) const {
+    for (const auto& package : loaded) {
+        const HxPackageDescription::Reader* reader = package.description.findReader(extension);
+        if (!reader) continue;
+        auto function = reinterpret_cast<int (*)(const char*)>(findSymbol(reader->symbol));
+        if (!function) {
+            error = "reader " + reader->symbol + " missing in package " + package.name;
+            read = nullptr;
+            return true;
+        }
+        // A package's reader says only whether it read the file.
+        read = [function](const char* path, std::string& why) {
+            if (function(path) == 1) return true;
+            why = std::string("could not read \"") + path + "\"";
+            return false;
+        };
+        return true;
+    }
+    for (const HostReader& reader : hostReaderList) {
+        if (reader.entry.extension != extension) continue;
+        read = reader.read;
+        return true;
+    }
+    for (const HostReader& reader : hostReaderList) {
+        if (!reader.claims || !reader.claims(file)) continue;
+        read = reader.read;
+        return true;
+    }
+    return false;
+}

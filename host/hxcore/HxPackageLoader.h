@@ -1,8 +1,11 @@
 // Finds a package's shared library, loads it, calls its entry points and reads
 // its build record and description. Packages stay loaded until unloadAll().
+// Also the table of file readers: the packages' readers (from their
+// descriptions) and the host's own, which register here in the same way.
 #pragma once
 #include <hxcore/HxPackageDescription.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,28 @@ public:
     // Looks `symbol` up in the loaded packages; null when none has it.
     void* findSymbol(const std::string& symbol) const;
 
+    // Reads `file`, adds the new object to the object pool and returns true,
+    // or returns false with the reason in `error`.
+    using ReadFunction = std::function<bool(const char* file, std::string& error)>;
+    // A reader that comes with the program rather than with a package (the
+    // host's scene reader). `claims`, when set, also takes files of other
+    // extensions by their content.
+    struct HostReader {
+        HxPackageDescription::Reader entry;  // its extension and format name
+        ReadFunction read;
+        std::function<bool(const char* file)> claims;
+    };
+    // Adds a host reader; it stays when the packages are unloaded.
+    void addHostReader(HostReader reader) { hostReaderList.push_back(std::move(reader)); }
+    const std::vector<HostReader>& hostReaders() const { return hostReaderList; }
+
+    // The reader of `file`, whose extension (lower case) is `extension`: a
+    // package's reader of the extension first, then a host reader of it, then
+    // a host reader that claims the file. False when none reads it; true with
+    // `read` empty and `error` set when a package names a reader it lacks.
+    bool findFileReader(const std::string& extension, const char* file, ReadFunction& read, std::string& error) const;
+
 private:
     std::vector<Package> loaded;
+    std::vector<HostReader> hostReaderList;
 };

@@ -59,7 +59,7 @@ void HxPortButtonMenu::createControls(QWidget* row) {
     menu->setToolTip(getToolTip());
     row->layout()->addWidget(menu);
     menuWidget = menu;
-    QObject::connect(menu, SIGNAL(currentIndexChanged(int)), relay(), SLOT(guiCallback()));
+    QObject::connect(menu, qOverload<int>(&QComboBox::currentIndexChanged), relay(), &HxPortRelay::guiCallback);
 }
 
 void HxPortButtonMenu::guiCallback() {

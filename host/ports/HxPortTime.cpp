@@ -1,8 +1,8 @@
 #include <hxcore/HxBase.h>
 #include <hxcore/HxCmd.h>
-#include <hxcore/HxTimeSource.h>
 #include <ports/HxPortTime.h>
 #include <ports/HxPortTypeInfo.h>
+#include <ports/HxTimeSource.h>
 
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
@@ -71,7 +71,7 @@ void HxPortTime::createControls(QWidget* row) {
     spinBox->setSingleStep(increment);
     spinBox->setValue(value);
     row->layout()->addWidget(spinBox);
-    QObject::connect(spinBox, SIGNAL(valueChanged(double)), relay(), SLOT(guiCallback()));
+    QObject::connect(spinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), relay(), &HxPortRelay::guiCallback);
     QObject::connect(spinBox, &QObject::destroyed, relay(), [this] { spinBox = nullptr; });
 }
 

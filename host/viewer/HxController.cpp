@@ -1,4 +1,3 @@
-#include <hxcore/HxApplication.h>
 #include <hxcore/HxBase.h>
 #include <mc/McHandle.h>
 #include <viewer/HxController.h>
@@ -6,6 +5,7 @@
 
 #include <Inventor/SbBox.h>
 #include <Inventor/SbViewportRegion.h>
+#include <Inventor/SoInteraction.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
 #include <Inventor/nodes/SoNode.h>
 #include <algorithm>
@@ -26,13 +26,18 @@ HxController& instance() {
 
 HxController* theController = &instance();
 
-HxController::HxController() = default;
-HxController::~HxController() = default;
+HxController::HxController() { install(this); }
+
+HxController::~HxController() {
+    if (installed() == this) install(nullptr);
+}
 
 HxViewer* HxController::viewer(int id, int create, QWidget* parent, bool show) {
     if (id < 0 || id >= maxViewers) return nullptr;
     if (!viewers[id] && create) {
-        HxApplication::initInventor();
+        // The scene database, and the interaction classes that selection and
+        // manipulators need; both are set up once, on the first call.
+        SoInteraction::init();
         viewers[id] = std::make_unique<HxViewer>(id);
         if (!show) viewers[id]->hide();
         addToViewer(viewers[id].get(), id);

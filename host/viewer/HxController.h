@@ -1,5 +1,8 @@
-// Owns the viewers 0 to 15 (0 is the main viewer), created on demand.
+// Owns the viewers 0 to 15 (0 is the main viewer), created on demand, and
+// shows the objects' geometry in them: it is the geometry sink of the session
+// (installed when it is made, uninstalled when it goes).
 #pragma once
+#include <hxcore/HxGeometrySink.h>
 #include <mc/McDArray.h>
 
 #include <memory>
@@ -11,12 +14,12 @@ class McTypeInfo;
 class QWidget;
 class SoNode;
 
-class HxController {
+class HxController : public HxGeometrySink {
 public:
     static constexpr int maxViewers = 16;
 
     HxController();
-    ~HxController();
+    ~HxController() override;
 
     // Viewer `id`; when it does not exist yet it is created if `create` is non-zero,
     // otherwise null is returned. A viewer created while the controller is
@@ -38,10 +41,11 @@ public:
     // later show it too. The controller holds a reference while it is shown.
     static constexpr unsigned int objectsViewers = 0xffffffffu;
     void setGeom(SoNode* node, HxBase* object, int on, unsigned int inViewers = objectsViewers);
+    void showGeometry(SoNode* node, HxBase* object, bool on) override { setGeom(node, object, on ? 1 : 0); }
     // Hides every node `object` shows (when the object goes away).
-    void removeAllGeom(HxBase* object);
+    void removeAllGeom(HxBase* object) override;
     // Moves the geometry of `object` to the viewers of its new viewer mask.
-    void viewerMaskChanged(HxBase* object);
+    void viewerMaskChanged(HxBase* object) override;
     // The bounds of the geometry shown, as xmin, xmax, ymin, ymax, zmin, zmax,
     // leaving out the geometry of `object` itself and, when `type` is given,
     // counting only objects of that type. Nothing to measure gives -1, 1 on

@@ -51,7 +51,7 @@ void filterCoinWarnings(const SoError* error, void* data) {
     if (previousHandler)
         previousHandler(error, data);
     else
-        std::fprintf(stderr, "%s\n", text);
+        theMsg->warning("%s", text);
 }
 
 void installWarningFilter() {

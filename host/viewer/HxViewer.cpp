@@ -1,7 +1,4 @@
 #include <hxcore/HxMessage.h>
-#include <hxcore/HxObjectPool.h>
-#include <hxcore/HxObject.h>
-#include <paths/VeVazaruPath.h>
 #include <viewer/HxMovieWriter.h>
 #include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
@@ -132,12 +129,6 @@ void HxViewer::addGeometry(SoNode* node) {
 void HxViewer::removeGeometry(SoNode* node) {
     int index = geometry->findChild(node);
     if (index >= 0) geometry->removeChild(index);
-}
-
-void HxViewer::verifyCameraPath() {
-    const auto& objects = theObjectPool->objects();
-    numCameraPaths = static_cast<int>(std::count_if(
-        objects.begin(), objects.end(), [](const auto& obj) { return obj->isOfType(VeVazaruPath::getClassTypeId()); }));
 }
 
 void HxViewer::setNavigationMode(int mode) { interaction->setNavigationMode(mode); }

@@ -46,9 +46,9 @@ public:
     // switch it off while they drive the camera.
     void autoAnimateCamera(bool on) { autoAnimate = on; }
     bool isAutoAnimatingCamera() const { return autoAnimate; }
-    // Re-reads the camera paths of the object pool for the viewer's path menu.
-    void verifyCameraPath();
-    int getNumCameraPaths() const { return numCameraPaths; }
+    // Camera paths announce themselves here when they are made. This viewer
+    // keeps no menu of paths, so there is nothing to bring up to date.
+    void verifyCameraPath() {}
 
     // The image size in pixels; each side is clamped to 1 .. 16384.
     void setSize(int width, int height);
@@ -147,7 +147,6 @@ private:
     std::unique_ptr<QObject> offscreenWindow;
     std::unique_ptr<HxViewerWindow> windowed;
     std::string logo;
-    int numCameraPaths = 0;
     bool autoAnimate = true;
     bool visible = true;
 };

@@ -1,7 +1,7 @@
 // The "viewer n ..." script command: a viewer's camera and window state.
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxInterpreter.h>
-#include <paths/VeVazaruPath.h>
+#include <viewer/HxCameraMath.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
@@ -42,22 +42,20 @@ int beyondFloatRange(Tcl_Interp* interp, const char* command) {
 }
 
 int setCamera(Tcl_Interp* interp, HxViewer* v, const float* a) {
-    if (!VeVazaruPath::placeCamera(v->getCamera(), SbVec3f(a[0], a[1], a[2]), SbVec3f(a[3], a[4], a[5]),
+    if (!HxCameraMath::placeCamera(v->getCamera(), SbVec3f(a[0], a[1], a[2]), SbVec3f(a[3], a[4], a[5]),
                                    SbVec3f(a[6], a[7], a[8])))
         return beyondFloatRange(interp, "setCamera");
     return TCL_OK;
 }
 int getCamera(Tcl_Interp* interp, HxViewer* v, const float*) {
     SoCamera* cam = v->getCamera();
-    SbVec3f p = cam->position.getValue(), aim, up;
-    VeVazaruPath::AIMPOINT(cam, aim);
-    VeVazaruPath::UPDIR(cam, up);
+    const SbVec3f p = cam->position.getValue(), aim = HxCameraMath::aimPoint(cam), up = HxCameraMath::upDirection(cam);
     return numbersResult(interp, {p[0], p[1], p[2], aim[0], aim[1], aim[2], up[0], up[1], up[2]});
 }
 int setPosition(Tcl_Interp* interp, HxViewer* v, const float* a) {
     SoCamera* camera = v->getCamera();
     const SbVec3f position(a[0], a[1], a[2]);
-    if (!VeVazaruPath::isFinite(position, camera->orientation.getValue(), camera->focalDistance.getValue()))
+    if (!HxCameraMath::isFinite(position, camera->orientation.getValue(), camera->focalDistance.getValue()))
         return beyondFloatRange(interp, "setCameraPosition");
     camera->position.setValue(position);
     return TCL_OK;
@@ -71,7 +69,7 @@ int setOrientation(Tcl_Interp* interp, HxViewer* v, const float* a) {
     if (axis.length() == 0) return cmdFail(interp, "viewer setCameraOrientation: the axis must not be zero");
     SoCamera* camera = v->getCamera();
     const SbRotation orientation(axis, a[3]);
-    if (!VeVazaruPath::isFinite(camera->position.getValue(), orientation, camera->focalDistance.getValue()))
+    if (!HxCameraMath::isFinite(camera->position.getValue(), orientation, camera->focalDistance.getValue()))
         return beyondFloatRange(interp, "setCameraOrientation");
     camera->orientation.setValue(orientation);
     return TCL_OK;
@@ -85,7 +83,7 @@ int getOrientation(Tcl_Interp* interp, HxViewer* v, const float*) {
 int setFocal(Tcl_Interp* interp, HxViewer* v, const float* a) {
     if (a[0] < 0) return cmdFail(interp, "viewer setCameraFocalDistance: the distance must not be negative");
     SoCamera* camera = v->getCamera();
-    if (!VeVazaruPath::isFinite(camera->position.getValue(), camera->orientation.getValue(), a[0]))
+    if (!HxCameraMath::isFinite(camera->position.getValue(), camera->orientation.getValue(), a[0]))
         return beyondFloatRange(interp, "setCameraFocalDistance");
     camera->focalDistance.setValue(a[0]);
     return TCL_OK;
@@ -250,11 +248,4 @@ int viewerCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
 }
 }  // namespace
 
-void hxRegisterSceneCommands();  // HxInventorScene.cpp
-void hxRegisterMovieCommand();   // HxMovieCommand.cpp
-
-void hxRegisterViewerCommands() {
-    theInterpreter->createCommand("viewer", viewerCmd);
-    hxRegisterSceneCommands();
-    hxRegisterMovieCommand();
-}
+void hxRegisterViewerCommands() { theInterpreter->createCommand("viewer", viewerCmd); }

@@ -1,3 +1,4 @@
+#include <hxcore/HxMessage.h>
 #include <viewer/HxViewerWindow.h>
 
 #include <Inventor/Qt/SoQt.h>
@@ -23,8 +24,7 @@ ReleasedContext& released() {
 }
 
 void fatalToolkitError(const SbString message, SoQt::FatalErrors, void*) {
-    std::fprintf(stderr, "vorna: the viewer window cannot be shown: %s\n", message.getString());
-    std::fflush(stdout);
+    theMsg->programError("vorna: the viewer window cannot be shown: %s", message.getString());
     std::_Exit(3);
 }
 }  // namespace

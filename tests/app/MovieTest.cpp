@@ -7,8 +7,8 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <mc/McWatch.h>
+#include <session/HxMovieCommand.h>
 #include <viewer/HxController.h>
-#include <viewer/HxMovieCommand.h>
 #include <viewer/HxOffscreenContext.h>
 
 #include <gmock/gmock.h>

@@ -11,6 +11,8 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <session/HxPortPanels.h>
+#include <session/HxSession.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 #include <widgets/QxFullSlider.h>
@@ -77,7 +79,7 @@ public:
         HxApplication::packages().loadFile("vevazaru", VEVAZARU_LIBRARY_FILE, packageError);
     }
     void TearDown() override {
-        HxApplication::shutdown();
+        HxSession::shutdown();
         delete app;
     }
     static inline QApplication* app = nullptr;
@@ -132,7 +134,7 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     ASSERT_TRUE(editor->isAttached());
     // The editor is selected, its ports are shown: time slider, player buttons, keyframe buttons.
     QWidget* panel = window->portPanelArea()->widget();
-    ASSERT_EQ(panel, theObjectPool->portPanel(editor));
+    ASSERT_EQ(panel, HxPortPanels::find(editor));
     QPushButton* add = nullptr;
     std::vector<QPushButton*> player;
     for (QPushButton* b : panel->findChildren<QPushButton*>()) {

@@ -4,8 +4,8 @@
 
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <scene/HxInventorScene.h>
 #include <viewer/HxController.h>
-#include <viewer/HxInventorScene.h>
 #include <viewer/HxViewer.h>
 
 #include <Inventor/actions/SoSearchAction.h>

@@ -9,6 +9,7 @@
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McHandle.h>
+#include <session/HxPortPanels.h>
 #include <ports/HxPortButtonList.h>
 #include <ports/HxPortTime.h>
 
@@ -218,7 +219,7 @@ protected:
 TEST_F(HxObjectPoolPanels, addBuildsAPanelWithARowPerPortAndRemoveDeletesIt) {
     McHandle<PoolData> data = new PoolData;
     theObjectPool->add(data, "data");
-    QPointer<QWidget> panel = theObjectPool->portPanel(data);
+    QPointer<QWidget> panel = HxPortPanels::find(data);
     ASSERT_FALSE(panel.isNull());
     QStringList captions;
     for (QWidget* row : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
@@ -227,7 +228,7 @@ TEST_F(HxObjectPoolPanels, addBuildsAPanelWithARowPerPortAndRemoveDeletesIt) {
 
     theObjectPool->remove(data);
     EXPECT_TRUE(panel.isNull());
-    EXPECT_EQ(theObjectPool->portPanel(data), nullptr);
+    EXPECT_EQ(HxPortPanels::find(data), nullptr);
     EXPECT_TRUE(data->portButtons.hit(1)) << "the port works on without its widgets";
 }
 

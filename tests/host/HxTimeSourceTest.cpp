@@ -2,8 +2,8 @@
 #include "ScriptTestSupport.h"
 
 #include <hxcore/HxObjectPool.h>
-#include <hxcore/HxTimeSource.h>
 #include <ports/HxPortTime.h>
+#include <ports/HxTimeSource.h>
 
 namespace {
 

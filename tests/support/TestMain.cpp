@@ -8,8 +8,9 @@
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McWatch.h>
+#include <session/HxMovieCommand.h>
+#include <session/HxSession.h>
 #include <viewer/HxController.h>
-#include <viewer/HxMovieCommand.h>
 
 #include <gtest/gtest.h>
 
@@ -52,11 +53,11 @@ class SessionStateCheck : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    HxApplication::initCommands();
+    HxSession::start();
     theMsg->setEchoToStdout(false);
     // Appended last, so it reports before the result printer prints the outcome.
     ::testing::UnitTest::GetInstance()->listeners().Append(new SessionStateCheck);
     const int result = RUN_ALL_TESTS();
-    HxApplication::shutdown();
+    HxSession::shutdown();
     return result;
 }

@@ -10,6 +10,7 @@
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McWatch.h>
+#include <session/HxPortPanels.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 #include <widgets/QxSlider.h>
@@ -179,7 +180,7 @@ TEST_F(EditorTest, removingThePathEndsEditing) {
 
 TEST_F(EditorTest, theWidgetsOfItsPortPanelDriveTheEditor) {
     editor->attach(path);
-    QWidget* panel = theObjectPool->portPanel(editor);
+    QWidget* panel = HxPortPanels::find(editor);
     ASSERT_NE(panel, nullptr);
     QPushButton* add = nullptr;
     std::vector<QPushButton*> player;

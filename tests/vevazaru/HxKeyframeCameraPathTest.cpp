@@ -5,9 +5,9 @@
 #include "VeVazaruMetricOpticalFlow.h"
 #include "VeVazaruMetricTranslation.h"
 
-#include <hxcore/HxTimeSource.h>
 #include <mc/McHandle.h>
 #include <mc/McTypeInfo.h>
+#include <ports/HxTimeSource.h>
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <gtest/gtest.h>

@@ -36,6 +36,11 @@ public:
     // z (its top at y = -1) with a red cube, a green sphere and a blue cone on it.
     static SoSeparator* defaultScene();
 
+    // Registers the scene reader in the host's reader table (the extensions
+    // iv, wrl and vrml, and any file with an Inventor or VRML header) and the
+    // "loadDefaultScene [name]" script command. Once, at session start.
+    static void registerReaderAndCommands();
+
     // Writes the scene as an Inventor ascii file; the old file stays when that
     // fails. Returns 1 on success, 0 (with a console message) on failure.
     int writeInventor(const char* file);

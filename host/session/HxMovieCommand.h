@@ -1,6 +1,6 @@
 // The "movie" script command's progress report, for programs that show it
-// (the window's progress dialog). The command itself is registered with the
-// other viewer commands.
+// (the window's progress dialog). The command itself is registered at session
+// start (HxSession::start).
 #pragma once
 #include <functional>
 #include <string>

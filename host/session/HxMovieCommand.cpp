@@ -13,8 +13,8 @@
 #include <mc/McWatch.h>
 #include <paths/VeVazaruPath.h>
 #include <ports/HxPortTime.h>
+#include <session/HxMovieCommand.h>
 #include <viewer/HxController.h>
-#include <viewer/HxMovieCommand.h>
 #include <viewer/HxMovieWriter.h>
 #include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>

@@ -6,7 +6,6 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
-#include <viewer/HxInventorScene.h>
 #include <vornamesh/VornaMesh.h>
 
 #include <QFileInfo>
@@ -70,14 +69,6 @@ int loadDataFile(Tcl_Interp* interp, const char* file) {
     return cmdFail(interp, "load: no reader for data of type \"" + contentType + "\"");
 }
 
-// Inventor and VRML scenes: read whole, or refused with nothing added.
-int loadSceneFile(Tcl_Interp* interp, const char* file) {
-    std::string error;
-    const auto before = theObjectPool->objects().size();
-    if (!HxInventorScene::load(file, error)) return cmdFail(interp, "load: " + error);
-    return finishLoad(interp, before, file);
-}
-
 int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     if (argc != 2) return cmdFail(interp, "usage: load file");
     QFileInfo file(QString::fromLocal8Bit(argv[1]));
@@ -85,16 +76,15 @@ int loadCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         return cmdFail(interp, std::string("load: cannot read file \"") + argv[1] + "\"");
     const std::string extension = file.suffix().toLower().toStdString();
     if (extension == "vm" || extension == "brio") return loadDataFile(interp, argv[1]);
-    for (const auto& package : HxApplication::packages().packages()) {
-        const HxPackageDescription::Reader* reader = package.description.findReader(extension);
-        if (!reader) continue;
-        auto read = reinterpret_cast<int (*)(const char*)>(HxApplication::packages().findSymbol(reader->symbol));
-        if (!read) return cmdFail(interp, "load: reader " + reader->symbol + " missing in package " + package.name);
+    // The packages' readers and the host's own (Inventor and VRML scenes).
+    HxPackageLoader::ReadFunction read;
+    std::string error;
+    if (HxApplication::packages().findFileReader(extension, argv[1], read, error)) {
+        if (!read) return cmdFail(interp, "load: " + error);
         const auto before = theObjectPool->objects().size();
-        if (read(argv[1]) != 1) return cmdFail(interp, std::string("load: could not read \"") + argv[1] + "\"");
+        if (!read(argv[1], error)) return cmdFail(interp, "load: " + error);
         return finishLoad(interp, before, argv[1]);
     }
-    if (HxInventorScene::isSceneFile(argv[1], extension)) return loadSceneFile(interp, argv[1]);
     if (extension.empty())
         return cmdFail(interp, std::string("load: \"") + argv[1] + "\" has no file extension to tell its type");
     return cmdFail(interp, "load: no reader for files of type \"." + extension + "\"");

@@ -1,8 +1,9 @@
+#include <hxcore/HxApplication.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McSafeFile.h>
-#include <viewer/HxInventorScene.h>
+#include <scene/HxInventorScene.h>
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
@@ -168,4 +169,15 @@ int loadDefaultSceneCmd(ClientData, Tcl_Interp* interp, int argc, const char** a
 }
 }  // namespace
 
-void hxRegisterSceneCommands() { theInterpreter->createCommand("loadDefaultScene", loadDefaultSceneCmd); }
+void HxInventorScene::registerReaderAndCommands() {
+    const HxPackageLoader::ReadFunction read = [](const char* file, std::string& error) {
+        return load(file, error) != nullptr;
+    };
+    // Files of other extensions count as scenes by their header.
+    const auto claims = [](const char* file) { return isSceneFile(file, std::string()); };
+    HxPackageLoader& readers = HxApplication::packages();
+    readers.addHostReader({{"iv", "Inventor scene", ""}, read, claims});
+    readers.addHostReader({{"wrl", "VRML scene", ""}, read, nullptr});
+    readers.addHostReader({{"vrml", "VRML scene", ""}, read, nullptr});
+    theInterpreter->createCommand("loadDefaultScene", loadDefaultSceneCmd);
+}

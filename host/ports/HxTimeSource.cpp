@@ -1,5 +1,5 @@
 #include <hxcore/HxObjectPool.h>
-#include <hxcore/HxTimeSource.h>
+#include <ports/HxTimeSource.h>
 
 #include <QCoreApplication>
 #include <vector>

@@ -1,10 +1,10 @@
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxInterpreter.h>
-#include <hxcore/HxNetwork.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
 #include <mc/McSafeFile.h>
-#include <paths/VeVazaruPath.h>
+#include <session/HxNetwork.h>
+#include <viewer/HxCameraMath.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
@@ -20,7 +20,7 @@ namespace {
 bool camerasFinite(std::string& error) {
     for (int id = 0; id < HxController::maxViewers; ++id) {
         HxViewer* viewer = theController->viewer(id, 0);
-        if (viewer && !VeVazaruPath::isFinite(viewer->getCamera())) {
+        if (viewer && !HxCameraMath::isFinite(viewer->getCamera())) {
             error = "the camera of viewer " + std::to_string(id) + " has numbers that are not finite";
             return false;
         }
@@ -33,9 +33,8 @@ void saveViewerCameras(FILE* fp) {
         HxViewer* viewer = theController->viewer(id, 0);
         if (!viewer) continue;
         SoCamera* camera = viewer->getCamera();
-        SbVec3f p = camera->position.getValue(), aim, up;
-        VeVazaruPath::AIMPOINT(camera, aim);
-        VeVazaruPath::UPDIR(camera, up);
+        const SbVec3f p = camera->position.getValue(), aim = HxCameraMath::aimPoint(camera),
+                      up = HxCameraMath::upDirection(camera);
         std::string line = "viewer " + std::to_string(id) + " setCamera";
         for (const SbVec3f* v : {&p, &aim, &up}) {
             if (v != &p) line += ' ';  // two blanks between the vectors
