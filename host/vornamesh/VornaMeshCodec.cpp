@@ -22,7 +22,6 @@ bool mulOverflows(unsigned long long a, unsigned long long b, unsigned long long
 }
 }  // namespace
 
-// Bytes of data of that shape; false when the count does not fit in memory.
 bool rawByteCount(long long nNodes, int nComponents, int primType, std::size_t& bytes) {
     const int size = VornaMesh::primTypeSize(primType);
     if (nNodes <= 0 || nComponents <= 0 || size == 0) return false;
@@ -41,8 +40,6 @@ int hexValue(char c) {
     return -1;
 }
 
-// Printable ASCII stays; '"' and '\' are escaped; every other byte becomes \xHH,
-// so that a header is pure text whatever the names and values hold.
 void appendEscaped(std::string& out, const std::string& s) {
     for (unsigned char c : s) {
         if (c == '"' || c == '\\') {
