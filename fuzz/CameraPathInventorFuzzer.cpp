@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // As the reader the host calls does it with a file.
     McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-    if (path->readBytes(data, size) == 0) {
+    if (path->readBytes(data, size) == 1) {
         HxData::registerData(path, "input.civ");
         flyThrough(path);
     }

@@ -271,7 +271,7 @@ int HxCircularCameraPath::readVornaMesh(VornaMesh* mesh, const char* file) {
         theMsg->printf("%s", qPrintable(QCoreApplication::translate("HxCircularCameraPath",
                                                                     "%1 holds no complete circular camera path")
                                             .arg(QString::fromLocal8Bit(file ? file : ""))));
-        return -1;
+        return 0;
     }
     auto* path = new HxCircularCameraPath;
     for (int i = 0; i < 4; ++i)
@@ -298,7 +298,7 @@ int HxCircularCameraPath::parse(Tcl_Interp* interp, int argc, char** argv) {
                     {"setAxis", &HxCircularCameraPath::rotationAxis}};
     for (const auto& command : commands) {
         if (!cmdCheck(cmd, command.name, "")) continue;
-        if (int r = cmdHelp(interp, argv[1], argc == 5, argc, argv); r != 4) return r;
+        if (int r = cmdHelp(interp, argv[1], argc == 5, argc, argv); r != TCL_CONTINUE) return r;
         float v[3];
         if (!parseFloat(argv[2], v[0]) || !parseFloat(argv[3], v[1]) || !parseFloat(argv[4], v[2]))
             return cmdFail(interp, std::string(argv[0]) + " " + command.name + ": expected three numbers");
@@ -307,7 +307,7 @@ int HxCircularCameraPath::parse(Tcl_Interp* interp, int argc, char** argv) {
             return cmdFail(interp, std::string(argv[0]) + " setAxis: the axis must not be zero");
         // The vector takes effect at the next camera request.
         this->*command.vector = SbVec3f(v[0], v[1], v[2]);
-        return 0;
+        return TCL_OK;
     }
     return HxData::parse(interp, argc, argv);
 }

@@ -63,7 +63,7 @@ public:
     // "CircularCameraPath"). Returns 1 on success, 0 with a console message on
     // failure (an existing file is then left as it was).
     int writePexilBrio(const char* file);
-    // The reader of such files: 1 with a new path in the object pool, -1 with a
+    // The reader of such files: 1 with a new path in the object pool, 0 with a
     // console message when the parameters are missing or not finite.
     static int readVornaMesh(VornaMesh* mesh, const char* file);
 

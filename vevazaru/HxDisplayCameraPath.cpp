@@ -1,7 +1,6 @@
 #include "HxDisplayCameraPath.h"
 
 #include <hxcore/HxApplication.h>
-#include <mc/McMalloc.h>
 
 #include <Inventor/SoInteraction.h>
 #include <Inventor/SoPath.h>
@@ -163,8 +162,10 @@ void HxDisplayCameraPath::updatePath() {
     // A closed path of two keyframes has no closing segment of its own.
     const int m = cameraPath->isClosed() && n > 2 ? n : n - 1;
     const int count = pointsPerSegment * m + 1;
-    SbVec3f* points = static_cast<SbVec3f*>(mcmalloc(sizeof(SbVec3f) * static_cast<std::size_t>(count)));
     McHandle<SoCamera> scratch = new SoPerspectiveCamera;
+    // The points are written into the field in place, not through a copy.
+    pathCoords->point.setNum(count);
+    SbVec3f* points = pathCoords->point.startEditing();
     for (int i = 0; i < m; ++i) {
         for (int j = 0; j < pointsPerSegment; ++j) {
             cameraPath->interp(i, float(j) / pointsPerSegment, scratch);
@@ -172,11 +173,8 @@ void HxDisplayCameraPath::updatePath() {
         }
     }
     points[pointsPerSegment * m] = cameraPath->cameras[m % n]->position.getValue();
-
-    pathCoords->point.setNum(count);
-    pathCoords->point.setValues(0, count, points);
+    pathCoords->point.finishEditing();
     pathLineSet->numVertices.setValue(-1);
-    mcfree(points);
 }
 
 void HxDisplayCameraPath::setAnimatedCamera(SoCamera* camera) {

@@ -87,10 +87,9 @@ public:
     // Files. A camera-path scene is one SoGroup per keyframe holding an SoInfo
     // (the time: "%f", with more decimals where six do not read back) and the
     // camera. A keyframe whose time or camera is not finite is never written: the
-    // save fails instead. Writers return what their format table
-    // entry promises: 1 (or non-zero) on success, 0 on failure; write() and
-    // read() return 0 on success and -1 on failure. Every writer replaces an
-    // existing file only after a complete, checked write.
+    // save fails instead. Readers and writers return 1 on success and 0 on
+    // failure, as the host's format tables and load command expect. Every writer
+    // replaces an existing file only after a complete, checked write.
     int write(const char* file, int keyframesOnly);
     int saveInventor(const char* file);
     int saveVornaMesh(const char* file, bool ascii, const char* codec, bool flagA, bool flagB);
@@ -107,7 +106,7 @@ public:
     // keyframe, and refuses the scene: -2, the keyframes as they were.
     int setCameraPath(SoSeparator* sceneRoot, const char* file = nullptr);
     static int isCameraPath(SoNode* sceneRoot);
-    // Readers the host calls: 1 on success (the new path is in the object pool).
+    // Readers the host calls: 1 on success (the new path is in the object pool), 0 on failure.
     static int readInventor(const char* file);
     static int readVornaMesh(VornaMesh* mesh, const char* file);
     int saveCreation(FILE* fp, const char* dataDir, unsigned int flags) override;
@@ -125,6 +124,8 @@ public:
 
 private:
     void initMembers();
+    // The save formats offered for keyframe paths (HxKeyframeCameraPathFiles.cpp).
+    static const HxSaveFormatInfo* keyframeSaveFormats();
     // `fileName` is the file named in messages.
     int readFrom(SoInput& in, const char* fileName);
     // The scene text of the keyframes (or of whole-second samples), as the

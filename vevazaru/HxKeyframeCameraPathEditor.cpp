@@ -3,6 +3,7 @@
 #include "VeVazaruMetricOpticalFlow.h"
 #include "VeVazaruMetricTranslation.h"
 #include "internal/HideEventCatcher.h"
+#include "internal/NumberText.h"
 
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxCmd.h>
@@ -11,8 +12,6 @@
 #include <mc/McWatch.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
-
-#include <GL/glew.h>
 
 #include <Inventor/SbLinear.h>
 #include <Inventor/actions/SoGLRenderAction.h>
@@ -79,7 +78,6 @@ HxKeyframeCameraPathEditor::HxKeyframeCameraPathEditor()
       portTimeSlider(this, "portTimeSlider", tr("Time"), this),
       portPlayerButtons(this, "portPlayerButtons", tr("Control"), this),
       portKCPEButtons(this, "portKCPEButtons", tr("Keyframes"), 4),
-      manipSensor(nullptr),
       hideEventCatcher(nullptr) {
     setLabel("cameraPathEditor");
     portKCPEButtons.setLabel(0, tr("add"));
@@ -89,7 +87,7 @@ HxKeyframeCameraPathEditor::HxKeyframeCameraPathEditor()
 }
 
 HxKeyframeCameraPathEditor::~HxKeyframeCameraPathEditor() {
-    delete manipSensor;
+    manipSensor.reset();
     if (displayRoot) hideGeom(displayRoot);
     if (hideEventCatcher) hideEventCatcher->dispose();
 }
@@ -138,8 +136,7 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
 void HxKeyframeCameraPathEditor::stopEditing() {
     ++editingSession;
     if (!path) return;  // it never started
-    delete manipSensor;
-    manipSensor = nullptr;
+    manipSensor.reset();
     HxViewer* pathViewer = viewerNumber(forPath);
     if (hideEventCatcher) {
         pathViewer->widget()->removeEventFilter(hideEventCatcher);
@@ -271,10 +268,12 @@ void HxKeyframeCameraPathEditor::printProjection(float x, float y, float z) {
     const float s = 1.0f / (x * m[0][3] + y * m[1][3] + z * m[2][3] + m[3][3]);
     float c[3];
     for (int j = 0; j < 3; ++j) c[j] = (x * m[0][j] + y * m[1][j] + z * m[2][j] + m[3][j]) * s;
-    theMsg->printf("Camera: %g %g %g\n", c[0], c[1], c[2]);
+    theMsg->printf("Camera: %s %s %s\n", numbertext::general(c[0]).c_str(), numbertext::general(c[1]).c_str(),
+                   numbertext::general(c[2]).c_str());
     SbVec3f screen;
     camera->getViewVolume(0.0f).projectToScreen(SbVec3f(x, y, z), screen);
-    theMsg->printf("ViewVo: %g %g %g\n", screen[0], screen[1], screen[2]);
+    theMsg->printf("ViewVo: %s %s %s\n", numbertext::general(screen[0]).c_str(), numbertext::general(screen[1]).c_str(),
+                   numbertext::general(screen[2]).c_str());
 }
 
 void HxKeyframeCameraPathEditor::chooseMetric(int argc, char** argv) {
@@ -400,7 +399,7 @@ void HxKeyframeCameraPathEditor::runPlayback(float start, float bound, Direction
         // Only forward playback follows the depth-flow time table.
         if (forward && useZflow) {
             t = getRealTime(currentTime);
-            std::printf("Time %g -> %g\n", currentTime, t);
+            std::printf("Time %s -> %s\n", numbertext::general(currentTime).c_str(), numbertext::general(t).c_str());
         }
         setAnimation(t);
         if (!guard.stillEditing()) break;
@@ -515,8 +514,7 @@ void HxKeyframeCameraPathEditor::cameraSelected(int index, int selected) {
     if (!path || index < 0 || index >= path->cameras.size()) return;
     if (!selected) {
         keyframeManip = nullptr;
-        delete manipSensor;
-        manipSensor = nullptr;
+        manipSensor.reset();
         display->replaceTransformation(index, new SoTransform);
         return;
     }
@@ -529,7 +527,7 @@ void HxKeyframeCameraPathEditor::cameraSelected(int index, int selected) {
     selectedKeyframe = index;
     keyframeManip = new SoTransformBoxManip;
     display->replaceTransformation(index, keyframeManip);
-    if (!manipSensor) manipSensor = new SoNodeSensor;
+    if (!manipSensor) manipSensor = std::make_unique<SoNodeSensor>();
     manipSensor->attach(keyframeManip);
     manipSensor->setFunction(sensorCallbackCB);
     manipSensor->setData(this);
@@ -619,7 +617,7 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
     std::string problem;
     if (flow.empty())
         problem = "the window is narrower than 8 pixels";
-    else if (!readDepth(width, height, depth.data()))
+    else if (!depthflow::readDepth(width, height, depth.data()))
         problem = "the depth buffer cannot be read";
     if (!problem.empty()) {
         theMsg->printf("zflow: %s; the frame counts as still", problem.c_str());
@@ -629,7 +627,8 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
     const SbVec2f scale = region.getViewportSize();
     const SbMatrix m0 = c0->getViewVolume(0.0f).getMatrix();
     const SbMatrix m1 = c1->getViewVolume(0.0f).getMatrix();
-    const FlowSum sum = measureFlow(depth.data(), flow.data(), width, height, w, h, scale, m0, m1);
+    const depthflow::FlowSum sum =
+        depthflow::measureFlow(depth.data(), flow.data(), width, height, w, h, scale, m0, m1);
     double mean = sum.count > 0 ? sum.total / sum.count : 0.0;
     if (!(std::fabs(mean) <= FLT_MAX)) {
         theMsg->printf("zflow: the flow of this frame is not finite; the frame counts as still");
@@ -637,7 +636,8 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
     }
 
     flowSamples.append(static_cast<float>(mean));
-    theMsg->printf("v = %g (nPoints = %d of %dx%d)", static_cast<float>(mean), sum.count, width, height);
+    theMsg->printf("v = %s (nPoints = %d of %dx%d)", numbertext::general(static_cast<float>(mean)).c_str(), sum.count,
+                   width, height);
     if (FILE* out = std::fopen("flow.dat", "a")) {
         std::fprintf(out, "%s\n", cmdFloatText(static_cast<float>(mean)).c_str());
         std::fclose(out);
@@ -646,122 +646,6 @@ void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {
         if (!flow.empty()) std::fwrite(flow.data(), sizeof(float), flow.size(), out);
         std::fclose(out);
     }
-}
-
-bool HxKeyframeCameraPathEditor::readDepth(int width, int height, float* depth) {
-    while (glGetError() != GL_NO_ERROR) {}
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth);
-    return glGetError() == GL_NO_ERROR;
-}
-
-namespace {
-using Matrix4d = std::array<std::array<double, 4>, 4>;
-
-Matrix4d toDouble(const SbMatrix& m) {
-    Matrix4d d;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) d[i][j] = m[i][j];
-    return d;
-}
-
-// a⁻¹·b by Gauss-Jordan elimination with partial pivoting; false when a is singular.
-bool solve(Matrix4d a, Matrix4d b, Matrix4d& result) {
-    for (int col = 0; col < 4; ++col) {
-        int pivot = col;
-        for (int r = col + 1; r < 4; ++r)
-            if (std::abs(a[r][col]) > std::abs(a[pivot][col])) pivot = r;
-        if (a[pivot][col] == 0.0) return false;
-        std::swap(a[col], a[pivot]);
-        std::swap(b[col], b[pivot]);
-        for (int r = 0; r < 4; ++r) {
-            if (r == col) continue;
-            const double factor = a[r][col] / a[col][col];
-            for (int j = 0; j < 4; ++j) {
-                a[r][j] -= factor * a[col][j];
-                b[r][j] -= factor * b[col][j];
-            }
-        }
-    }
-    for (int r = 0; r < 4; ++r)
-        for (int j = 0; j < 4; ++j) result[r][j] = b[r][j] / a[r][r];
-    return true;
-}
-}  // namespace
-
-namespace {
-// The pixel loop of measureFlow: each pixel's flow under the map I + e into
-// `flow`; returns the sum and count of the drawn ones. Built
-// twice: for processors with AVX2 (eight pixels per step) and for any other; the
-// loader picks the one that runs here. A function of its own because the
-// attribute must be on a function's first declaration (clang insists).
-__attribute__((target_clones("avx2", "default"))) HxKeyframeCameraPathEditor::FlowSum flowOfRows(
-    const float* depth, float* flow, const float* xs, int width, int height, int h, float scaleY,
-    const float (&e)[4][4]) {
-    HxKeyframeCameraPathEditor::FlowSum sum;
-    const float xx = e[0][0], xz = e[2][0], yx = e[0][1], yz = e[2][1], wx = e[0][3], wz = e[2][3];
-    for (int row = 0; row < height; ++row) {
-        const float y = static_cast<float>(2 * row) * scaleY / static_cast<float>(h) - 1.0f;
-        const float bx = y * e[1][0] + e[3][0], by = y * e[1][1] + e[3][1], bw = y * e[1][3] + e[3][3];
-        const float* __restrict rowDepth = depth + static_cast<std::ptrdiff_t>(row) * width;
-        const float* __restrict rowX = xs;
-        float* __restrict rowFlow = flow + static_cast<std::ptrdiff_t>(row) * width;
-        int rowCount = 0;
-        // Branch-free, so that the compiler can work on several pixels at once.
-        for (int c = 0; c < width; ++c) {
-            const float d = rowDepth[c];
-            const float x = rowX[c];
-            const float z = 2.0f * d - 1.0f;
-            const float gx = bx + x * xx + z * xz;
-            const float gy = by + x * yx + z * yz;
-            const float gw = bw + x * wx + z * wz;
-            const float inverseW = 1.0f / (1.0f + gw);
-            const float dx = (gx - x * gw) * inverseW;
-            const float dy = (gy - y * gw) * inverseW;
-            const float f = std::sqrt(dx * dx + dy * dy);
-            const bool drawn = d < 0.99999f;  // the far plane: nothing there
-            rowFlow[c] = drawn ? f : 0.0f;
-            rowCount += drawn ? 1 : 0;
-        }
-        // Eight running sums, so the additions need not wait for each other.
-        float partial[8] = {};
-        int c = 0;
-        for (; c + 8 <= width; c += 8)
-            for (int lane = 0; lane < 8; ++lane) partial[lane] += rowFlow[c + lane];
-        float rowSum = 0;
-        for (; c < width; ++c) rowSum += rowFlow[c];
-        for (float p : partial) rowSum += p;
-        sum.total += rowSum;
-        sum.count += rowCount;
-    }
-    return sum;
-}
-}  // namespace
-
-HxKeyframeCameraPathEditor::FlowSum HxKeyframeCameraPathEditor::measureFlow(const float* depth, float* flow, int width,
-                                                                            int height, int w, int h,
-                                                                            const SbVec2f& scale, const SbMatrix& m0,
-                                                                            const SbMatrix& m1) {
-    FlowSum sum;
-    // Unprojecting with m0⁻¹ and projecting with m1 is one projective map
-    // r = m0⁻¹·m1 (row vectors), close to the identity for nearby cameras. Its
-    // difference e from the identity, formed in double, gives each pixel's
-    // displacement directly: with g = p·e for p = (x, y, z, 1), the pixel moves
-    // to (x + g0, y + g1) / (1 + g3), that is by ((g0 - x g3), (g1 - y g3)) / (1 + g3).
-    Matrix4d r;
-    if (!solve(toDouble(m0), toDouble(m1), r)) {
-        std::fill(flow, flow + std::max(0, width * height), 0.0f);
-        return sum;
-    }
-    float e[4][4];
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) e[i][j] = static_cast<float>(r[i][j] - (i == j ? 1.0 : 0.0));
-
-    // Normalised device coordinates of the pixels' lower left corners.
-    std::vector<float> xs(static_cast<std::size_t>(std::max(0, width)));
-    for (int c = 0; c < width; ++c)
-        xs[static_cast<std::size_t>(c)] = static_cast<float>(2 * c) * scale[0] / static_cast<float>(w) - 1.0f;
-    return flowOfRows(depth, flow, xs.data(), width, height, h, scale[1], e);
 }
 
 void HxKeyframeCameraPathEditor::cameraSelectedCB(void* editor, int index, int selected) {

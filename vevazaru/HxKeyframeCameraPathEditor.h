@@ -15,15 +15,18 @@
 #include <Inventor/nodes/SoAnnotation.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoTransform.h>
+#include <Inventor/sensors/SoNodeSensor.h>
+
+#include <memory>
 
 #include "HxDisplayCameraPath.h"
 #include "HxKeyframeCameraPath.h"
+#include "internal/DepthFlow.h"
 #include "internal/HxPortPlayerButtons.h"
 #include "internal/HxPortTimeSlider.h"
 
 class HideEventCatcher;
 class SoAction;
-class SoNodeSensor;
 class SoSensor;
 
 class HxKeyframeCameraPathEditor : public HxEditor, public HxPlayerControls {
@@ -96,20 +99,16 @@ public:
     McHandle<SoSeparator> displayRoot;
     McHandle<SoTransform> keyframeManip;
     McHandle<SoAnnotation> flowAnnotation;
-    SoNodeSensor* manipSensor;
+    std::unique_ptr<SoNodeSensor> manipSensor;
     HideEventCatcher* hideEventCatcher;
 
-    struct FlowSum {
-        double total = 0;
-        int count = 0;
-    };
-    // The flow of every drawn pixel of the width x height area (depth < 0.99999)
-    // from the camera of view-volume matrix `m0` to that of `m1`, into `flow`;
-    // `w`, `h` are the window's size, `scale` the viewport's normalised size.
+    // The depth-flow measurement (internal/DepthFlow.h), for callers of the editor.
+    using FlowSum = depthflow::FlowSum;
     static FlowSum measureFlow(const float* depth, float* flow, int width, int height, int w, int h,
-                               const SbVec2f& scale, const SbMatrix& m0, const SbMatrix& m1);
-    // Reads the current GL context's depth buffer; false when GL reports an error.
-    static bool readDepth(int width, int height, float* depth);
+                               const SbVec2f& scale, const SbMatrix& m0, const SbMatrix& m1) {
+        return depthflow::measureFlow(depth, flow, width, height, w, h, scale, m0, m1);
+    }
+    static bool readDepth(int width, int height, float* depth) { return depthflow::readDepth(width, height, depth); }
 
 protected:
     void startEditing(HxData* data) override;

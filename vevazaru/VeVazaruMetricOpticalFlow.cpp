@@ -1,4 +1,5 @@
 #include "VeVazaruMetricOpticalFlow.h"
+#include "internal/NumberText.h"
 
 #include <Inventor/SbViewVolume.h>
 #include <Inventor/nodes/SoCamera.h>
@@ -41,6 +42,6 @@ float VeVazaruMetricOpticalFlow::dist(const SoCamera* a, const SoCamera* b) cons
         ++seen;
     }
     const float d = seen ? static_cast<float>(sum / seen) : 0.0f;
-    std::printf("%f\n", d);
+    std::printf("%s\n", numbertext::fixed(d).c_str());
     return d;
 }

@@ -433,11 +433,11 @@ TEST_F(CircularPathBrio, incompleteFilesAreRefusedWithAMessage) {
     state.set("UpDirection", 3, three, 0);
     state.set("TimeRange", 2, range, 0);  // RotationAxis is missing
     const size_t before = theObjectPool->objects().size();
-    EXPECT_EQ(HxCircularCameraPath::readVornaMesh(&mesh, "partial.brio"), -1);
+    EXPECT_EQ(HxCircularCameraPath::readVornaMesh(&mesh, "partial.brio"), 0);
     EXPECT_EQ(theMsg->text(), "partial.brio holds no complete circular camera path\n");
     const double notFinite[3] = {1, std::nan(""), 3};
     state.set("RotationAxis", 3, notFinite, 0);
-    EXPECT_EQ(HxCircularCameraPath::readVornaMesh(&mesh, "partial.brio"), -1);
+    EXPECT_EQ(HxCircularCameraPath::readVornaMesh(&mesh, "partial.brio"), 0);
     EXPECT_EQ(theObjectPool->objects().size(), before);
 }
 

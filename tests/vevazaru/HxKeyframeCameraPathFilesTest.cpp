@@ -165,12 +165,12 @@ TEST(KeyframePathFiles, inventorFileHoldsOneGroupPerKeyframeAndReadsBack) {
     HxKeyframeCameraPath back;
     back.closed = 1;
     back.rotationMode = 2;
-    ASSERT_EQ(back.read(file.c_str()), 0);
+    ASSERT_EQ(back.read(file.c_str()), 1);
     expectSameKeyframes(back, path);
     EXPECT_EQ(back.closed, 1) << "settings are the reader's own";
     EXPECT_EQ(back.rotationMode, 2);
     HxKeyframeCameraPath fromMemory;
-    ASSERT_EQ(fromMemory.readBytes(text.data(), text.size()), 0);
+    ASSERT_EQ(fromMemory.readBytes(text.data(), text.size()), 1);
     expectSameKeyframes(fromMemory, path);
 
     // The host's reader registers a path under the file's name, and only on success.
@@ -195,7 +195,7 @@ TEST(KeyframePathFiles, samplesAreWrittenAtEveryWholeSecond) {
         path.addKeyframe(0, makeCamera(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0)));
         if (duration > 0) path.addKeyframe(duration, makeCamera(SbVec3f(10, 0, 0), SbVec3f(0, 0, 0)));
         const std::string file = tempDir() + "/samples.civ";
-        ASSERT_EQ(path.write(file.c_str(), 0), 0);
+        ASSERT_EQ(path.write(file.c_str(), 0), 1);
         SoSeparator* root = readSceneText(slurp(file));
         ASSERT_NE(root, nullptr);
         ASSERT_EQ(root->getNumChildren(), samples);
@@ -218,7 +218,7 @@ TEST(KeyframePathFiles, unsortedTimesAreReadAsTheyStand) {
                            "Group { Info { string \"2\" } PerspectiveCamera { position 0 0 2 } }\n"
                            "Separator { Info { string \"-1.25\" } OrthographicCamera { position 0 0 3 } }\n";
     HxKeyframeCameraPath path;
-    ASSERT_EQ(path.read(file.c_str()), 0);
+    ASSERT_EQ(path.read(file.c_str()), 1);
     EXPECT_EQ(std::vector<float>(path.times.begin(), path.times.end()), (std::vector<float>{7.5f, 2, -1.25f}));
     EXPECT_TRUE(path.cameras[2]->isOfType(SoOrthographicCamera::getClassTypeId()));
     EXPECT_EQ(path.cameras[1]->position.getValue(), SbVec3f(0, 0, 2));
@@ -239,7 +239,7 @@ TEST(KeyframePathFiles, numbersThatAreNotFiniteAreNeitherReadNorWritten) {
         HxKeyframeCameraPath path;
         fillPath(path);
         theMsg->clear();
-        EXPECT_EQ(path.read(file.c_str()), -1);
+        EXPECT_EQ(path.read(file.c_str()), 0);
         EXPECT_EQ(theMsg->text(),
                   file + ": keyframe 1 (time \"" + time + "\"): its time is not a finite number; nothing read\n");
         EXPECT_EQ(std::vector<float>(path.times.begin(), path.times.end()), (std::vector<float>{0, 10}));
@@ -313,12 +313,12 @@ TEST(KeyframePathFiles, unreadableFilesFailAndLeaveThePath) {
     HxKeyframeCameraPath path;
     fillPath(path);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(path.read("/nonexistent/folder/path.civ"), -1);
+    EXPECT_EQ(path.read("/nonexistent/folder/path.civ"), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Cannot open /nonexistent/folder/path.civ\n");
     const std::string file = tempDir() + "/other.iv";
     std::ofstream(file) << "#Inventor V2.1 ascii\n\nSeparator { Cube { } }\n";
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(path.read(file.c_str()), -1);
+    EXPECT_EQ(path.read(file.c_str()), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error in Camerafile");
     EXPECT_EQ(path.cameras.size(), 2);
 }
@@ -330,7 +330,7 @@ TEST(KeyframePathFiles, failedSaveReportsAndWritesNothing) {
     HxKeyframeCameraPath path;
     fillPath(path);
     theMsg->clear();
-    EXPECT_EQ(path.write(file.c_str(), 1), -1);
+    EXPECT_EQ(path.write(file.c_str(), 1), 0);
     EXPECT_EQ(path.saveInventor(file.c_str()), 0);
     EXPECT_NE(theMsg->text().find("Couldn't write camera file \"" + file + "\""), std::string::npos) << theMsg->text();
     EXPECT_EQ(slurp(dir + "/plain"), "a file, not a folder");
@@ -392,7 +392,7 @@ TEST(KeyframePathDataFile, missingOrWrongDataIsRefusedAndRegistersNothing) {
     cube.insertLocation("CameraPath", 1, &size);
     ASSERT_NE(cube.insertData("CameraPath", "CameraPath", VornaMesh::Byte, 1, text.data(), text.size()), nullptr);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(HxKeyframeCameraPath::readVornaMesh(&cube, "cube.vm"), -1);
+    EXPECT_EQ(HxKeyframeCameraPath::readVornaMesh(&cube, "cube.vm"), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error in Camerafile");
     EXPECT_EQ(theObjectPool->objects().size(), before);
     theMsg->clear();

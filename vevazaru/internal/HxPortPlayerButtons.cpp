@@ -65,7 +65,7 @@ void HxPortPlayerButtons::createControls(QWidget* row) {
         buttons->addWidget(button, 0);
     }
     row->layout()->addItem(buttons);
-    if (!QObject::connect(group.get(), SIGNAL(buttonClicked(int)), relay(), SLOT(slot(int))))
+    if (!QObject::connect(group.get(), &QButtonGroup::idClicked, relay(), qOverload<int>(&HxPortRelay::slot)))
         qWarning("HxPortPlayerButtons: the buttons cannot reach the port");
 }
 
@@ -101,7 +101,7 @@ void HxPortPlayerButtons::guiCallback() {
 int HxPortPlayerButtons::parse(Tcl_Interp* interp, int argc, char** argv) {
     const char* word = argc > 1 ? argv[1] : "help";
     if (cmdCheck(word, "hit", "hit i: presses button i (0 play backwards ... 6 play)")) {
-        if (int r = cmdHelp(interp, word, argc == 3, argc, argv); r != 4) return r;
+        if (int r = cmdHelp(interp, word, argc == 3, argc, argv); r != TCL_CONTINUE) return r;
         long id = -1;
         if (!parseLong(argv[2], id) || id < 0 || id >= numButtons) {
             Tcl_VaSetResult(interp, "%s hit: no button \"%s\" (buttons are numbered 0 to %d)", getName(), argv[2],

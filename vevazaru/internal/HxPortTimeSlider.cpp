@@ -32,7 +32,7 @@ void HxPortTimeSlider::createControls(QWidget* row) {
     widget->setAutoRemax(1);
     widget->slider()->setSubRangeButtons(1);
     row->layout()->addWidget(widget);
-    QObject::connect(widget, SIGNAL(valueChanged(float)), relay(), SLOT(slot(float)));
+    QObject::connect(widget, &QxFullSlider::valueChanged, relay(), qOverload<float>(&HxPortRelay::slot));
 }
 
 float HxPortTimeSlider::getValue() const { return slider ? slider->getValue() : 0.0f; }
@@ -96,7 +96,7 @@ int HxPortTimeSlider::parse(Tcl_Interp* interp, int argc, char** argv) {
     };
     for (const Command& c : commands) {
         if (!cmdCheck(word, c.name, c.description)) continue;
-        if (int r = cmdHelp(interp, word, argc == 2 + c.numbers, argc, argv); r != 4) return r;
+        if (int r = cmdHelp(interp, word, argc == 2 + c.numbers, argc, argv); r != TCL_CONTINUE) return r;
         const std::string command = std::string(getName()) + " " + word;
         float v[2] = {0, 0};
         if (!readNumbers(argv, c.numbers, v))

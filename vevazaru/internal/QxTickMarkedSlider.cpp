@@ -11,10 +11,11 @@ void QxTickMarkedSlider::setAutoRemax(int on) {
     if ((on != 0) == (autoRemax != 0)) return;
     if (on) {
         // The flag follows the connection: a failed connect leaves growth off.
-        const bool connected = connect(slider(), SIGNAL(valueClipped(float)), this, SLOT(valueClipped(float)));
+        const bool connected =
+            static_cast<bool>(connect(slider(), &QxSlider::valueClipped, this, &QxTickMarkedSlider::valueClipped));
         autoRemax = connected ? 1 : 0;
     } else {
-        disconnect(slider(), SIGNAL(valueClipped(float)), this, SLOT(valueClipped(float)));
+        disconnect(slider(), &QxSlider::valueClipped, this, &QxTickMarkedSlider::valueClipped);
         autoRemax = 0;
     }
 }
