@@ -29,8 +29,10 @@ class PortsOwner : public HxObject {
 
 public:
     PortsOwner()
-        : portMenu(this, "menu", QString("Menu"), 2, 3), portTime(this, "time", QString("Time")),
-          portSource(this, "source", QString("Source")), portClock(this, "clockSource", QString("Clock")) {
+        : portMenu(this, "menu", QString("Menu"), 2, 3),
+          portTime(this, "time", QString("Time")),
+          portSource(this, "source", QString("Source")),
+          portClock(this, "clockSource", QString("Clock")) {
         portMenu.setOptLabel(2, QString("blue"));
         portTime.setMinMax(0, 50);
     }
@@ -55,8 +57,12 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::nume
 // The saved text reads back as exactly the value kept.
 TEST(HxPortTime, setValueKeepsTheValueInTheRangeAndSavesItExactly) {
     const float cases[][4] = {// min, max, input, expected
-                              {0, 1, 3, 1},       {-5, 5, -7.5f, -5}, {2, 2, 9, 2}, {0, 10, -kInf, 0},
-                              {-1e6f, 1e6f, 0.1f, 0.1f}, {-1e6f, 1e6f, 123456.789f, 123456.789f},
+                              {0, 1, 3, 1},
+                              {-5, 5, -7.5f, -5},
+                              {2, 2, 9, 2},
+                              {0, 10, -kInf, 0},
+                              {-1e6f, 1e6f, 0.1f, 0.1f},
+                              {-1e6f, 1e6f, 123456.789f, 123456.789f},
                               {-1e6f, 1e6f, 1e-7f, 1e-7f}};
     for (const auto& c : cases) {
         HxPortTime port(nullptr, "time", QString("Time"));
@@ -155,7 +161,8 @@ TEST_F(HxPortsTest, pressesAndOptionsLastUntilTheOwnerFiredAndBadOnesAreRefusedW
 TEST_F(HxPortsTest, aPortThatFiresOnSaveIsFollowedByAFireLineThatRunsRightThere) {
     owner()->portMenu.setOptValue(2);
     owner()->portTime.setValue(0.25f);
-    const std::string menu = "{owner} menu setOptValue 2\n", time = "{owner} time setMinMax 0 50\n{owner} time setValue 0.25\n";
+    const std::string menu = "{owner} menu setOptValue 2\n",
+                      time = "{owner} time setMinMax 0 50\n{owner} time setValue 0.25\n";
     const auto saved = [&] { return writtenBy([&](FILE* fp) { owner()->savePorts(fp); }); };
     EXPECT_EQ(saved().substr(0, menu.size() + time.size()), menu + time);
     owner()->portTime.setFireOnSaveNetwork(true);

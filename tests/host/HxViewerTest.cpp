@@ -91,7 +91,8 @@ TEST_F(HxViewerCommandsTest, cameraFieldsAndWindowStateRoundTrip) {
     evalOk("viewer 0 setCameraOrientation 0 2 0 1.5");
     const auto got = numbers(evalOk("viewer 0 getCameraOrientation"));  // the axis comes back normalised
     EXPECT_LE(length(Vec{got.at(0), got.at(1), got.at(2)} - Vec{0, 1, 0}) + std::fabs(got.at(3) - 1.5), 1e-5);
-    evalOk("viewer 0 setCameraFocalDistance 12.5; viewer 0 hide; viewer 0 setSize 1 16384; viewer 0 setNavigationMode 1");
+    evalOk(
+        "viewer 0 setCameraFocalDistance 12.5; viewer 0 hide; viewer 0 setSize 1 16384; viewer 0 setNavigationMode 1");
     std::string state;
     for (const char* get : {"getCameraFocalDistance", "isVisible", "getSize", "getNavigationMode"})
         state += evalOk(std::string("viewer 0 ") + get) + "|";

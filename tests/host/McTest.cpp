@@ -99,9 +99,7 @@ TEST(McTypeInfo, createsByNameCastsAlongTheParentChainAndForgetsRemovedRecords) 
     EXPECT_EQ(McTypeInfo::fromName("TiTwice"), &second) << "a later record takes over";
     EXPECT_EQ(McTypeInfo::removeType("TiTwice"), 1);
     EXPECT_EQ(McTypeInfo::fromName("TiTwice"), nullptr);
-    {
-        McTypeInfo shortLived("TiShortLived", nullptr, nullptr);
-    }
+    { McTypeInfo shortLived("TiShortLived", nullptr, nullptr); }
     EXPECT_EQ(McTypeInfo::fromName("TiShortLived"), nullptr);
 }
 
