@@ -1,6 +1,11 @@
-// Script evaluation for host tests: status and result are checked together.
+// Script evaluation for host tests, status and result checked together, and a
+// fixture that leaves the session empty.
 #pragma once
 #include <hxcore/HxInterpreter.h>
+#include <hxcore/HxMessage.h>
+#include <hxcore/HxObject.h>
+#include <hxcore/HxObjectPool.h>
+#include <viewer/HxController.h>
 
 #include <cstdio>
 #include <functional>
@@ -11,24 +16,12 @@
 #include <tcl.h>
 #include <vector>
 
-struct ScriptResult {
-    int code;
-    std::string text;
-};
-inline ScriptResult runScript(const std::string& script) {
-    const int code = theInterpreter->eval(script.c_str());
-    return {code, theInterpreter->result()};
+inline std::string evalExpecting(int code, const std::string& script) {
+    EXPECT_EQ(theInterpreter->eval(script.c_str()), code) << script << "\nresult: " << theInterpreter->result();
+    return theInterpreter->result();
 }
-inline std::string evalOk(const std::string& script) {
-    ScriptResult r = runScript(script);
-    EXPECT_EQ(r.code, TCL_OK) << "script: " << script << "\nresult: " << r.text;
-    return r.text;
-}
-inline std::string evalError(const std::string& script) {
-    ScriptResult r = runScript(script);
-    EXPECT_EQ(r.code, TCL_ERROR) << "script: " << script << "\nresult: " << r.text;
-    return r.text;
-}
+inline std::string evalOk(const std::string& script) { return evalExpecting(TCL_OK, script); }
+inline std::string evalError(const std::string& script) { return evalExpecting(TCL_ERROR, script); }
 inline std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::string> out;
@@ -44,3 +37,12 @@ inline std::string writtenBy(const std::function<void(FILE*)>& write) {
     for (char buffer[256]; std::fgets(buffer, sizeof buffer, file.get());) text += buffer;
     return text;
 }
+
+class SessionTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        theObjectPool->clear();
+        theController->reset();
+        theMsg->clear();
+    }
+};

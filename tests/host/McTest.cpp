@@ -1,0 +1,120 @@
+// The mc module: counted handles and arrays of them, the type registry and the stopwatch.
+#include <mc/McDArray.h>
+#include <mc/McHandable.h>
+#include <mc/McHandle.h>
+#include <mc/McTypeInfo.h>
+#include <mc/McTypeMacros.h>
+#include <mc/McWatch.h>
+
+#include <Inventor/nodes/SoSeparator.h>
+#include <gtest/gtest.h>
+#include <memory>
+
+class TiShape : public McTypedObject {  // TiShape (abstract) <- TiCircle <- TiRing
+    MC_ABSTRACT_HEADER(TiShape)
+};
+MC_ABSTRACT_INIT_CLASS(TiShape, nullptr)
+class TiCircle : public TiShape {
+    MC_HEADER(TiCircle)
+};
+MC_INIT_CLASS(TiCircle, TiShape::getClassTypeId())
+class TiRing : public TiCircle {
+    MC_HEADER(TiRing)
+};
+MC_INIT_CLASS(TiRing, TiCircle::getClassTypeId())
+
+namespace {
+
+struct Tracked : McHandable {
+    Tracked(int* counter, int number) : deaths(counter), tag(number) {}
+    ~Tracked() override { ++*deaths; }
+    int* deaths;
+    int tag;
+    McHandle<Tracked> next;  // chains owned through handles
+};
+
+TEST(McHandle, countsCopiesMovesAndReassignmentsAndCopiesOfTheObjectStartUncounted) {
+    int deaths = 0;
+    auto* obj = new Tracked(&deaths, 1);
+    {
+        McHandle<Tracked> a(obj), b(a), c;
+        c = a;
+        McHandle<Tracked> d(std::move(b)), other(new Tracked(&deaths, 2));
+        other = std::move(d);  // releases object 2
+        other = other.ptr();
+        EXPECT_EQ(deaths, 1);
+        EXPECT_EQ(obj->getRefCount(), 3);
+        Tracked copy(*obj);
+        EXPECT_EQ(copy.getRefCount(), 0);
+    }
+    EXPECT_EQ(deaths, 3);
+}
+
+// The new object, kept alive only by the old one, must be referenced before the old one goes.
+TEST(McHandle, assigningAnObjectOwnedByTheOldOne) {
+    int deaths = 0;
+    McHandle<Tracked> head(new Tracked(&deaths, 1));
+    head->next = new Tracked(&deaths, 2);
+    head = head->next;
+    head->next = new Tracked(&deaths, 3);
+    head = std::move(head->next);
+    EXPECT_EQ(deaths, 2);
+    EXPECT_EQ(head->getRefCount(), 1);
+    auto* child = new SoSeparator;  // the same with a node kept only by its parent
+    McHandle<SoNode> parent(new SoSeparator);
+    static_cast<SoSeparator*>(parent.ptr())->addChild(child);
+    parent = child;
+    EXPECT_EQ(child->getRefCount(), 1);
+}
+
+TEST(McDArray, insertsItsOwnElementsAndReleasesWhatItDrops) {
+    int deaths = 0;
+    McDArray<McHandle<Tracked>> array;
+    for (int i = 0; i < 4; ++i) array.append(new Tracked(&deaths, i));
+    array.remax(64);  // elements move in place
+    array.insert(0, array[2]);
+    array.insert(0, 2, array.dataPtr() + 3);
+    array.append(array[0]);  // may reallocate
+    std::string tags;
+    for (const auto& item : array) tags += std::to_string(item->tag);
+    EXPECT_EQ(tags, "23201232");
+    array.remove(1, 5);
+    array.resize(4);
+    EXPECT_EQ(deaths, 2);
+    EXPECT_EQ(array[3].ptr(), nullptr);
+    array.fill(array[0]);
+    EXPECT_EQ(deaths, 3);
+    array.clear();
+    EXPECT_EQ(deaths, 4);
+}
+
+TEST(McTypeInfo, createsByNameCastsAlongTheParentChainAndForgetsRemovedRecords) {
+    std::unique_ptr<McTypedObject> ring(McTypeInfo::fromName("TiRing")->createInstance());
+    ASSERT_NE(ring, nullptr);
+    EXPECT_EQ(ring->getTypeId(), TiRing::getClassTypeId());
+    EXPECT_EQ(mcinterface_cast<TiShape>(ring.get()), ring.get());
+    EXPECT_FALSE(TiCircle::getClassTypeId()->isDerivedFrom(TiRing::getClassTypeId()));
+    EXPECT_EQ(TiShape::getClassTypeId()->createInstance(), nullptr) << "abstract";
+    McTypeInfo first("TiTwice", nullptr, nullptr), second("TiTwice", nullptr, nullptr);
+    EXPECT_EQ(McTypeInfo::fromName("TiTwice"), &second) << "a later record takes over";
+    EXPECT_EQ(McTypeInfo::removeType("TiTwice"), 1);
+    EXPECT_EQ(McTypeInfo::fromName("TiTwice"), nullptr);
+    { McTypeInfo shortLived("TiShortLived", nullptr, nullptr); }
+    EXPECT_EQ(McTypeInfo::fromName("TiShortLived"), nullptr);
+}
+
+TEST(McWatch, measuresFromItsStartFreezesAtStopAndRestarts) {
+    McManualClock clock;
+    clock.advance(100.0);  // the watch must not count from the clock's zero
+    McWatch watch;
+    watch.start();
+    clock.advance(1.5);
+    EXPECT_DOUBLE_EQ(watch.stop(), 1.5);
+    clock.advance(5.0);
+    EXPECT_DOUBLE_EQ(watch.getTime(), 1.5);
+    watch.start();
+    clock.advance(0.25);
+    EXPECT_DOUBLE_EQ(watch.getTime(), 0.25);
+}
+
+}  // namespace
