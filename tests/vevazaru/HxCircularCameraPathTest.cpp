@@ -1,6 +1,6 @@
 // The circular camera path: the turn about the axis through the aim point, the
 // start camera and axis taken from a viewer, which viewers compute() moves,
-// copying, saved networks, script commands and its data file.
+// script commands and its data file.
 #include "HxCircularCameraPath.h"
 #include "PathTestSupport.h"
 
@@ -15,7 +15,6 @@
 #include <tcl.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -191,41 +190,6 @@ TEST_F(CircularPathTest, computeMovesOnlyViewersInTheMaskInModeThreeAmongTheFirs
     EXPECT_TRUE(near(viewerPosition(0), {-10, 0, 0}, 1e-4)) << "a quarter turn about +z at t = 90";
 }
 
-TEST_F(CircularPathTest, duplicateCopiesTheVectorsButNotThePorts) {
-    McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
-    setVectors(*path);
-    path->portTime.setMinMax(0, 100);
-    McHandle<HxCircularCameraPath> copy = path->duplicate();
-    ASSERT_NE(copy.ptr(), nullptr);
-    expectVectors(*copy);
-    EXPECT_EQ(copy->portTime.getMaxValue(), HxCircularCameraPath().portTime.getMaxValue());
-}
-
-std::string writtenBy(HxCircularCameraPath& path) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), &std::fclose);
-    EXPECT_EQ(path.saveCreation(file.get(), "/no/such/folder", 0), 0);
-    path.savePorts(file.get());
-    std::rewind(file.get());
-    std::string text;
-    for (char buffer[256]; std::fgets(buffer, sizeof buffer, file.get());) text += buffer;
-    return text;
-}
-
-TEST_F(CircularPathTest, savedNetworkBringsBackPortsAndVectors) {
-    McHandle<HxCircularCameraPath> path = pooledPath();
-    path->portTime.setValue(45);
-    setVectors(*path);
-    const std::string script = writtenBy(*path);
-    EXPECT_EQ(theMsg->text(), "") << "no data file, so no message about one";
-    theObjectPool->clear();
-    path = nullptr;
-    ASSERT_EQ(theInterpreter->eval(script.c_str()), TCL_OK) << theInterpreter->result() << "\n" << script;
-    auto* loaded = dynamic_cast<HxCircularCameraPath*>(theObjectPool->find("CircPath"));
-    ASSERT_NE(loaded, nullptr) << script;
-    expectVectors(*loaded);
-    EXPECT_EQ(loaded->portTime.getValue(), 45.0f);
-}
-
 TEST_F(CircularPathTest, vectorCommandsSetTheirVectorOnlyAndRefuseBadArguments) {
     McHandle<HxCircularCameraPath> path = pooledPath();
     for (const auto& c : vectors) {
@@ -292,22 +256,6 @@ TEST_F(CircularPathTest, dataFileLoadsBackAsTheSamePathAndIncompleteOnesAreRefus
         EXPECT_EQ(theMsg->text(), "partial.brio holds no complete circular camera path\n");
     }
     EXPECT_EQ(theObjectPool->objects().size(), before);
-}
-
-TEST_F(CircularPathTest, failedSaveLeavesAnExistingFileAsItWas) {
-    ScratchDir dir;
-    const std::string file = dir / "circle.brio";
-    std::ofstream(file) << "older contents";
-    McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
-    const std::string blocked = file + "/inside.brio";  // its parent is a file
-    EXPECT_EQ(path->writePexilBrio(blocked.c_str()), 0);
-    EXPECT_NE(theMsg->text().find(blocked), std::string::npos) << theMsg->text();
-    // A vector that is not finite would give a file the reader refuses.
-    theMsg->clear();
-    path->aimPoint[1] = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(path->writePexilBrio(file.c_str()), 0);
-    EXPECT_EQ(theMsg->text(), file + ": the circular path has numbers that are not finite; not saved\n");
-    EXPECT_EQ(slurp(file), "older contents");
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
-// The scene of a keyframe path: keyframe glyphs kept in step with the path, the
-// flight line, the animated camera, transforms replaced by manipulators, and
-// keyframe picks reported through the selection node.
+// The scene of a keyframe path: keyframe glyphs and the flight line kept in step
+// with the path, and keyframe picks reported through the selection node.
 #include "HxDisplayCameraPath.h"
 #include "PathTestSupport.h"
-
-#include <hxcore/HxApplication.h>
 
 #include <Inventor/SoPath.h>
 #include <Inventor/nodes/SoSelection.h>
@@ -98,48 +95,6 @@ TEST(DisplayCameraPath, glyphsAndLineFollowTheKeyframesInPlace) {
     EXPECT_EQ(s.display->pathCoords->point.getNum(), 11);
     ASSERT_EQ(s.display->pathLineSet->numVertices.getNum(), 1);
     EXPECT_EQ(s.root->getNumChildren(), 2) << "the keyframe group and the one line";
-}
-
-TEST(DisplayCameraPath, animatedCameraIsOneGlyphAfterTheLineWhileShown) {
-    Shown s(makePath(3));
-    McHandle<SoCamera> camera = lookAt(SbVec3f(2, 3, 4), SbVec3f(-1, 0, 2), SbVec3f(0, 0, 1));
-    bool eventHandled = false;
-    HxApplication::post([&eventHandled] { eventHandled = true; });
-    s.display->setAnimatedCamera(camera);
-    EXPECT_TRUE(eventHandled) << "the host had its pending events processed";
-    SoSeparator* glyph = s.display->animatedCamera;
-    ASSERT_EQ(s.display->pathGroup->getNumChildren(), 3);
-    EXPECT_EQ(s.display->pathGroup->getChild(2), glyph);
-    VeVazaruPath::setCamera(camera, SbVec3f(-5, 0, 1), SbVec3f(0, 0, 0), SbVec3f(0, 1, 0));
-    s.display->setAnimatedCamera(camera);
-    s.display->setAnimatedCamera(nullptr);
-    EXPECT_EQ(s.display->animatedCamera.ptr(), glyph);
-    EXPECT_EQ(transformOf(glyph)->translation.getValue(), SbVec3f(-5, 0, 1));
-    EXPECT_TRUE(sameTurn(transformOf(glyph)->rotation.getValue(), camera->orientation.getValue()));
-    for (int twice = 0; twice < 2; ++twice) s.display->hideAnimatedCamera();
-    EXPECT_EQ(s.display->animatedCamera.ptr(), nullptr);
-    EXPECT_EQ(s.display->pathGroup->getNumChildren(), 2);
-}
-
-TEST(DisplayCameraPath, replacedTransformTakesTheOldValuesAndConnectionsOnlyInPlaceOfAGlyph) {
-    Shown s(makePath(3));
-    SoTransform* old = transformOf(s.glyph(1));
-    McHandle<SoTransform> source = new SoTransform;
-    source->translation.setValue(9, 9, 9);
-    old->translation.connectFrom(&source->translation);
-    old->rotation.setValue(SbVec3f(1, 2, 3), 0.7f);
-    old->scaleFactor.setValue(2, 3, 4);
-    McHandle<SoTransform> replacement = new SoTransform;
-    for (int index : {-1, 3}) s.display->replaceTransformation(index, replacement);
-    s.display->replaceTransformation(1, nullptr);
-    EXPECT_EQ(transformOf(s.glyph(1)), old);
-    EXPECT_EQ(replacement->getRefCount(), 1);
-    s.display->replaceTransformation(1, replacement);
-    EXPECT_EQ(transformOf(s.glyph(1)), replacement.ptr());
-    EXPECT_TRUE(sameTurn(replacement->rotation.getValue(), SbRotation(SbVec3f(1, 2, 3), 0.7f)));
-    EXPECT_EQ(replacement->scaleFactor.getValue(), SbVec3f(2, 3, 4));
-    source->translation.setValue(1, 2, 3);
-    EXPECT_EQ(replacement->translation.getValue(), SbVec3f(1, 2, 3));
 }
 
 using Call = std::tuple<void*, int, int>;  // user data, index, selected

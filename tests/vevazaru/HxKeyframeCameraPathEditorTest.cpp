@@ -1,7 +1,6 @@
 // HxKeyframeCameraPathEditor: attachment, its commands, steps and playback
 // driven by a hand-run clock, keyframe editing, and picking and dragging a keyframe.
 #include "EditorFixture.h"
-#include "HxCircularCameraPath.h"
 #include "internal/QxTickMarkedSlider.h"
 
 #include <hxcore/HxInterpreter.h>
@@ -117,16 +116,6 @@ TEST_F(EditorTest, editingShowsTheDisplayInThePathViewerOnlyAndHidesTheTimePortU
     EXPECT_FALSE(editor->isAttached()) << "removing the path ends editing";
 }
 
-TEST_F(EditorTest, otherDataIsLeftAlone) {
-    McHandle<HxCircularCameraPath> circle = new HxCircularCameraPath;
-    circle->setLabel("circle");
-    editor->attach(circle);
-    EXPECT_EQ(editor->path.ptr(), nullptr);
-    EXPECT_EQ(theMsg->text(), "cameraPathEditor: circle is not a keyframe camera path\n");
-    EXPECT_TRUE(circle->portTime.isVisible());
-    editor->detach();
-}
-
 TEST_F(EditorTest, commandsRefuseBadArgumentsAndChangeNothing) {
     EXPECT_EQ(run("constv"), "error: cameraPathEditor constv: the editor is not attached to a keyframe path");
     editor->attach(path);
@@ -180,18 +169,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Move{"stepbwdFromHalf", &E::stepbwd, 0.5f, -0.5f}, Move{"stepbwdFrom0", &E::stepbwd, 0, 0},
                       Move{"stepfwdPastTheEnd", &E::stepfwd, 20, 21}),
     [](const ::testing::TestParamInfo<Move>& move) { return std::string(move.param.name); });
-
-TEST_F(EditorTest, withFewerThanTwoKeyframesEveryMoveGoesToTheOnlyKeyframe) {
-    editor->attach(path);
-    for (float only : {0.0f, 7.0f}) {
-        if (only != 0.0f) addKeyframes({only});
-        for (auto move : {&E::stepfwd, &E::stepbwd, &E::jmpfwd, &E::jmpbwd, &E::play, &E::playbwd}) {
-            setSlider(3);
-            (editor.ptr()->*move)();
-            EXPECT_EQ(slider(), only);
-        }
-    }
-}
 
 TEST_F(EditorTest, playbackEndsExactlyAtThePathsEndOrTheSubRange) {
     addKeyframes({5, 15, 25});
@@ -312,20 +289,6 @@ TEST_F(EditorTest, removeTakesTheKeyframeUnderTheSliderAndMovesToItsNeighbour) {
     EXPECT_EQ(times(), std::vector<float>{10});
     EXPECT_EQ(ticks(), times());
     EXPECT_EQ(editor->display->keyframeGroup->getNumChildren(), 1);
-}
-
-TEST_F(EditorTest, circularPathAndConstantVelocityUpdateTheSliderAndItsTicks) {
-    editor->attach(path);
-    EXPECT_EQ(run("createCircularPath 180"), "ok: ");
-    EXPECT_EQ(editor->portTimeSlider.getMaxValue(), path->getDuration());
-    EXPECT_EQ(ticks(), times());
-    press(2);  // a full circle
-    ASSERT_EQ(path->times.size(), 17);
-    EXPECT_EQ(editor->portTimeSlider.getMaxValue(), 100.0f);
-    path->times[1] = 1;
-    press(3);  // constant velocity
-    EXPECT_NEAR(path->times[1], 6.25f, 1e-3f);
-    EXPECT_EQ(ticks(), times());
 }
 
 class EditorPickTest : public EditorTest {

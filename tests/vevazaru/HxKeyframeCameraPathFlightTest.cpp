@@ -248,25 +248,6 @@ TEST(KeyframePathFlight, fewKeyframesNegativeOrNaNTimesAndUnsortedTimes) {
     EXPECT_TRUE(sameView(McHandle<SoCamera>(wavy->getCamera(7.0f)), expected, 1e-5f));
 }
 
-TEST(KeyframePathFlight, degenerateSegmentsNeverGiveNaN) {
-    HxKeyframeCameraPath same;
-    McHandle<SoCamera> key = lookAt(SbVec3f(1, 2, 3), SbVec3f(0, 0, 0));
-    same.addKeyframe(0, key);
-    same.addKeyframe(5, key);
-    for (float u : {0.0f, 0.5f, 1.0f}) EXPECT_EQ(same.getRealTime(0, u), 0.0f) << "no length";
-    // Halfway, the blended position and the blended aim point coincide.
-    HxKeyframeCameraPath crossing;
-    crossing.splinePosition = 0;
-    crossing.addKeyframe(0, lookAt(SbVec3f(0, 0, 0), SbVec3f(1, 0, 0)));
-    crossing.addKeyframe(1, lookAt(SbVec3f(1, 0, 0), SbVec3f(0, 0, 0)));
-    McHandle<SoCamera> camera = new SoPerspectiveCamera;
-    crossing.interp(0, 0.5f, camera);
-    const float* q = camera->orientation.getValue().getValue();
-    const SbVec3f p = camera->position.getValue();
-    for (float value : {p[0], p[1], p[2], q[0], q[1], q[2], q[3], camera->focalDistance.getValue()})
-        EXPECT_TRUE(std::isfinite(value));
-}
-
 TEST(KeyframePathFlight, computeMovesOnlyViewersInTheMaskAndOnlyWhenTheTimeChanged) {
     HxViewer* main = theController->viewer(0, 1);
     HxViewer* other = theController->viewer(1, 1);

@@ -37,18 +37,4 @@ TEST(HxPortTimeSlider, aValuePastTheRangeGrowsItAndIsHeldExactly) {
     }
 }
 
-TEST(HxPortTimeSlider, ownsItsWidget) {
-    ensureWidgetApplication();
-    QWidget parent;
-    QxGuardedPtr<QxTickMarkedSlider> widget;
-    {
-        HxPortTimeSlider port(nullptr, "portTimeSlider", QString("Time"));
-        EXPECT_EQ(port.getValue(), 0.0f) << "no widget yet";
-        port.createWidget(&parent);
-        widget = port.getSlider();
-        ASSERT_NE(widget, nullptr);
-    }
-    EXPECT_EQ(widget, nullptr);
-}
-
 }  // namespace
