@@ -11,8 +11,11 @@
 #include <viewer/HxController.h>
 
 #include <Inventor/nodes/SoCube.h>
+#include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoTranslation.h>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 class EditorFixture : public ::testing::Test {
 protected:
@@ -23,20 +26,23 @@ protected:
         auto* place = new SoTranslation;
         place->translation.setValue(centre);
         auto* box = new SoCube;
-        box->width = size[0];
-        box->height = size[1];
-        box->depth = size[2];
+        box->width = size[0], box->height = size[1], box->depth = size[2];
         scene->addChild(place);
         scene->addChild(box);
     }
-
+    // Keyframes at the times, their cameras looking down -z from the given places.
+    void addKeyframes(const std::vector<float>& times, const std::vector<SbVec3f>& places) {
+        McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
+        for (std::size_t k = 0; k < times.size(); ++k) {
+            camera->position.setValue(places[k]);
+            path->addKeyframe(times[k], camera);
+        }
+    }
     void SetUp() override {
-        theMsg->clear();
         theController->setGeom(scene, nullptr, 1);
         theObjectPool->add(path, "path");
         theObjectPool->add(editor, "cameraPathEditor");
     }
-
     void TearDown() override {
         theObjectPool->clear();
         theController->setGeom(scene, nullptr, 0);

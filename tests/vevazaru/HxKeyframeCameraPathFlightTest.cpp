@@ -1,301 +1,358 @@
-// The keyframe path in flight: cameras at times, the arc-length table, circular
-// generation, constant-velocity re-timing and the time port's compute.
+// The keyframe path in flight, against a reference evaluated here in double
+// precision straight from the formulas (tangents, Hermite or linear blends, the
+// aim-distance correction, the look-at frame, slerp, the arc-length table of the
+// translation metric); then re-timing, circles of keyframes and compute().
 #include "HxKeyframeCameraPath.h"
+#include "PathTestSupport.h"
 
 #include <hxcore/HxMessage.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
-#include <Inventor/nodes/SoPerspectiveCamera.h>
+#include <ReferenceVec.h>
+
 #include <cmath>
-#include <gtest/gtest.h>
 #include <limits>
-#include <utility>
+#include <ostream>
+#include <random>
 #include <vector>
 
 namespace {
 
-McHandle<SoCamera> makeCamera(const SbVec3f& position, const SbVec3f& aim, const SbVec3f& up = SbVec3f(0, 1, 0)) {
-    McHandle<SoCamera> camera = new SoPerspectiveCamera;
-    VeVazaruPath::setCamera(camera, position, aim, up);
-    return camera;
+// The test paths stay within a few units of the origin, where float rounding is far below this.
+constexpr double tolerance = 1e-5;
+
+Vec rotated(const SbRotation& rotation, const SbVec3f& axis) {
+    SbVec3f image;
+    rotation.multVec(axis, image);
+    return toVec(image);
 }
 
-struct CameraState {
-    SbVec3f position, aim, up;
+// Keyframe quantities: position, aim point, up direction, orientation.
+struct Key {
+    Vec p, a, v;
+    SbRotation q;
+};
+Key readKey(const SoCamera* camera) {
+    Key k;
+    k.p = toVec(camera->position.getValue());
+    k.q = camera->orientation.getValue();
+    k.a = k.p + rotated(k.q, SbVec3f(0, 0, -1)) * camera->focalDistance.getValue();
+    k.v = rotated(k.q, SbVec3f(0, 1, 0));
+    return k;
+}
+
+// What a camera must show: position, aim point and up vector (blended, not yet
+// perpendicular), or, in rotation modes 1 and 3, the slerped orientation.
+struct Expected {
+    Vec position, aim, up;
+    bool orientationGiven = false;
+    SbRotation orientation;
 };
 
-CameraState stateOf(const SoCamera* camera) {
-    CameraState s;
-    s.position = camera->position.getValue();
-    VeVazaruPath::AIMPOINT(camera, s.aim);
-    VeVazaruPath::UPDIR(camera, s.up);
-    return s;
+Vec blend(bool spline, double u, Vec x0, Vec x1, Vec t0, Vec t1) {
+    const double u2 = u * u, u3 = u2 * u;
+    if (!spline) return x0 * (1 - u) + x1 * u;
+    return x0 * (2 * u3 - 3 * u2 + 1) + x1 * (-2 * u3 + 3 * u2) + t0 * (u3 - 2 * u2 + u) + t1 * (u3 - u2);
 }
 
-CameraState cameraAt(HxKeyframeCameraPath& path, float t) {
-    McHandle<SoCamera> camera = new SoPerspectiveCamera;
-    path.getCamera(t, *camera);
-    return stateOf(camera);
-}
-
-void expectNear(const SbVec3f& actual, const SbVec3f& expected, float tolerance, const char* what) {
-    EXPECT_LE((actual - expected).length(), tolerance) << what;
-}
-
-void expectSameCamera(const CameraState& actual, const CameraState& expected, float tolerance = 1e-4f) {
-    expectNear(actual.position, expected.position, tolerance, "position");
-    expectNear(actual.aim, expected.aim, tolerance, "aim point");
-    expectNear(actual.up, expected.up, tolerance, "up direction");
-}
-
-// A path of keyframes on a wavy line, each looking at a point ahead of it.
-void fillWavyPath(HxKeyframeCameraPath& path, int n, float firstTime = 0, float step = 5) {
-    for (int k = 0; k < n; ++k) {
-        const float x = 4.0f * k;
-        SbVec3f position(x, 2.0f * std::sin(0.9f * k), 10 + std::cos(1.3f * k));
-        SbVec3f aim(x + 3, 0.5f * k, 0);
-        SbVec3f up(0.2f * std::sin(float(k)), 1, 0.1f * k);
-        path.addKeyframe(firstTime + step * k, makeCamera(position, aim, up));
+Expected referenceInterp(const HxKeyframeCameraPath& path, int i, double u) {
+    const int n = path.cameras.size();
+    const bool loop = path.closed && n > 2;
+    const Key ki = readKey(path.cameras[i]);
+    if (!loop && i + 1 >= n) return {ki.p, ki.a, ki.v, false, SbRotation()};
+    const Key kn = readKey(path.cameras[(i + 1) % n]);
+    const bool hasPrev = loop || i > 0, hasNext2 = loop || i + 2 < n;
+    const Key kp = hasPrev ? readKey(path.cameras[i == 0 ? n - 1 : i - 1]) : ki;
+    const Key kn2 = hasNext2 ? readKey(path.cameras[(i + 2) % n]) : kn;
+    auto at = [&](bool spline, Vec Key::*x) {
+        const Vec t0 = hasPrev ? ((ki.*x - kp.*x) + (kn.*x - ki.*x)) * 0.5 : kn.*x - ki.*x;
+        const Vec t1 = hasNext2 ? ((kn.*x - ki.*x) + (kn2.*x - kn.*x)) * 0.5 : kn.*x - ki.*x;
+        return blend(spline, u, ki.*x, kn.*x, t0, t1);
+    };
+    Expected e{at(path.splinePosition, &Key::p), at(path.splineAimPoint, &Key::a), at(path.splineUpDir, &Key::v), false,
+               SbRotation()};
+    if (path.keepAimDistance) {
+        const double distance = (1 - u) * length(ki.a - ki.p) + u * length(kn.a - kn.p);
+        e.position = e.aim + unit(e.position - e.aim) * distance;
     }
+    const SbRotation slerp = SbRotation::slerp(ki.q, kn.q, static_cast<float>(u));
+    if (path.rotationMode == 2) e.up = rotated(slerp, SbVec3f(0, 1, 0));
+    if (path.rotationMode == 1 || path.rotationMode == 3) e.orientationGiven = true, e.orientation = slerp;
+    return e;
 }
 
-bool isFinite(const SbVec3f& v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
-
-// Rotates v about the unit axis by `degrees` (Rodrigues' formula, double precision).
-SbVec3f rotated(const SbVec3f& v, const SbVec3f& axis, double degrees) {
-    const double a = degrees / 180.0 * 3.14159265358979323846, c = std::cos(a), s = std::sin(a);
-    const double kx = axis[0], ky = axis[1], kz = axis[2];
-    const double dot = kx * v[0] + ky * v[1] + kz * v[2];
-    const double cx = ky * v[2] - kz * v[1], cy = kz * v[0] - kx * v[2], cz = kx * v[1] - ky * v[0];
-    return SbVec3f(float(v[0] * c + cx * s + kx * dot * (1 - c)), float(v[1] * c + cy * s + ky * dot * (1 - c)),
-                   float(v[2] * c + cz * s + kz * dot * (1 - c)));
+// The camera at time t: segment by the keyframe times, local parameter by the
+// arc-length table of the translation metric, 100 chords from keyframe i.
+Expected referenceGetCamera(const HxKeyframeCameraPath& path, double t) {
+    const int n = path.times.size();
+    if (n == 1) return referenceInterp(path, 0, 0);
+    int i = 0;
+    double s = 0;
+    if (t >= path.times[n - 1]) {
+        i = n - 1;
+        s = (t - path.times[n - 1]) / (path.times[n - 1] - path.times[n - 2]);
+    } else if (!(t < path.times[0] || t < 0)) {
+        while (!(path.times[i + 1] > t)) ++i;
+        s = (t - path.times[i]) / (path.times[i + 1] - path.times[i]);
+    }
+    std::vector<double> table(101);
+    Vec previous = toVec(path.cameras[i]->position.getValue());
+    for (int k = 0; k <= 100; ++k) {
+        const Vec current = referenceInterp(path, i, k / 100.0).position;
+        table[k] = (k ? table[k - 1] : 0) + length(current - previous);
+        previous = current;
+    }
+    const double target = s * table[100];
+    int k = 0;
+    while (k <= 100 && !(table[k] >= target)) ++k;
+    const double u = k > 100 ? 1 : k > 0 ? ((k - 1) + (target - table[k - 1]) / (table[k] - table[k - 1])) / 100 : 0;
+    return referenceInterp(path, i, u);
 }
 
-}  // namespace
-
-TEST(KeyframePathFlight, emptyAndSingleKeyframePaths) {
-    HxKeyframeCameraPath path;
-    McHandle<SoCamera> camera = makeCamera(SbVec3f(1, 2, 3), SbVec3f(4, 5, 6));
-    const CameraState before = stateOf(camera);
-    path.getCamera(3.0f, *camera);
-    expectSameCamera(stateOf(camera), before, 0);
-
-    McHandle<SoCamera> key = makeCamera(SbVec3f(1, 2, 3), SbVec3f(0, 0, 0), SbVec3f(0, 0, 1));
-    path.addKeyframe(7.0f, key);
-    for (float t : {-100.0f, 0.0f, 7.0f, 1000.0f}) expectSameCamera(cameraAt(path, t), stateOf(key));
+::testing::AssertionResult near(const char* what, Vec actual, Vec expected) {
+    if (length(actual - expected) <= tolerance) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << what << " " << actual << " differs from " << expected;
 }
 
-TEST(KeyframePathFlight, keyframeTimesGiveTheirKeyframesAndNegativeTimesTheFirst) {
-    for (int closed : {0, 1}) {
-        for (int mode : {0, 1, 2}) {
-            HxKeyframeCameraPath path;
-            fillWavyPath(path, 6);
-            path.closed = closed;
-            path.rotationMode = mode;
-            for (int k = 0; k < 6; ++k) {
-                SCOPED_TRACE(::testing::Message() << "closed " << closed << " mode " << mode << " keyframe " << k);
-                expectSameCamera(cameraAt(path, path.times[k]), stateOf(path.cameras[k]));
-            }
+::testing::AssertionResult showsExpected(const SoCamera* camera, const Expected& e) {
+    const Vec position = toVec(camera->position.getValue());
+    const Vec view = e.aim - e.position;
+    if (auto r = near("position", position, e.position); !r) return r;
+    const double focal = camera->focalDistance.getValue();
+    if (std::fabs(focal - length(view)) > tolerance)
+        return ::testing::AssertionFailure() << "focal distance " << focal << " instead of " << length(view);
+    const SbRotation q = camera->orientation.getValue();
+    const Vec y = rotated(q, SbVec3f(0, 1, 0)), z = rotated(q, SbVec3f(0, 0, 1));
+    if (e.orientationGiven) {
+        if (auto r = near("y axis", y, rotated(e.orientation, SbVec3f(0, 1, 0))); !r) return r;
+        return near("z axis", z, rotated(e.orientation, SbVec3f(0, 0, 1)));
+    }
+    const Vec forward = unit(view);
+    if (auto r = near("viewing direction", z * -1.0, forward); !r) return r;
+    return near("up direction", y, unit(e.up - forward * dot(e.up, forward)));
+}
+
+// Keyframes around the origin, each looking at its own aim point with its own tilt, at uneven times.
+McHandle<HxKeyframeCameraPath> makePath(int count) {
+    const float times[] = {0.0f, 1.5f, 2.0f, 4.0f, 4.5f, 7.0f};
+    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
+    for (int k = 0; k < count; ++k) {
+        const float angle = 1.1f * float(k), f = float(k);
+        const SbVec3f position(4 * std::cos(angle), 0.7f * float(k % 3) - 0.5f, 3 * std::sin(angle));
+        const SbVec3f aim(0.3f * f - 0.8f, 0.2f * float(k % 2), -0.4f), up(0.15f * float(k % 3) - 0.1f, 1, 0.1f * f);
+        path->addKeyframe(times[k], lookAt(position, aim, up));
+    }
+    return path;
+}
+
+struct Settings {
+    int count;  // keyframes
+    bool closed;
+    int rotationMode;
+    int flags;  // bits: splineUpDir, splineAimPoint, splinePosition, keepAimDistance
+};
+void PrintTo(const Settings& s, std::ostream* out) {
+    *out << s.count << (s.closed ? " closed" : " open") << " rotation " << s.rotationMode << " flags " << s.flags;
+}
+void apply(const Settings& s, HxKeyframeCameraPath& path) {
+    path.closed = s.closed;
+    path.rotationMode = s.rotationMode;
+    path.splineUpDir = s.flags & 1;
+    path.splineAimPoint = (s.flags >> 1) & 1;
+    path.splinePosition = (s.flags >> 2) & 1;
+    path.keepAimDistance = (s.flags >> 3) & 1;
+}
+std::vector<Settings> allSettings() {
+    std::vector<Settings> all;
+    for (int count : {2, 3, 6})
+        for (bool closed : {false, true})
+            for (int mode = 0; mode < 4; ++mode)
+                for (int flags = 0; flags < 16; ++flags) all.push_back({count, closed, mode, flags});
+    return all;
+}
+
+class InterpAgainstReference : public ::testing::TestWithParam<Settings> {
+protected:
+    void SetUp() override { apply(GetParam(), *path); }
+    McHandle<HxKeyframeCameraPath> path = makePath(GetParam().count);
+    McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
+};
+
+// Every segment, including the one after the last keyframe, across and a
+// little beyond it (u is not clamped).
+TEST_P(InterpAgainstReference, interpAgreesAtManyParameters) {
+    for (int i = 0; i < path->cameras.size(); ++i) {
+        for (int k = -2; k <= 42; ++k) {
+            const float u = float(k) / 40.0f;
+            path->interp(i, u, camera);
+            EXPECT_TRUE(showsExpected(camera, referenceInterp(*path, i, u))) << "segment " << i << ", u " << u;
         }
     }
-    // Like times before the first keyframe (see the interpolation test),
-    // negative times give it, even between keyframes; so does a NaN time
-    // (a time port whose range is not finite computes one).
-    HxKeyframeCameraPath path;
-    fillWavyPath(path, 4, -10.0f);  // keyframes at -10, -5, 0, 5
-    for (float t : {-7.0f, -1.0f, std::numeric_limits<float>::quiet_NaN()})
-        expectSameCamera(cameraAt(path, t), stateOf(path.cameras[0]));
-    expectSameCamera(cameraAt(path, 0.0f), stateOf(path.cameras[2]));
 }
 
-TEST(KeyframePathFlight, unsortedTimesUseTheFirstLaterKeyframe) {
-    // Times read from a file are taken as they stand; t's segment still starts
-    // before the first keyframe whose time exceeds t.
+// Playback order (each segment's table filled once), then random order
+// (refilled at nearly every call), from before the first keyframe to past the end.
+TEST_P(InterpAgainstReference, getCameraAgreesInPlaybackAndRandomOrder) {
+    const int n = path->times.size();
+    const float first = path->times[0], last = path->times[n - 1];
+    const float end = last + (last - path->times[n - 2]) + 0.5f;
+    std::vector<float> times;
+    for (float t = first - 0.5f; t <= end; t += 0.1f) times.push_back(t);
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<float> anyTime(first - 0.5f, end);
+    for (int k = 0; k < 50; ++k) times.push_back(anyTime(rng));
+    for (float t : times) {
+        path->getCamera(t, *camera);
+        EXPECT_TRUE(showsExpected(camera, referenceGetCamera(*path, t))) << "t " << t;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSettings, InterpAgainstReference, ::testing::ValuesIn(allSettings()));
+
+// Nothing read from a keyframe camera outlives a call; the arc table follows
+// the keyframes once update() has run.
+TEST(KeyframePathFlight, aChangedKeyframeIsSeenByTheNextCall) {
+    McHandle<HxKeyframeCameraPath> path = makePath(6);
+    path->rotationMode = 2;
+    McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
+    path->getCamera(2.5f, *camera);
+    path->cameras[2]->position.setValue(1.0f, 2.0f, 3.0f);
+    path->setAimPoint(SbVec3f(0.5f, -0.5f, 1.0f), 1, 3);
+    path->cameras[1]->orientation.setValue(SbRotation(SbVec3f(0, 1, 0), 0.3f));
+    path->interp(1, 0.4f, camera);
+    EXPECT_TRUE(showsExpected(camera, referenceInterp(*path, 1, 0.4)));
+    path->update();
+    path->getCamera(2.5f, *camera);
+    EXPECT_TRUE(showsExpected(camera, referenceGetCamera(*path, 2.5)));
+}
+
+TEST(KeyframePathFlight, fewKeyframesNegativeOrNaNTimesAndUnsortedTimes) {
     HxKeyframeCameraPath path;
-    fillWavyPath(path, 4);
-    path.times[1] = 10;
-    path.times[2] = 5;
-    path.times[3] = 20;
-    path.update();
+    McHandle<SoCamera> camera = lookAt(SbVec3f(1, 2, 3), SbVec3f(4, 5, 6));
+    path.getCamera(3.0f, *camera);
+    EXPECT_TRUE(sameView(camera, lookAt(SbVec3f(1, 2, 3), SbVec3f(4, 5, 6)), 0)) << "an empty path leaves it";
+    // Times before the first keyframe, negative times and NaN (a time port whose
+    // range is not finite computes one) give the first keyframe.
+    McHandle<HxKeyframeCameraPath> wavy = makePath(4);
+    for (int k = 0; k < 4; ++k) wavy->times[k] -= 3;  // -3, -1.5, -1, 1
+    wavy->update();
+    for (float t : {-7.0f, -1.2f, std::numeric_limits<float>::quiet_NaN()})
+        EXPECT_TRUE(sameView(McHandle<SoCamera>(wavy->getCamera(t)), wavy->cameras[0])) << t;
+    // Times read from a file are taken as they stand: t's segment starts before
+    // the first keyframe whose time exceeds t.
+    wavy->times[0] = 0, wavy->times[1] = 10, wavy->times[2] = 5, wavy->times[3] = 20;
+    wavy->update();
     McHandle<SoCamera> expected = new SoPerspectiveCamera;
-    path.interp(0, path.getRealTime(0, 0.7f), expected);
-    expectSameCamera(cameraAt(path, 7.0f), stateOf(expected), 1e-5f);
-    path.times[1] = 5;  // in order again, 7 lies in segment 1
-    path.times[2] = 10;
-    path.update();
-    path.interp(1, path.getRealTime(1, 0.4f), expected);
-    expectSameCamera(cameraAt(path, 7.0f), stateOf(expected), 1e-5f);
-}
-
-TEST(KeyframePathFlight, closedPathOfTwoIsOpenAndRotationModeThreeIsOne) {
-    HxKeyframeCameraPath open, closed, one, three;
-    fillWavyPath(open, 2);
-    fillWavyPath(closed, 2);
-    closed.closed = 1;
-    for (float t : {0.0f, 2.5f, 4.9f, 5.0f, 7.0f}) expectSameCamera(cameraAt(closed, t), cameraAt(open, t), 0);
-    fillWavyPath(one, 4);
-    fillWavyPath(three, 4);
-    one.rotationMode = 1;
-    three.rotationMode = 3;
-    for (float t : {1.0f, 6.0f, 12.5f}) expectSameCamera(cameraAt(three, t), cameraAt(one, t), 0);
-}
-
-TEST(KeyframePathFlight, aimPointMeetingThePositionNeverGivesNaN) {
-    HxKeyframeCameraPath path;
-    path.splinePosition = 0;
-    // Halfway, the blended position and the blended aim point coincide.
-    path.addKeyframe(0, makeCamera(SbVec3f(0, 0, 0), SbVec3f(1, 0, 0)));
-    path.addKeyframe(1, makeCamera(SbVec3f(1, 0, 0), SbVec3f(0, 0, 0)));
-    McHandle<SoCamera> camera = new SoPerspectiveCamera;
-    path.interp(0, 0.5f, camera);
-    const float* q = camera->orientation.getValue().getValue();
-    EXPECT_TRUE(isFinite(camera->position.getValue()) && std::isfinite(camera->focalDistance.getValue()));
-    EXPECT_TRUE(isFinite(SbVec3f(q[0], q[1], q[2])) && std::isfinite(q[3])) << "orientation";
-}
-
-TEST(KeyframePathFlight, identicalKeyframesHaveNoLength) {
-    HxKeyframeCameraPath path;
-    McHandle<SoCamera> key = makeCamera(SbVec3f(1, 2, 3), SbVec3f(0, 0, 0));
-    path.addKeyframe(0, key);
-    path.addKeyframe(5, key);
-    for (float u : {0.0f, 0.25f, 0.5f, 1.0f}) EXPECT_EQ(path.getRealTime(0, u), 0.0f);
-    ASSERT_EQ(path.arcTable.size(), 101);
-    for (float length : path.arcTable) EXPECT_EQ(length, 0.0f);
-    EXPECT_EQ(path.arcTableSegment, 0);
+    wavy->interp(0, wavy->getRealTime(0, 0.7f), expected);
+    EXPECT_TRUE(sameView(McHandle<SoCamera>(wavy->getCamera(7.0f)), expected, 1e-5f));
 }
 
 TEST(KeyframePathFlight, computeMovesOnlyViewersInTheMaskAndOnlyWhenTheTimeChanged) {
     HxViewer* main = theController->viewer(0, 1);
     HxViewer* other = theController->viewer(1, 1);
-    HxKeyframeCameraPath path;
-    fillWavyPath(path, 3);
-    path.update();
+    McHandle<HxKeyframeCameraPath> path = makePath(3);
+    path->update();
     VeVazaruPath::setCamera(other->getCamera(), SbVec3f(7, 7, 7), SbVec3f(0, 0, 0), SbVec3f(0, 1, 0));
-    path.setViewerMask(1);
-    path.portTime.setValue(5.0f);
-    path.compute();
-    expectSameCamera(stateOf(main->getCamera()), stateOf(path.cameras[1]));
-    expectNear(other->getCamera()->position.getValue(), SbVec3f(7, 7, 7), 0, "unmasked viewer");
-    EXPECT_EQ(path.getTouchFlags() & 2u, 2u);
-    EXPECT_FALSE(main->isAutoAnimatingCamera());
-    EXPECT_TRUE(other->isAutoAnimatingCamera());
-
-    path.portTime.setValue(10);
-    path.portTime.untouch();
-    path.compute();
-    expectSameCamera(stateOf(main->getCamera()), stateOf(path.cameras[1]));
-
-    path.portTime.setMinMax(4, 4);  // an empty range shows time 0
-    path.portTime.setValue(4);
-    path.compute();
-    expectSameCamera(stateOf(main->getCamera()), stateOf(path.cameras[0]));
+    path->setViewerMask(1);
+    path->portTime.setValue(1.5f);
+    path->compute();
+    EXPECT_TRUE(sameView(main->getCamera(), path->cameras[1]));
+    EXPECT_EQ(other->getCamera()->position.getValue(), SbVec3f(7, 7, 7));
+    EXPECT_EQ(path->getTouchFlags() & 2u, 2u);
+    path->portTime.setValue(0);
+    path->portTime.untouch();
+    path->compute();
+    EXPECT_TRUE(sameView(main->getCamera(), path->cameras[1]));
     theController->reset();
 }
 
+// Re-timing measures each segment with 10 chords of the interpolation.
+TEST(KeyframePathReTiming, segmentDurationsFollowTheirInterpolatedLengths) {
+    for (int flags : {0, 5, 15}) {
+        McHandle<HxKeyframeCameraPath> path = makePath(6);
+        apply({6, false, 2, flags}, *path);
+        std::vector<double> lengths(1, 0.0);
+        for (int i = 0; i + 1 < path->cameras.size(); ++i) {
+            double sum = 0;
+            for (int k = 1; k <= 10; ++k)
+                sum += length(referenceInterp(*path, i, k / 10.0).position -
+                              referenceInterp(*path, i, (k - 1) / 10.0).position);
+            lengths.push_back(lengths.back() + sum);
+        }
+        const double last = path->times[5];
+        path->fire();
+        path->makeConstVelocity();
+        for (int i = 1; i < 6; ++i)
+            EXPECT_NEAR(path->times[i], last * lengths[i] / lengths.back(), tolerance) << "flags " << flags;
+        EXPECT_EQ(path->times[5], float(last)) << "the last time is kept exactly";
+        EXPECT_NE(path->getTouchFlags(), 0u);
+    }
+    // Too few keyframes, or none of any length: the times stay.
+    for (int count : {2, 3}) {
+        HxKeyframeCameraPath path;
+        for (int k = 0; k < count; ++k) path.addKeyframe(k * k * 3.0f, lookAt(SbVec3f(1, 1, 1), SbVec3f(0, 0, 0)));
+        path.cameras[count - 1]->position.setValue(count == 2 ? 4.0f : 1.0f, 1, 1);
+        path.makeConstVelocity();
+        EXPECT_EQ(path.times[1], 3.0f);
+        EXPECT_EQ(theMsg->text(), count == 2 ? "Please add at least three keyframes.\n"
+                                             : "The path has no length under its metric; times unchanged.\n");
+        theMsg->clear();
+    }
+}
+
 // Keyframes turned about the coordinate axis nearest the start camera's up
-// direction through its aim point; a full turn (or none) closes the path and
+// direction, through its aim point; a full turn (or none) closes the path and
 // adds the end keyframe. Keyframes there before are dropped.
-TEST(CircularPath, turnsAboutTheAxisNearestTheUpDirectionAndClosesOnFullTurns) {
+TEST(KeyframePathCircle, turnsAboutTheAxisNearestTheUpDirectionAndClosesOnFullTurns) {
     const SbVec3f y(0, 1, 0), ahead(0, 0, -1);
     const struct {
         SbVec3f up, viewing, axis;  // viewing is perpendicular to up and to the axis
         float angle;
         bool closed;
-        int count;
-        const char* info;
     } cases[] = {
-        {SbVec3f(0, 0.7071068f, 0.7071068f), SbVec3f(1, 0, 0), SbVec3f(0, 0, 1), 90, false, 16, nullptr},
-        {SbVec3f(0.7071068f, 0.7071068f, 0), ahead, y, 90, false, 16, nullptr},
-        {SbVec3f(0, -1, 0), ahead, SbVec3f(0, -1, 0), 90, false, 16, nullptr},
-        {SbVec3f(0.1f, 0.2f, -0.9746794f), SbVec3f(0.8944272f, -0.4472136f, 0), SbVec3f(0, 0, -1), 90, false, 16,
-         nullptr},
-        {y, ahead, y, 360, true, 17, "Camera Path: 17 keyframes (closed), total time 100.0"},
-        {y, ahead, y, 180, false, 16, "Camera Path: 16 keyframes (not closed), total time 93.8"},
-        {y, ahead, y, 0, true, 17, nullptr},
-        {y, ahead, y, -90, false, 16, nullptr},
+        {SbVec3f(0, 0.7071068f, 0.7071068f), SbVec3f(1, 0, 0), SbVec3f(0, 0, 1), 90, false},
+        {SbVec3f(0.7071068f, 0.7071068f, 0), ahead, y, 90, false},
+        {SbVec3f(0, -1, 0), ahead, SbVec3f(0, -1, 0), 90, false},
+        {SbVec3f(0.1f, 0.2f, -0.9746794f), SbVec3f(0.8944272f, -0.4472136f, 0), SbVec3f(0, 0, -1), 90, false},
+        {SbVec3f(0.9746794f, 0.2f, 0.1f), SbVec3f(0, -0.4472136f, 0.8944272f), SbVec3f(1, 0, 0), 45, false},
+        {y, ahead, y, 360, true},
+        {y, ahead, y, 0, true},
+        {y, ahead, y, -90, false},
     };
     const SbVec3f aim(1, -2, 3);
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "case " << (&c - cases) << ", angle " << c.angle);
-        McHandle<SoCamera> start = makeCamera(aim - c.viewing * 8.0f, aim, c.up);
-        HxKeyframeCameraPath path;
-        fillWavyPath(path, 7);
-        path.createCircularPath(start, c.angle, 100, 16);
-        EXPECT_EQ(path.isClosed(), c.closed);
-        ASSERT_EQ(path.cameras.size(), c.count);
-        const SbVec3f offset = start->position.getValue() - aim;
-        for (int k = 0; k < c.count; ++k) {
+        McHandle<SoCamera> start = lookAt(aim - c.viewing * 8.0f, aim, c.up);
+        McHandle<HxKeyframeCameraPath> path = makePath(5);
+        path->splineAimPoint = path->splineUpDir = 1, path->splinePosition = 0;
+        ASSERT_TRUE(path->createCircularPath(start, c.angle, 100, 16));
+        EXPECT_EQ(path->isClosed(), c.closed);
+        EXPECT_EQ(std::vector<int>({path->splineAimPoint, path->splineUpDir, path->splinePosition}),
+                  std::vector<int>({0, 0, 1}));
+        ASSERT_EQ(path->cameras.size(), c.closed ? 17 : 16);
+        for (int k = 0; k < path->cameras.size(); ++k) {
             SCOPED_TRACE(::testing::Message() << "keyframe " << k);
-            const CameraState s = stateOf(path.cameras[k]);
-            expectNear(s.position, aim + rotated(offset, c.axis, c.angle * k / 16), 1e-4f, "position");
-            expectNear(s.aim, aim, 1e-4f, "aim point");
-            expectNear(s.up, c.axis, 1e-4f, "up direction");
-            EXPECT_NEAR(path.times[k], 100.0f * k / 16, 1e-5f);
-        }
-        if (c.info) {
-            path.updateInfo(false);
-            EXPECT_EQ(path.getInfoText(), c.info);
+            SbVec3f offset;
+            SbRotation(c.axis, float(c.angle * k / 16 * 3.14159265358979323846 / 180))
+                .multVec(start->position.getValue() - aim, offset);
+            EXPECT_TRUE(near(path->cameras[k]->position.getValue(), aim + offset, 1e-4f));
+            EXPECT_TRUE(near(aimOf(path->cameras[k]), aim, 1e-4f));
+            EXPECT_TRUE(near(upOf(path->cameras[k]), c.axis, 1e-4f));
+            EXPECT_NEAR(path->times[k], 100.0f * float(k) / 16, 1e-5f);
         }
     }
-    const McHandle<SoCamera> start = makeCamera(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0));
-    for (const auto& near : {std::pair<float, bool>{720.005f, true},
-                             {-359.995f, true},
-                             {359.9f, false},
-                             {0.011f, false},
-                             {-0.009f, true}}) {
+    // Closed within 0.02 degrees of a whole number of turns.
+    for (const auto& [angle, closed] : {std::pair<float, bool>{720.005f, true},
+                                        {-359.995f, true},
+                                        {359.9f, false},
+                                        {0.011f, false},
+                                        {-0.009f, true}}) {
         HxKeyframeCameraPath path;
-        path.createCircularPath(start, near.first, 10, 4);
-        EXPECT_EQ(path.isClosed(), near.second) << "angle " << near.first;
+        path.createCircularPath(lookAt(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0)), angle, 10, 0);
+        EXPECT_EQ(path.isClosed(), closed) << "angle " << angle;
+        EXPECT_EQ(path.cameras.size(), closed ? 2 : 1) << "fewer than one step counts as one";
     }
 }
 
-TEST(CircularPath, resetsSplineFlagsAndTheTimeRange) {
-    HxKeyframeCameraPath path;
-    path.splineAimPoint = 1;
-    path.splineUpDir = 1;
-    path.splinePosition = 0;
-    path.rotationMode = 2;
-    path.createCircularPath(makeCamera(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0)), 180, 50, 4);
-    EXPECT_EQ(path.splineAimPoint, 0);
-    EXPECT_EQ(path.splineUpDir, 0);
-    EXPECT_EQ(path.splinePosition, 1);
-    EXPECT_EQ(path.rotationMode, 2);
-    EXPECT_EQ(path.portTime.getMaxValue(), 37.5f);
-    for (int steps : {0, -3}) {
-        path.createCircularPath(makeCamera(SbVec3f(0, 0, 10), SbVec3f(0, 0, 0)), 360, 100, steps);
-        ASSERT_EQ(path.cameras.size(), 2) << "fewer than one step counts as one: " << steps;
-        EXPECT_EQ(path.times[1], 100.0f);
-        for (int k = 0; k < 2; ++k) EXPECT_TRUE(isFinite(path.cameras[k]->position.getValue()));
-    }
-}
-
-// Straight segments with linear position blending and no distance correction:
-// each segment's metric length is the distance between its keyframes.
-TEST(ConstVelocity, segmentDurationsFollowTheirLengths) {
-    const struct {
-        std::vector<SbVec3f> positions;
-        std::vector<float> before, after;
-    } cases[] = {
-        {{{0, 0, 0}, {1, 0, 0}, {1, 4, 0}, {1, 4, 5}}, {0, 10, 11, 30}, {0, 3, 15, 30}},  // lengths 1, 4, 5
-        {{{0, 0, 0}, {2, 0, 0}, {2, 2, 0}}, {0, 1, 9}, {0, 4.5f, 9}},                     // equal lengths
-        {{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {4, 5, 20}, {4, 10, 20}},                     // measured from 0
-        {{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, {0, 2, 9}, {0, 2, 9}},                        // no length
-        {{{0, 0, 0}, {1, 0, 0}}, {0, 7}, {0, 7}},                                         // refused
-    };
-    for (const auto& c : cases) {
-        HxKeyframeCameraPath path;
-        path.splinePosition = 0;
-        path.keepAimDistance = 0;
-        for (size_t k = 0; k < c.positions.size(); ++k)
-            path.addKeyframe(c.before[k], makeCamera(c.positions[k], c.positions[k] + SbVec3f(0, 0, -5)));
-        theMsg->clear();
-        path.makeConstVelocity();
-        for (size_t k = 0; k < c.after.size(); ++k) EXPECT_NEAR(path.times[k], c.after[k], 1e-4f) << k;
-        EXPECT_EQ(path.times[c.after.size() - 1], c.after.back()) << "the last time is kept exactly";
-        if (c.positions.size() < 3) {
-            EXPECT_EQ(theMsg->text(), "Please add at least three keyframes.\n");
-        }
-    }
-    theMsg->clear();
-}
+}  // namespace
