@@ -77,9 +77,9 @@ TEST(VornaBatch, packagesOnTheSearchPathAreLoaded) {
     EXPECT_EQ(with.exitCode, 0) << with.err;
     EXPECT_EQ(with.out, "HostProbeData\n");
 
-    // The bare library has no entry points; a description makes it look like a package.
+    // Under another name the probe library lacks that name's entry points.
     const std::string broken = makeTempDir();
-    std::filesystem::create_symlink(HOST_BARE_LIBRARY, broken + "/libhostbare.so");
+    std::filesystem::create_symlink(HOST_PROBE_LIBRARY, broken + "/libhostbare.so");
     std::filesystem::create_directories(broken + "/share/hostbare");
     std::ofstream(broken + "/share/hostbare/hostbare.rc") << "dataClass HostBare\n";
     VornaRun refused = runVornaScript(script, {"VORNA_PACKAGE_PATH=" + probeDir + ":" + broken});
