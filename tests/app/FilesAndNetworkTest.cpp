@@ -1,6 +1,6 @@
-// Files and a saved network brought back in a fresh vorna. The saving session
-// runs under a comma locale, which Qt hands to the C library: numbers in
-// scripts, results, files and networks still use a point.
+// Files and a saved network brought back in a fresh vorna, whose keyframe editor
+// takes the restored path. The saving session runs under a comma locale, which Qt
+// hands to the C library: numbers in scripts, results, files and networks keep a point.
 #include "VornaRunner.h"
 
 #include <gmock/gmock.h>
@@ -49,12 +49,14 @@ source net.tcl
 puts "Flight: [Flight getNumCameras] [Flight time getValue] [Flight time getMinMax]"
 puts "Empty: [Empty getNumCameras] [Empty getViewerMask]"
 puts "camera: [camera]"
+set e [edit Flight]; $e portTimeSlider setValue 10; $e portKCPEButtons hit 1; $e fire
+puts "edited: [$e portTimeSlider getKeyframes]"
 puts "[catch {saveNetwork /nonexistent/folder/net.tcl} msg] $msg"
 puts "[catch {saveNetwork} msg] $msg"
 )"),
                                       {}, dir);
     ASSERT_EQ(restore.exitCode, 0) << restore.err << restore.out;
-    for (const char* line : {"Flight: 3 5.5 0 20\n", "Empty: 0 3\n", camera,
+    for (const char* line : {"Flight: 3 5.5 0 20\n", "Empty: 0 3\n", camera, "edited: 0 20\n",
                              "1 saveNetwork: cannot write \"/nonexistent/folder/net.tcl\": No such file or directory\n",
                              "1 usage: saveNetwork file.tcl\n"})
         EXPECT_THAT(restore.out, HasSubstr(line));

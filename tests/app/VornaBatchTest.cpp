@@ -35,7 +35,6 @@ TEST(VornaBatch, packageNotFoundNamesEveryPlaceLookedIn) {
     std::filesystem::copy_file(VORNA_BINARY, dir + "/vorna");
     VornaRun run = runProgram(dir + "/vorna", {DEMO_SCRIPT}, {"VORNA_PACKAGE_PATH=/nowhere/a:/nowhere/b"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_THAT(run.err, HasSubstr(dir + "/libvevazaru.so"));
-    EXPECT_THAT(run.err, HasSubstr("/nowhere/a/libvevazaru.so"));
-    EXPECT_THAT(run.err, HasSubstr("/nowhere/b/libvevazaru.so"));
+    for (const std::string& place : {dir, std::string("/nowhere/a"), std::string("/nowhere/b")})
+        EXPECT_THAT(run.err, HasSubstr(place + "/libvevazaru.so"));
 }
