@@ -1,26 +1,24 @@
-// Runs the built vorna program on a script and collects what it printed.
+// Runs vorna (or another program) and collects what it printed.
 #pragma once
 #include <string>
 #include <vector>
 
 struct VornaRun {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// Writes `script` to a file in a fresh temporary folder and runs
-// `vorna file` there, with the given extra environment ("NAME=value").
-VornaRun runVornaScript(const std::string& script, const std::vector<std::string>& environment = {});
-// Runs a given vorna binary with arguments. With a timeout, a program still
-// running after that many seconds is ended by SIGALRM (exit code
-// timedOutExitCode).
+// Runs `program` with `args` in `workDir` (a fresh folder when empty), with the
+// extra environment ("NAME=value"), ended after `timeoutSeconds` (0: never).
 VornaRun runProgram(const std::string& program, const std::vector<std::string>& args,
                     const std::vector<std::string>& environment = {}, const std::string& workDir = {},
                     unsigned int timeoutSeconds = 0);
-extern const int timedOutExitCode;
+// Runs vorna on `script`, written to script.tcl in `dir` (a fresh folder when empty).
+VornaRun runVornaScript(const std::string& script, const std::vector<std::string>& environment = {},
+                        std::string dir = {});
 std::string makeTempDir();
+std::string slurp(const std::string& file);
 
-// Tcl: "r list" rounds each number of a list to three decimals, without
-// negative zeros, so scripts can print coordinates that compare exactly.
-extern const char* const roundingProc;
+// Tcl: a keyframe path "Flight" of three keyframes looking at the origin, 20
+// seconds long; the second keyframe's position is (10.5, 2, 0).
+extern const char* const flightScript;

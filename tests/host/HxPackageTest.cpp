@@ -101,7 +101,8 @@ TEST(HxPackageLoader, loadsACompletePackageOnceAndFinishesItAtUnload) {
 TEST(HxPackageLoader, findAllListsEachDescribedLibraryOnce) {
     const auto names = [](const std::vector<std::string>& dirs) {
         std::string text;
-        for (const HxPackageLoader::Found& f : HxPackageLoader::findAll(dirs)) text += f.name + " " + f.libraryPath + ";";
+        for (const HxPackageLoader::Found& f : HxPackageLoader::findAll(dirs))
+            text += f.name + " " + f.libraryPath + ";";
         return text;
     };
     LinkedProbe undescribed, described("dataClass Fine\n"), installed;
