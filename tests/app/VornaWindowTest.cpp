@@ -5,12 +5,12 @@
 
 #include <VornaConsole.h>
 #include <VornaMainWindow.h>
-#include <WidgetApplication.h>
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxEditor.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <session/HxSession.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 #include <widgets/QxFullSlider.h>
@@ -24,24 +24,57 @@
 #include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <clocale>
+#include <cstring>
+#include <dlfcn.h>
+#include <link.h>
 #include <fstream>
 
 using ::testing::HasSubstr;
 
 namespace {
+// The window's session: the package loaded through the host's loader, as vorna
+// does. As in vorna, the host shuts down (objects, viewers, GL, the package)
+// before the Qt application ends.
+class WindowSession : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));  // the prompt's history
+        static int argc = 1;
+        static char name[] = "vorna_window_test";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+        std::setlocale(LC_NUMERIC, "C");
+        loaded = HxApplication::packages().loadFile("vevazaru", VEVAZARU_LIBRARY_FILE, error);
+    }
+    void TearDown() override {
+        keepGLDriverLoaded();
+        HxSession::shutdown();
+        delete app;
+    }
+    // The GL driver keeps a buffer of its one-time set-up that only its own
+    // statics point to; unloaded when the window toolkit lets go of GL, that
+    // buffer would read as a leak at exit. An extra reference keeps it loaded.
+    static void keepGLDriverLoaded() {
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, size_t, void*) {
+                if (std::strstr(info->dlpi_name, "_dri.so")) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
+                return 0;
+            },
+            nullptr);
+    }
+    static inline QApplication* app = nullptr;
+    static inline bool loaded = false;
+    static inline std::string error;
+};
+const auto* const session = ::testing::AddGlobalTestEnvironment(new WindowSession);
+
 // Each test has a window of its own, built before any viewer, and leaves no
-// object, viewer or message behind. The package is loaded through the host's
-// loader, as vorna does.
+// object, viewer or message behind.
 class VornaWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));  // the prompt's history
-        ensureWidgetApplication();
-        static std::string error;
-        static const bool loaded = HxApplication::packages().loadFile("vevazaru", VEVAZARU_LIBRARY_FILE, error);
-        ASSERT_TRUE(loaded) << error;
-    }
     void SetUp() override {
+        ASSERT_TRUE(WindowSession::loaded) << WindowSession::error;
         window = new VornaMainWindow;
         window->show();
         QApplication::processEvents();
@@ -108,8 +141,6 @@ TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {
     const std::string dir = makeTempDir();
     std::ofstream(dir + "/later.tcl") << "create HxKeyframeCameraPath Flight\nafter 100 {quit 6}\n";
     std::vector<std::string> environment{"QT_QPA_PLATFORM=xcb"};
-    // Under the sanitizers only a full stack shows the leak suppressions that
-    // the GL driver's one-time buffer came through the window toolkit.
     if (const char* asan = std::getenv("ASAN_OPTIONS"))
         environment.push_back(std::string("ASAN_OPTIONS=") + asan + ":fast_unwind_on_malloc=0");
     EXPECT_EQ(runProgram(VORNA_BINARY, {"-gui", dir + "/later.tcl"}, environment, dir, 60).exitCode, 6);
