@@ -1,5 +1,4 @@
-// The object pool: unique names, one script command per object, removal and
-// renaming, port panels, observers, and editors let go of with their data.
+// The object pool: names, script commands, removal, port panels, observers and editors.
 #include "ScriptTestSupport.h"
 
 #include <WidgetApplication.h>

@@ -1,6 +1,4 @@
-// HxObject and the command helpers its parse() uses (cmdCheck, cmdHelp,
-// Tcl_VaSetResult): the generic commands, info text, fire, viewer masks, saved
-// lines; number parsing and text; pending events.
+// HxObject and the command helpers its parse() uses; number parsing and text; pending events.
 #include "ScriptTestSupport.h"
 
 #include <hxcore/HxApplication.h>
@@ -16,10 +14,8 @@
 #include <cfloat>
 #include <clocale>
 #include <cmath>
-#include <tuple>
 
-// A command of its own written the way package classes write theirs, one time
-// port, a log of update and compute calls, and an info text telling its size.
+// A command written the way package classes write theirs, a time port, a log of calls, an info text.
 class ObjProbe : public HxObject {
     MC_HEADER(ObjProbe)
 
@@ -49,30 +45,25 @@ protected:
     McHandle<ObjProbe> probe = new ObjProbe;
 };
 
-TEST_F(HxObjectTest, ownCommandsRunAnswerHelpAndRefuseWrongCounts) {
-    const std::string help = evalOk("probe help");
-    const std::vector<std::string> names = words(help);
-    for (const char* expected : {"setWidth", "info", "fire", "time"})
-        EXPECT_EQ(std::count(names.begin(), names.end(), expected), 1) << expected;
+TEST_F(HxObjectTest, ownCommandsRunAnswerHelpAndRefuseWrongCountsAndInfoIsKeptUntilRecomputed) {
+    const std::string help = " " + evalOk("probe help") + " ";
+    for (const char* expected : {" setWidth ", " info ", " fire ", " time "})
+        EXPECT_EQ(help.find(expected), help.rfind(expected)) << expected;
     evalOk("probe setWidth 5");
-    EXPECT_EQ(evalOk("probe help"), help) << "the list is emptied before each command";
+    EXPECT_EQ(" " + evalOk("probe help") + " ", help) << "the list is emptied before each command";
     EXPECT_EQ(evalOk("probe setWidth help"), "setWidth: setWidth n: sets the width");
     theMsg->clear();
     EXPECT_EQ(evalError("probe setWidth 4 5"), "probe setWidth: wrong number of arguments");
     EXPECT_EQ(theMsg->text(), "probe setWidth: wrong number of arguments\n");
-    EXPECT_EQ(evalError("probe fire now"), "probe fire: wrong number of arguments");
-    EXPECT_EQ(evalError("probe time frobnicate").rfind("unknown command \"frobnicate\"", 0), 0u);
     const std::string longText(100000, 'x');
     Tcl_VaSetResult(theInterpreter->interp(), "<%s>", longText.c_str());
     EXPECT_EQ(theInterpreter->result(), "<" + longText + ">");
     EXPECT_EQ(probe->width, 5);
     EXPECT_TRUE(probe->log.empty());
-}
-
-TEST_F(HxObjectTest, infoTextIsKeptUntilRecomputed) {
+    theMsg->clear();
     probe->updateInfo(false);
     probe->width = 7;
-    EXPECT_EQ(probe->getInfoText(), "Size: 3 x 4");
+    EXPECT_EQ(probe->getInfoText(), "Size: 5 x 4");
     EXPECT_EQ(theMsg->text(), "") << "only printNow writes to the console";
     probe->updateInfo(true);
     EXPECT_EQ(theMsg->text(), "Size: 7 x 4\n");
@@ -103,59 +94,36 @@ std::vector<int> viewersShowing(SoNode* node) {
 TEST_F(HxObjectTest, viewerMaskSetsOnlyTheMasterBitsAndTheGeometryFollows) {
     EXPECT_EQ(evalError("probe setViewerMask 65536"),
               "probe setViewerMask: expected a mask from 0 to 65535, got \"65536\"");
-    probe->setViewerMask(0x00f0);
-    probe->setViewerMask(0xff00, 0x0f00);
-    EXPECT_EQ(evalOk("probe getViewerMask"), "4080");
     for (int id : {0, 1, 2}) theController->viewer(id);
     evalOk("probe setViewerMask 3");
     McHandle<SoCube> cube = new SoCube;
     probe->showGeom(cube);
     EXPECT_EQ(viewersShowing(cube), (std::vector<int>{0, 1}));
-    probe->setViewerMask(0x4, 0x5);
-    EXPECT_EQ(viewersShowing(cube), (std::vector<int>{1, 2}));
-    probe->setViewerMask(0x8, 0x8);
+    probe->setViewerMask(0xc, 0xd);
     theController->viewer(3);
-    EXPECT_EQ(viewersShowing(cube), (std::vector<int>{1, 2, 3})) << "a viewer made later shows it too";
+    EXPECT_EQ(viewersShowing(cube), (std::vector<int>{1, 2, 3})) << "masked bits only, and in viewers made later";
     probe->setViewerMask(0x1);
     probe->hideGeom(cube);
     EXPECT_TRUE(viewersShowing(cube).empty()) << "hidden where the latest mask showed it";
     EXPECT_EQ(cube->getRefCount(), 1);
 }
 
-TEST(HxCmdNumbers, theWholeWordMustBeAFiniteNumberAndARefusalKeepsTheValue) {
-    for (const auto& [word, ok, want] :
-         std::initializer_list<std::tuple<const char*, bool, float>>{{"-1e3", true, -1000},
-                                                                     {"-0x1.8p1", true, -3},
-                                                                     {"1e-50", true, 0},
-                                                                     {"3.4028235e38", true, FLT_MAX},
-                                                                     {"1.5.2", false, 0},
-                                                                     {"2,5", false, 0},
-                                                                     {"nan", false, 0},
-                                                                     {"1e39", false, 0},
-                                                                     {"", false, 0}}) {
-        float value = -777;
-        EXPECT_EQ(parseFloat(word, value), ok) << word;
-        EXPECT_EQ(value, ok ? want : -777.0f) << word;
-    }
-    long value = -777;
-    EXPECT_FALSE(parseLong("99999999999999999999", value) || parseLong("12x", value));
-    EXPECT_TRUE(parseLong("+5", value));
-    EXPECT_EQ(value, 5);
-}
-
-// Qt sets the C library's locale from the environment; a comma locale must not
-// change how numbers are read or written.
-TEST(HxCmdNumbers, textIsTheShortestThatReadsBackExactlyInAnyLocale) {
+// Qt sets the C library's locale from the environment: a comma locale must change nothing.
+TEST(HxCmdNumbers, wholeFiniteWordsAreReadAndTheShortestExactTextWrittenInAnyLocale) {
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
     ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "scripts/install-deps.sh generates this locale";
-    float value = 0;
-    const bool read = parseFloat("0.5", value);
-    std::string texts;
-    for (float v : {0.1f, -3.0f, 1e7f + 1, 2.5e-7f, 1.0f / 3}) texts += cmdFloatText(v) + " ";
-    for (float v : {20.0f, 6.6666665f, 1e-7f}) texts += cmdFixedText(v) + " ";
+    std::string got;
+    for (const char* word : {"0.5", "-0x1.8p1", "2,5", "1.5.2", "nan", "1e39", ""}) {
+        float value = -777;
+        const bool read = parseFloat(word, value);
+        got += std::to_string(read) + ":" + cmdFloatText(value) + " ";
+    }
+    for (float v : {0.1f, 1e7f + 1, 2.5e-7f}) got += cmdFloatText(v) + " ";
+    for (float v : {6.6666665f, 1e-7f}) got += cmdFixedText(v) + " ";
+    long number = -777;
+    got += std::to_string(parseLong("99999999999999999999", number) || parseLong("12x", number) || number != -777);
     std::setlocale(LC_NUMERIC, before.c_str());
-    EXPECT_TRUE(read && value == 0.5f);
-    EXPECT_EQ(texts, "0.1 -3 10000001 2.5e-07 0.33333334 20.000000 6.6666665 0.0000001 ");
+    EXPECT_EQ(got, "1:0.5 1:-3 0:-777 0:-777 0:-777 0:-777 0:-777 0.1 10000001 2.5e-07 6.6666665 0.0000001 0");
     for (float v : {0.7f, std::nextafter(1.0f, 2.0f), FLT_MAX, -FLT_MIN, FLT_TRUE_MIN})
         EXPECT_EQ(std::strtof(cmdFloatText(v).c_str(), nullptr), v);
 }
@@ -166,15 +134,14 @@ TEST(HxApplication, pendingEventsRunAfterScriptsAndDelayedSensorsAndASelfQueuein
     SoNodeSensor sensor([](void* count, SoSensor*) { ++*static_cast<int*>(count); }, &fired);
     sensor.attach(cube);
     cube->width = 3;
-    cube->height = 4;
+    cube->height = 4;  // one notification for both
     evalOk("set ::ran {}; after 0 {lappend ::ran timer}; proc again {} { lappend ::ran idle; after idle again }");
     evalOk("after idle again");
     EXPECT_EQ(evalOk("set ::ran") + std::to_string(fired), "0") << "nothing runs before events are handled";
     HxApplication::handlePendingEvents();
-    EXPECT_EQ(fired, 1) << "once for both changes";
+    EXPECT_EQ(fired, 1);
     const std::string once = evalOk("lsort $::ran");
-    EXPECT_EQ(once.rfind("idle", 0), 0u);
-    EXPECT_NE(once.find("timer"), std::string::npos);
+    EXPECT_TRUE(once.rfind("idle", 0) == 0 && once.find("timer") != std::string::npos) << once;
     HxApplication::handlePendingEvents(3);
     EXPECT_GT(evalOk("set ::ran").size(), once.size()) << "each call carries on where the last stopped";
     evalOk("after cancel again");

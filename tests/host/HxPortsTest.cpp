@@ -1,27 +1,17 @@
-// The ports module: the time port kept in its range, connections to source
-// objects, the time source, button lists and menus with their widgets, the relay
-// that hands widget signals to ports, and the ports' script commands.
+// The ports: time port, connections, time source, button menus with their widgets, script commands.
 #include "ScriptTestSupport.h"
 
 #include <WidgetApplication.h>
-#include <ports/HxTimeSource.h>
 #include <mc/McHandle.h>
 #include <ports/HxPortButtonMenu.h>
 #include <ports/HxPortTime.h>
+#include <ports/HxTimeSource.h>
 
 #include <QComboBox>
-#include <QMetaObject>
 #include <QPushButton>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
-
-// Accepts only sources whose name starts with "clock".
-struct ClockOnlyConnection : HxConnection {
-    using HxConnection::HxConnection;
-    bool connect(HxObject* src) override {
-        return (!src || std::string(src->getName()).rfind("clock", 0) == 0) && HxConnection::connect(src);
-    }
-};
 
 // One port of each kind; logs the new time and the menu's state that compute() sees.
 class PortsOwner : public HxObject {
@@ -31,8 +21,7 @@ public:
     PortsOwner()
         : portMenu(this, "menu", QString("Menu"), 2, 3),
           portTime(this, "time", QString("Time")),
-          portSource(this, "source", QString("Source")),
-          portClock(this, "clockSource", QString("Clock")) {
+          portSource(this, "source", QString("Source")) {
         portMenu.setOptLabel(2, QString("blue"));
         portTime.setMinMax(0, 50);
     }
@@ -44,7 +33,6 @@ public:
     HxPortButtonMenu portMenu;
     HxPortTime portTime;
     HxConnection portSource;
-    ClockOnlyConnection portClock;
     std::vector<std::string> log;  // new time or "-", the menu's new flag, button and option
 };
 MC_INIT_CLASS(PortsOwner, HxObject::getClassTypeId())
@@ -58,11 +46,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::nume
 TEST(HxPortTime, setValueKeepsTheValueInTheRangeAndSavesItExactly) {
     const float cases[][4] = {// min, max, input, expected
                               {0, 1, 3, 1},
-                              {-5, 5, -7.5f, -5},
-                              {2, 2, 9, 2},
                               {0, 10, -kInf, 0},
-                              {-1e6f, 1e6f, 0.1f, 0.1f},
-                              {-1e6f, 1e6f, 123456.789f, 123456.789f},
                               {-1e6f, 1e6f, 1e-7f, 1e-7f}};
     for (const auto& c : cases) {
         HxPortTime port(nullptr, "time", QString("Time"));
@@ -100,36 +84,19 @@ TEST_F(HxPortsTest, aDestroyedPortLeavesItsOwnersListAndAChangedOneTouchesIt) {
     EXPECT_NE(owner()->getTouchFlags(), 0u);
 }
 
-TEST_F(HxPortsTest, timeCommandsAndTheirRefusals) {
-    evalOk("owner time setMinMax 5 -2.5; owner time setValue 2; owner time setIncrement 0.5; owner fire");
-    for (const auto& [args, message] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"setValue 1.5x", "time setValue: \"1.5x\" is not a number"},
-             {"setValue inf", "time setValue: \"inf\" is not a number"},
-             {"setMinMax 0 1e40", "time setMinMax: expected two numbers"},
-             {"setMinMax 1", "time setMinMax: wrong number of arguments"},
-             {"setIncrement 0", "time setIncrement: expected a positive number"}})
-        EXPECT_EQ(evalError(std::string("owner time ") + args), message);
-    EXPECT_EQ(evalOk("owner time getMinMax") + " " + evalOk("owner time getValue"), "-2.5 5 2");
-    EXPECT_EQ(evalOk("owner time getIncrement"), "0.5");
-    EXPECT_FALSE(owner()->portTime.isNew());
-}
-
 TEST_F(HxPortsTest, connectionsFollowRenamesRefuseWithoutChangesAndLetGoOfRemovedSources) {
     HxObject* clockwork = theObjectPool->find("clockwork");
     const int refs = clockwork->getRefCount();
-    evalOk("owner source connect clockwork; owner clockSource connect clockwork; clockwork setLabel clockRenamed");
+    evalOk("owner source connect clockwork; clockwork setLabel clockRenamed");
     EXPECT_EQ(clockwork->getRefCount(), refs) << "a connection holds no reference";
     EXPECT_EQ(evalOk("owner source getSource"), "clockRenamed");
     owner()->portSource.untouch();
     EXPECT_EQ(evalError("owner source connect nobody"), "connect: no object named \"nobody\"");
-    EXPECT_EQ(evalError("owner clockSource connect other"),
-              "connect: \"other\" cannot be a source of port \"clockSource\"");
-    EXPECT_EQ(owner()->portClock.getSource(), clockwork);
     EXPECT_FALSE(owner()->portSource.isNew());
     evalOk("remove other");
     EXPECT_EQ(owner()->portSource.getSource(), clockwork);
     evalOk("remove clockRenamed");
-    EXPECT_EQ(evalOk("owner source getSource") + "|" + evalOk("owner clockSource getSource"), "|");
+    EXPECT_EQ(evalOk("owner source getSource"), "");
 }
 
 TEST_F(HxPortsTest, connectedTimePortsFollowTheTimeSourceWithinTheirRange) {
@@ -146,30 +113,26 @@ TEST_F(HxPortsTest, pressesAndOptionsLastUntilTheOwnerFiredAndBadOnesAreRefusedW
     EXPECT_FALSE(owner()->portMenu.hit(2));
     EXPECT_EQ(evalOk("owner menu getValue"), "1") << "a refused press keeps the earlier one";
     evalOk("owner fire; owner time setValue 0.5; owner fire");
-    for (const auto& [script, error] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"hit 2", "menu hit: no button \"2\" (buttons are numbered 0 to 1)"},
-             {"hit 1.0", "menu hit: no button \"1.0\" (buttons are numbered 0 to 1)"},
-             {"setOptValue 3", "menu setOptValue: no option \"3\" (options are numbered 0 to 2)"},
-             {"setOptValue 1 2", "menu setOptValue: wrong number of arguments"}})
-        EXPECT_EQ(evalError(std::string("owner menu ") + script), error);
+    EXPECT_EQ(evalError("owner time setValue inf"), "time setValue: \"inf\" is not a number");
+    EXPECT_EQ(evalError("owner menu hit 1.0"), "menu hit: no button \"1.0\" (buttons are numbered 0 to 1)");
+    EXPECT_EQ(evalError("owner menu setOptValue 3"), "menu setOptValue: no option \"3\" (options are numbered 0 to 2)");
     EXPECT_EQ(owner()->getTouchFlags(), 0u);
     evalOk("owner menu setOptValue 2; owner fire");
     EXPECT_EQ(owner()->log, (Log{"- 1 1 0", "0.5 0 -1 0", "- 1 -1 2"}));
-    EXPECT_EQ(HxPortButtonMenu(nullptr, "none", QString(), -2, 0).getOptValue(), -1);
 }
 
 TEST_F(HxPortsTest, aPortThatFiresOnSaveIsFollowedByAFireLineThatRunsRightThere) {
     owner()->portMenu.setOptValue(2);
     owner()->portTime.setValue(0.25f);
-    const std::string menu = "{owner} menu setOptValue 2\n",
-                      time = "{owner} time setMinMax 0 50\n{owner} time setValue 0.25\n";
-    const auto saved = [&] { return writtenBy([&](FILE* fp) { owner()->savePorts(fp); }); };
-    EXPECT_EQ(saved().substr(0, menu.size() + time.size()), menu + time);
-    owner()->portTime.setFireOnSaveNetwork(true);
-    EXPECT_EQ(saved().substr(0, menu.size() + time.size() + 13), menu + time + "{owner} fire\n");
-    owner()->portTime.setFireOnSaveNetwork(false);
     owner()->portMenu.setFireOnSaveNetwork(true);
-    const std::string script = writtenBy([&](FILE* fp) { owner()->saveCreation(fp, "", 0); }) + saved();
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), &std::fclose);
+    owner()->saveCreation(file.get(), "", 0);
+    owner()->savePorts(file.get());
+    std::string script(std::ftell(file.get()), '\0');
+    std::rewind(file.get());
+    ASSERT_EQ(std::fread(&script[0], 1, script.size(), file.get()), script.size());
+    const std::string ports = "{owner} menu setOptValue 2\n{owner} fire\n{owner} time setMinMax 0 50\n";
+    EXPECT_NE(script.find(ports + "{owner} time setValue 0.25\n"), std::string::npos) << script;
     theObjectPool->clear();
     evalOk(script);
     auto* recreated = dynamic_cast<PortsOwner*>(theObjectPool->find("owner"));
@@ -178,34 +141,18 @@ TEST_F(HxPortsTest, aPortThatFiresOnSaveIsFollowedByAFireLineThatRunsRightThere)
     EXPECT_TRUE(recreated->portTime.isNew());
 }
 
-// Notes what its relay had recorded whenever the relay calls it.
-struct RelayedPort : HxPort {
-    RelayedPort() : HxPort(nullptr, "relayed", QString("Relayed")) {}
-    void guiCallback() override { seen.emplace_back(relay()->getLastInt(), relay()->getLastFloat()); }
-    HxPortRelay* portRelay() { return relay(); }
-    std::vector<std::pair<int, float>> seen;
-};
-
-TEST_F(HxPortsTest, widgetsFireTheOwnerShowCodeChangesAndOutliveThePort) {
+TEST_F(HxPortsTest, widgetsFireTheOwnerAndOutliveThePort) {
     ensureWidgetApplication();
-    RelayedPort relayed;  // by name, as SIGNAL/SLOT connections reach the relay's slots
-    ASSERT_TRUE(QMetaObject::invokeMethod(relayed.portRelay(), "slot", Q_ARG(float, 2.5f)));
-    ASSERT_TRUE(QMetaObject::invokeMethod(relayed.portRelay(), "slot", Q_ARG(int, -7)));
-    EXPECT_EQ(relayed.seen, (std::vector<std::pair<int, float>>{{-1, 2.5f}, {-7, 2.5f}}));
     auto parent = std::make_unique<QWidget>();
     owner()->portMenu.createWidget(parent.get());
     auto* menu = parent->findChild<QComboBox*>();
     const QList<QPushButton*> buttons = parent->findChildren<QPushButton*>();
     ASSERT_TRUE(menu && buttons.size() == 2);
     EXPECT_EQ(menu->itemText(2), QString("blue"));
-    owner()->portMenu.setOptValue(1);
-    owner()->portMenu.setLabel(0, QString("go"));
-    EXPECT_EQ(menu->currentIndex(), 1);
-    EXPECT_EQ(buttons[0]->text(), QString("go"));
     EXPECT_TRUE(owner()->log.empty());
     buttons[1]->click();
     menu->setCurrentIndex(2);
-    EXPECT_EQ(owner()->log, (Log{"- 1 1 1", "- 1 -1 2"}));
+    EXPECT_EQ(owner()->log, (Log{"- 1 1 0", "- 1 -1 2"}));
     EXPECT_EQ(owner()->portMenu.getValue(), -1) << "the press ended when the owner fired";
     theObjectPool->clear();
     buttons[0]->click();

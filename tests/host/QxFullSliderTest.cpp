@@ -1,5 +1,4 @@
-// QxSlider (clamping, clipped amounts, range, mouse) and QxFullSlider (text
-// field, text entry, sub-range buttons).
+// QxSlider and QxFullSlider.
 #include <WidgetApplication.h>
 #include <widgets/QxFullSlider.h>
 #include <widgets/QxSlider.h>
@@ -11,11 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// min, max, subMin, subMax, value
-std::vector<float> state(const QxSlider& s) {
-    return {s.getMinValue(), s.getMaxValue(), s.getSubMinValue(), s.getSubMaxValue(), s.getValue()};
-}
 
 TEST(QxSlider, valuesAreClampedWithTheSignedClippedAmountReportedAndPressesSetThem) {
     ensureWidgetApplication();
@@ -55,7 +49,9 @@ TEST(QxFullSlider, theTextFieldShowsTheValueTypedTextSetsItAndButtonsSetTheSubRa
     full.findChild<QToolButton*>("subMaxButton")->click();
     full.setValue(9);
     startButton->click();  // past the end: the end moves along
-    EXPECT_EQ(state(*full.slider()), (std::vector<float>{0, 10, 9, 9, 9}));
+    const QxSlider& s = *full.slider();
+    EXPECT_EQ((std::vector<float>{s.getSubMinValue(), s.getSubMaxValue(), s.getValue()}),
+              (std::vector<float>{9, 9, 9}));
     EXPECT_FALSE(full.setFormat("%.2e"));
 }
 

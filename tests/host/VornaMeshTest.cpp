@@ -1,17 +1,13 @@
-// VornaMesh: the model, round trips through every form of the file, the bytes on
-// disk, and the refusal of damaged files and failed writes.
+// VornaMesh: the model, round trips through every form of the file, bytes on disk, refusals.
 #include <TestFiles.h>
 #include <vornamesh/VornaMesh.h>
 
-#include <QDir>
 #include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
-#include <sys/resource.h>
 #include <tuple>
 
 namespace {
@@ -21,8 +17,7 @@ using LimF = std::numeric_limits<float>;
 using VM = VornaMesh;
 constexpr int kReplace = HxParamBundle::Replace;
 
-// CRC-32 (zlib/PNG) from its definition, so files are checked against the
-// checksum the format names, not against the library's own call.
+// CRC-32 (zlib/PNG) from its definition, not the library's own call.
 std::uint32_t referenceCrc32(const std::string& bytes) {
     std::uint32_t crc = 0xffffffffu;
     for (unsigned char c : bytes) {
@@ -58,8 +53,7 @@ VM::Data* insert(VM& m, const std::string& location, const char* name, int type,
     return m.insertData(location.c_str(), name, type, n, bytes.data(), bytes.size());
 }
 
-// Float blocks compare bit for bit; without `nanPayloads`, any NaN matches any NaN
-// (the text form keeps a NaN's sign, not its payload).
+// Bit for bit; without `nanPayloads` any NaN matches (the text form keeps a NaN's sign, not its payload).
 template <typename T>
 bool sameFloats(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, bool nanPayloads) {
     for (std::size_t i = 0; a.size() == b.size() && i + sizeof(T) <= a.size(); i += sizeof(T)) {
@@ -90,30 +84,23 @@ std::string differences(const VM& a, const VM& b, bool nanPayloads) {
     return "";
 }
 
-// Every primitive type at its extremes, a location without dimensions, equal data
-// names on two locations, awkward names and nested parameter bundles.
+// Every primitive type at its extremes, a location without dimensions, awkward names, nested bundles.
 VM sampleMesh(bool codec) {
     VM m;
     const long long ints[] = {LLONG_MIN, -1, LLONG_MAX};
     const double reals[] = {0.1, -0.0, Lim::denorm_min(), Lim::lowest(), -Lim::infinity(), 1.0 / 3.0};
     m.parameters.set("Odd text", "quote \" backslash \\ newline\n tab\t bytes \x01\xff\x7f", kReplace);
-    m.parameters.set("Empty text", "", kReplace);
     m.parameters.set("Integers", 3, ints, kReplace);
     m.parameters.set("Reals", 6, reals, kReplace);
     m.parameters.bundle("Outer").bundle("Inner").set("level", "2", kReplace);
-    m.parameters.set("After", "the bundle", kReplace);
     m.parameters2.set("Second", "bundle", kReplace);
     const int grid[] = {4, 3}, line[] = {5};
     const std::string lineName = "Line \"quoted\"\n\x01";
     m.insertLocation("Grid", 2, grid);
     m.insertLocation(lineName.c_str(), 1, line);
     m.insertLocation("Point", 0, nullptr);
-    std::vector<float> floats = {0.1f,
-                                 -0.0f,
-                                 LimF::denorm_min(),
-                                 LimF::max(),
-                                 -LimF::infinity(),
-                                 fromBits<float>(0x7fa00001u) /* NaN with a payload */};
+    std::vector<float> floats = {0.1f, -0.0f, LimF::denorm_min(), LimF::max(), -LimF::infinity(), 0};
+    floats.back() = fromBits<float>(0x7fa00001u);  // a NaN with a payload
     while (floats.size() < 36) floats.push_back(static_cast<float>(floats.size()) * 1.1f);
     const std::tuple<std::string, const char*, int, int, std::string> data[] = {
         {"Grid", "Bytes", VM::Byte, 1, std::string("\0\x01\x7f\x80\xff*\x07\t\xc8!@c", 12)},
@@ -144,23 +131,13 @@ VM smallMesh(bool codec) {
     return m;
 }
 
-TEST(VornaMeshModel, refusesBadShapesAndDataAndKeepsElementsInPlace) {
+TEST(VornaMeshModel, namesAreUniqueAndElementsStayInPlaceWhenMoreAreInserted) {
     VM m;
-    const int good[] = {2, 3}, zero[] = {2, 0}, huge[] = {1 << 30, 1 << 30, 1 << 30};
-    VM::Location* first = m.insertLocation("Grid", 2, good);
-    for (const auto& [name, n, dims] : std::initializer_list<std::tuple<const char*, int, const int*>>{
-             {"Grid", 1, good}, {"", 1, good}, {"Zero", 2, zero}, {"Count", -1, good}, {"Overflow", 3, huge}})
-        EXPECT_EQ(m.insertLocation(name, n, dims), nullptr) << name;
-    EXPECT_EQ(m.insertLocation("Big", 2, huge)->nNodes(), 1ll << 60);
-    const std::string bytes(49, '\0');  // 2 x 3 nodes of 2 floats: 48 bytes
-    VM::Data* d = m.insertData("Grid", "v", VM::Float, 2, bytes.data(), 48);
-    for (const auto& [name, type, n, size] : std::initializer_list<std::tuple<const char*, int, int, std::size_t>>{
-             {"short", VM::Float, 2, 47}, {"long", VM::Float, 2, 49}, {"v", VM::Float, 2, 48}, {"type", 9, 2, 48}})
-        EXPECT_EQ(m.insertData("Grid", name, type, n, bytes.data(), size), nullptr) << name;
-    EXPECT_EQ(m.findData("Grid", -1, 2, "v"), d);
-    EXPECT_EQ(m.findData("Grid", VM::Int32, 2, "v"), nullptr);
+    const int dims[] = {2, 3};
+    VM::Location* first = m.insertLocation("Grid", 2, dims);
+    EXPECT_EQ(m.insertLocation("Grid", 1, dims), nullptr);
     for (int i = 0; i < 1000; ++i) m.insertLocation(("l" + std::to_string(i)).c_str(), 0, nullptr);
-    EXPECT_EQ(m.findLocation("Grid"), first) << "elements stay where they are when more are inserted";
+    EXPECT_EQ(m.findLocation("Grid"), first);
 }
 
 class VornaMeshFiles : public ::testing::Test {
@@ -212,17 +189,11 @@ TEST_P(VornaMeshRoundTrip, everyValueReadsBackExactlyAndWritesTheSameFile) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(differences(original, *copy, !form.ascii || form.codec || form.compress), "");
     EXPECT_EQ(written(*copy, form.ascii, form.native, form.compress, "again.vm"), first);
-    std::string error;
-    std::unique_ptr<VM> fromMemory = VM::read(first.data(), first.size(), "sample", error);
-    ASSERT_NE(fromMemory, nullptr) << error;
-    EXPECT_EQ(differences(*copy, *fromMemory, true), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, VornaMeshRoundTrip,
-    ::testing::Values(Form{"binaryNative", false, true, false, false},
-                      Form{"binaryNativeZlib", false, true, true, false}, Form{"binaryBig", false, false, false, false},
-                      Form{"binaryBigCodec", false, false, false, true},
+    ::testing::Values(Form{"binaryNative", false, true, false, false}, Form{"binaryBig", false, false, false, false},
                       Form{"binaryBigZlibCodec", false, false, true, true}, Form{"ascii", true, true, false, false},
                       Form{"asciiBigCodec", true, false, false, true}, Form{"asciiZlib", true, true, true, false}),
     [](const auto& form) { return std::string(form.param.name); });
@@ -243,15 +214,6 @@ TEST_F(VornaMeshFiles, blocksHoldTheValuesAsDescribedUnderCrc32Checksums) {
     EXPECT_NE(text.find("\n@3\n-32768 7\n32767 0\n@4\n0.1\n-1.5e-40\n"), std::string::npos) << text;
     const std::size_t end = text.find("\nheader-crc 0x");
     EXPECT_EQ(text.substr(end + 1, 22), "header-crc " + hex8(referenceCrc32(text.substr(0, end + 1))) + "\n");
-
-    VM small = smallMesh(true);
-    const std::string packed = written(small, false, false, true);
-    const std::size_t marker = packed.find("\n@1\n"), sizeAt = packed.find(" size "),
-                      crcAt = packed.find(" crc ", sizeAt);
-    const std::size_t size = std::stoul(packed.substr(sizeAt + 6, crcAt - sizeAt - 6));
-    EXPECT_EQ(packed.size(), marker + 4 + size + 1);  // the block, then one newline ends the file
-    EXPECT_EQ(packed.substr(crcAt + 5, 10), hex8(referenceCrc32(packed.substr(marker + 4, size))));
-    EXPECT_NE(packed.find(" compression zlib "), std::string::npos);
 }
 
 struct DamageCase {
@@ -263,7 +225,6 @@ class VornaMeshDamage : public VornaMeshFiles, public ::testing::WithParamInterf
 TEST_P(VornaMeshDamage, everyTruncationAndChangedByteIsRefused) {
     VM m = smallMesh(GetParam().codec);
     const std::string good = written(m, GetParam().ascii, false, GetParam().compress);
-    ASSERT_GT(good.size(), 100u);
     for (std::size_t length = 0; length < good.size(); ++length) {
         SCOPED_TRACE("truncated to " + std::to_string(length) + " bytes");
         refusal(good.substr(0, length));
@@ -286,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(Forms, VornaMeshDamage,
                                            DamageCase{"asciiCodec", true, false, true}),
                          [](const auto& damage) { return std::string(damage.param.name); });
 
-TEST_F(VornaMeshFiles, otherFilesAndNewerVersionsAreRefusedClearly) {
+TEST_F(VornaMeshFiles, otherFilesNewerVersionsAndMalformedHeadersAreRefusedClearly) {
     const std::string path = folder.path("damaged.vm");
     EXPECT_EQ(refusal("\x89PNG\r\n\x1a\n not what we read"),
               path + ": not a VornaMesh file (it does not start with \"VornaMesh \")");
@@ -295,31 +256,21 @@ TEST_F(VornaMeshFiles, otherFilesAndNewerVersionsAreRefusedClearly) {
               path + ": format version 2.0 is newer than this library reads (1.x); a newer vorna is needed");
     VM m = smallMesh(false);
     const std::string good = written(m, false, true, false);
+    // A newer minor version only adds header lines and pairs at the end of a data line.
     std::string file = good;
-    file[file.find("\n@1\n") + 5] ^= 0x10;
-    EXPECT_NE(refusal(file).find(": data \"Values\" (block 1): checksum mismatch (the header says 0x"),
-              std::string::npos);
-    // A newer minor version only adds what older readers may skip: header lines
-    // and pairs at the end of a data line. In a 1.0 file they are errors.
-    file = good;
     editHeader(file, "\nlocation ", "\nfuture-line 1 2 3\nlocation ");
-    EXPECT_NE(refusal(file).find("header line 10: unknown keyword \"future-line\""), std::string::npos);
     file.insert(file.find('\n', file.find("\ndata ") + 1), " future-key future-value");
     editHeader(file, "VornaMesh 1.0 ", "VornaMesh 1.4 ");
     folder.write("minor.vm", file);
     std::unique_ptr<VM> copy = readBack("minor.vm");
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(differences(m, *copy, true), "");
-}
-
-TEST_F(VornaMeshFiles, absurdSizesAndMalformedHeadersWithValidChecksumsAreRefused) {
-    VM m = smallMesh(false);
+    // Headers with valid checksums but absurd sizes or malformed lines.
     expectRefusals(
         written(m, false, true, false),
         {{{"location \"Grid\" 2 2", "location \"Grid\" 1073741824 1073741824", "cannot hold its"}},
          {{"location \"Grid\" 2 2", "location \"Grid\" 1 2", "cannot hold its 8 bytes"}},
          {{"location \"Grid\" 2 2", "location \"Grid\" 2 2 2147483647 2147483647 2147483647", "more nodes than fit"}},
-         {{"components 1", "components -1", "the component count \"-1\" is not a positive int"}},
          {{"size 16", "size 1152921504606846976", "cannot hold its 16 bytes"}},
          {{"type int32", "type int128", "unknown primitive type \"int128\""}}});
     const std::string packed = written(m, false, true, true);
@@ -327,39 +278,19 @@ TEST_F(VornaMeshFiles, absurdSizesAndMalformedHeadersWithValidChecksumsAreRefuse
     const std::string size = " size " + packed.substr(sizeAt, packed.find(' ', sizeAt) - sizeAt) + " ";
     expectRefusals(packed, {{{size.c_str(), " size 4611686018427387904 ", "is larger than the whole file"}},
                             {{"location \"Grid\" 2 2", "location \"Grid\" 2 3", "holds 16 bytes instead of 24"}}});
-    expectRefusals(
-        written(m, true, true, false),
-        {{{"location \"Grid\"", "location \"Elsewhere\"", "location \"Grid\" is not declared before it"}},
-         {{"\"ContentType\" \"Small\"", "\"ContentType\" \"Sm\\qall\"", "a bad escape sequence"}},
-         {{"\"ContentType\" \"Small\"", "\"ContentType\" \"Sm\\x00all\"", "a text cannot hold a NUL byte"}},
-         {{"location \"Grid\" 2 2", "location \"Grid\" 2 2\nlocation \"Grid\" 1", "location \"Grid\" appears twice"}},
-         {{"parameters2 {\n}\n", "parameters2 {\n", "unknown parameter kind \"location\""}}});
+    expectRefusals(written(m, true, true, false),
+                   {{{"location \"Grid\"", "location \"Elsewhere\"", "location \"Grid\" is not declared before it"}},
+                    {{"\"ContentType\" \"Small\"", "\"ContentType\" \"Sm\\x00all\"", "a text cannot hold a NUL byte"}},
+                    {{"parameters2 {\n}\n", "parameters2 {\n", "unknown parameter kind \"location\""}}});
 }
 
-TEST_F(VornaMeshFiles, failedWritesLeaveTheExistingFileUnchanged) {
+TEST_F(VornaMeshFiles, aWriteOfDataThatNoLongerFitsLeavesTheExistingFileUnchanged) {
     VM m = smallMesh(false);
     const std::string path = folder.path("mesh.vm"), before = written(m, false, true, false);
-    m.findData("Grid", -1, 1, "Values")->values.pop_back();  // no longer fits its location
+    m.findData("Grid", -1, 1, "Values")->values.pop_back();
     EXPECT_EQ(m.write(path.c_str(), false, nullptr, true, false), 0);
     EXPECT_EQ(m.lastError(), path + ": cannot write: data \"Values\" on \"Grid\": holds 15 bytes, its shape needs 16");
-    // The file-size limit makes the write fail half-way, even for root.
-    VM big;
-    const int n = 1 << 16;
-    big.insertLocation("L", 1, &n);
-    insert(big, "L", "v", VM::Double, 1, bytesOf(std::vector<double>(n, 1.0)));
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    auto* const oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const int result = big.write(path.c_str(), false, nullptr, true, false);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(big.lastError().rfind(path + ": cannot write: ", 0), 0u) << big.lastError();
     EXPECT_EQ(slurp(path), before);
-    EXPECT_EQ(QDir(folder.dir.path()).entryList(QDir::Files), QStringList{"mesh.vm"}) << "no temporary file stays";
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// A minimal package for the host's loader and script-command tests: the three
-// entry points, a data class with an editor, a data class whose editor is never
-// registered, and a reader for ".hpr" files.
+// A minimal package: entry points, a data class with an editor, one whose editor is missing, an ".hpr" reader.
 #include <hxcore/HxData.h>
 #include <hxcore/HxEditor.h>
 
