@@ -74,6 +74,7 @@ TEST_F(CircularPathTest, cameraTurnsAboutTheAxisThroughTheAimPointOnceOverTheTim
     const struct {
         Vec position, aim, up, axis;
     } cases[] = {{{0, 0, 10}, {0, 0, 0}, {0, 1, 0}, {0, 1, 0}},
+                 {{1, 2, 8}, {1, 2, 3}, {0, 1, 0}, {1, 0, 0}},  // up turns with the camera
                  {{0, 0, 10}, {0, 0, 0}, {0, -1, 0}, {0, -1, 0}},
                  // A non-unit axis turns exactly like its unit direction.
                  {{4, -2, 6}, {0.5, 1, -1}, {0.3, 1.2, 0.4}, {0.3, 1.2, 0.4}}};
