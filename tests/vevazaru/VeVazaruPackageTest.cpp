@@ -1,5 +1,4 @@
-// The package's entry points: once-only initialisation and finishing, and the
-// build record that the library carries.
+// The package's entry points: once-only initialisation and finishing.
 #include "HxCircularCameraPath.h"
 #include "HxKeyframeCameraPath.h"
 #include "internal/HxPortTimeSlider.h"
@@ -8,25 +7,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 extern "C" {
 void vornapackage_vevazaru_init();
 void vornapackage_vevazaru_finish();
-const char* vornapackage_vevazaru();
 void soconstructor_vevazaru();
 void sodestructor_vevazaru();
 }
 
-// The one effect of the init entry point is its call of each class's
-// mcInitClass_ function (a record registers itself when the library is loaded).
-// The package calls these through the dynamic linker, so the definitions below
-// take their place and log the calls before doing what the package's own do.
+// The init entry point calls each class's mcInitClass_ function through the
+// dynamic linker, so these definitions take their place and log the calls.
 namespace {
 std::vector<std::string> classCalls;
 }  // namespace
@@ -69,24 +61,6 @@ TEST(VeVazaruPackageEntryPoints, initAndFinishActOncePerLoad) {
     EXPECT_EQ(McTypeInfo::fromName(names[1]), &circularStandIn);
     vornapackage_vevazaru_init();
     EXPECT_TRUE(classCalls.empty()) << "init after finish";
-}
-
-// The record names the library's folder and size, and is the text stored in the
-// file, with its terminating NUL so that a longer text cannot match.
-TEST(VeVazaruBuildRecord, describesAndIsStoredInTheLibraryFile) {
-    const std::string record = vornapackage_vevazaru();
-    EXPECT_EQ(record.rfind("|version_tag|", 0), 0u) << record;
-    const std::filesystem::path library(VEVAZARU_LIBRARY_FILE);
-    auto field = [&record](const std::string& key) {
-        const std::size_t from = record.find("|" + key + "|") + key.size() + 2;
-        return record.substr(from, record.find('|', from) - from);
-    };
-    EXPECT_EQ(field("filename"), "libvevazaru.so");
-    EXPECT_TRUE(std::filesystem::equivalent(field("path"), library.parent_path())) << record;
-    EXPECT_EQ(std::stoull(field("size")), std::filesystem::file_size(library));
-    std::ifstream in(library, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(bytes.find(std::string(record.c_str(), record.size() + 1)), std::string::npos);
 }
 
 }  // namespace
