@@ -29,6 +29,16 @@ TEST(VornaBatch, errorsAndQuitEndTheScriptWithTheirCode) {
     EXPECT_THAT(missing.err, HasSubstr("/nonexistent/script.tcl"));
 }
 
+TEST(VornaPrompt, withoutScriptOrDisplayCommandsAreReadFromTheTerminal) {
+    const VornaRun run = runProgram(VORNA_BINARY, {}, {"DISPLAY=", "WAYLAND_DISPLAY="}, {}, 60,
+                                    "puts [expr {1+2}]\nnosuch\ncreate HxKeyframeCameraPath\nquit 4\nputs after\n");
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_THAT(run.out, HasSubstr("3\n"));
+    EXPECT_THAT(run.out, HasSubstr("HxKeyframeCameraPath\n"));
+    EXPECT_THAT(run.out + run.err, HasSubstr("invalid command name \"nosuch\""));
+    EXPECT_THAT(run.out, Not(HasSubstr("after")));
+}
+
 TEST(VornaBatch, packageNotFoundNamesEveryPlaceLookedIn) {
     // A copy of the program in a folder without the package, and a search path
     // that leads nowhere.

@@ -34,14 +34,15 @@ static std::string quoted(const std::string& word) {
 
 VornaRun runProgram(const std::string& program, const std::vector<std::string>& args,
                     const std::vector<std::string>& environment, const std::string& workDir,
-                    unsigned int timeoutSeconds) {
+                    unsigned int timeoutSeconds, const std::string& input) {
     const std::string dir = workDir.empty() ? makeTempDir() : workDir;
+    std::ofstream(dir + "/stdin.txt") << input;
     std::string command = "cd " + quoted(dir) + " && exec env";
     for (const std::string& e : environment) command += " " + quoted(e);
     if (timeoutSeconds > 0) command += " timeout " + std::to_string(timeoutSeconds);
     command += " " + quoted(program);
     for (const std::string& a : args) command += " " + quoted(a);
-    const int status = std::system((command + " </dev/null >stdout.txt 2>stderr.txt").c_str());
+    const int status = std::system((command + " <stdin.txt >stdout.txt 2>stderr.txt").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(dir + "/stdout.txt"),
             slurp(dir + "/stderr.txt")};
 }

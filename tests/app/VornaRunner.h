@@ -9,10 +9,11 @@ struct VornaRun {
 };
 
 // Runs `program` with `args` in `workDir` (a fresh folder when empty), with the
-// extra environment ("NAME=value"), ended after `timeoutSeconds` (0: never).
+// extra environment ("NAME=value"), ended after `timeoutSeconds` (0: never),
+// reading `input` on its standard input.
 VornaRun runProgram(const std::string& program, const std::vector<std::string>& args,
                     const std::vector<std::string>& environment = {}, const std::string& workDir = {},
-                    unsigned int timeoutSeconds = 0);
+                    unsigned int timeoutSeconds = 0, const std::string& input = {});
 // Runs vorna on `script`, written to script.tcl in `dir` (a fresh folder when empty).
 VornaRun runVornaScript(const std::string& script, const std::vector<std::string>& environment = {},
                         std::string dir = {});
