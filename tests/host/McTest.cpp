@@ -1,12 +1,16 @@
-// The mc module: counted handles and arrays of them, and the type registry.
+// The mc module: counted handles and arrays of them, the type registry, and
+// the permissions of safely saved files.
 #include <mc/McDArray.h>
 #include <mc/McHandable.h>
 #include <mc/McHandle.h>
+#include <mc/McSafeFile.h>
 #include <mc/McTypeInfo.h>
 #include <mc/McTypeMacros.h>
 
+#include <TestFiles.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 
 class TiShape : public McTypedObject {  // TiShape (abstract) <- TiCircle <- TiRing
     MC_ABSTRACT_HEADER(TiShape)
@@ -90,3 +94,23 @@ TEST(McTypeInfo, createsByNameCastsAlongTheParentChainAndForgetsRemovedRecords) 
 }
 
 }  // namespace
+
+// The temporary file a save writes is private to its owner; what it replaces
+// keeps the old file's permissions, and a new file is readable by others.
+TEST(McSafeFile, aSavedFileKeepsTheOldFilesModeAndANewOneIsReadableByOthers) {
+    TempFolder folder;
+    const auto save = [](const std::string& path) {
+        McSafeFile file(path);
+        return file.write("bytes") && file.commit();
+    };
+    const auto mode = [](const std::string& path) {
+        struct stat status {};
+        return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0u;
+    };
+    const std::string old = folder.write("old.txt", "old");
+    chmod(old.c_str(), 0640);
+    ASSERT_TRUE(save(old));
+    EXPECT_EQ(mode(old), 0640u);
+    ASSERT_TRUE(save(folder.path("new.txt")));
+    EXPECT_EQ(mode(folder.path("new.txt")), 0644u);
+}
