@@ -13,6 +13,19 @@
 using namespace vornamesh;
 
 namespace {
+// kind "name" count value ...
+template <class Values>
+void appendNumbers(std::string& out, const char* kind, const std::string& name, const Values& values) {
+    out += kind;
+    appendQuoted(out, name);
+    out += ' ';
+    appendNumber(out, values.size());
+    for (const auto& v : values) {
+        out += ' ';
+        appendNumber(out, v);
+    }
+}
+
 void appendBundle(std::string& out, const HxParamBundle& bundle, int depth) {
     const std::string indent(static_cast<std::size_t>(depth) * 4, ' ');
     for (int i = 0; i < bundle.size(); ++i) {
@@ -26,24 +39,10 @@ void appendBundle(std::string& out, const HxParamBundle& bundle, int depth) {
                 appendQuoted(out, p.text);
                 break;
             case HxParamBundle::Param::Integers:
-                out += "integers ";
-                appendQuoted(out, p.name);
-                out += ' ';
-                appendNumber(out, p.integers.size());
-                for (long long v : p.integers) {
-                    out += ' ';
-                    appendNumber(out, v);
-                }
+                appendNumbers(out, "integers ", p.name, p.integers);
                 break;
             case HxParamBundle::Param::Reals:
-                out += "reals ";
-                appendQuoted(out, p.name);
-                out += ' ';
-                appendNumber(out, p.reals.size());
-                for (double v : p.reals) {
-                    out += ' ';
-                    appendNumber(out, v);
-                }
+                appendNumbers(out, "reals ", p.name, p.reals);
                 break;
             case HxParamBundle::Param::Bundle:
                 out += "bundle ";

@@ -95,7 +95,6 @@ TEST(McTypeInfo, createsByNameCastsAlongTheParentChainAndForgetsRemovedRecords) 
 
 }  // namespace
 
-// Not the private mode of the temporary file a save writes.
 TEST(McSafeFile, aSavedFileKeepsTheOldFilesModeAndANewOneIsReadableByOthers) {
     TempFolder folder;
     const auto save = [](const std::string& path) { return McSafeFile(path).commit(); };
