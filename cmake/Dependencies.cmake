@@ -6,6 +6,7 @@ find_package(Qt5 REQUIRED COMPONENTS Core Gui Widgets OpenGL)
 find_package(SoQt CONFIG REQUIRED)
 find_package(TCL REQUIRED)
 find_package(ZLIB REQUIRED)
+find_package(PNG REQUIRED)
 # Video files of the movie command.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)

@@ -7,7 +7,7 @@ packages=(
   cmake make g++ git ccache pkg-config
   libcoin-dev libsoqt520-dev
   qtbase5-dev libqt5opengl5-dev
-  tcl-dev libedit-dev zlib1g-dev
+  tcl-dev libedit-dev zlib1g-dev libpng-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libglew-dev libgl1-mesa-dri libegl-mesa0 libegl-dev libopengl-dev
   libxcb1-dev xvfb xauth

@@ -31,9 +31,12 @@ struct HxFramePattern {
 
 class QImage;
 
-// Encodes `image` as PNG and saves it through a checked save; `zlibLevel` 0 .. 9,
-// or -1 for the encoder's default. False with `error` set when anything failed
-// (an existing file then stays as it was).
+// Encodes `height` rows of `width` packed RGB pixels (rows[0] the top one) as
+// PNG and saves it through a checked save; `zlibLevel` 0 .. 9 (1 the fast
+// setting), or -1 for the encoder's default. False with `error` set when
+// anything failed (an existing file then stays as it was).
+bool hxSavePng(int width, int height, const unsigned char* const* rows, const std::string& file, int zlibLevel,
+               std::string& error);
 bool hxSavePng(const QImage& image, const std::string& file, int zlibLevel, std::string& error);
 
 struct HxMovieSettings {
