@@ -120,4 +120,28 @@ TEST_F(HxViewerRenderTest, redrawRendersVisibleViewersWithTheirOwnActionOntoTheD
     EXPECT_EQ(probe.corner, 1.0f) << "nothing in the corner";
 }
 
+// Pixels whose red lies strictly between the background's and the lit face's:
+// only smoothed edges have them.
+int blended(const QImage& image) {
+    const int face = qRed(image.pixel(32, 32));
+    return count(image, [face](QRgb p) { return qRed(p) > 0 && qRed(p) < face; });
+}
+
+TEST_F(HxViewerRenderTest, samplesSmoothEdgesAlikeInSnapshotsTheViewerAndMovieFrames) {
+    // The cube's front face turned about the view axis: slanted edges.
+    viewer->getCamera()->orientation.setValue(SbRotation(SbVec3f(0, 0, 1), 0.5f));
+    showCube(SbVec3f(0, 0, 0));
+    evalOk("viewer 0 snapshot " + folder.path("one.png") + " -samples 1; viewer 0 snapshot " + folder.path("four.png") +
+           " -samples 4");
+    const QImage four = saved("four.png");
+    EXPECT_EQ(blended(saved("one.png")), 0);
+    EXPECT_GT(blended(four), 40);
+    EXPECT_EQ(evalOk("viewer 0 getSamples"), "1") << "a snapshot's samples are for that image only";
+    EXPECT_EQ(evalOk("viewer 0 setSamples 4"), "4");
+    EXPECT_EQ(image(), four.convertToFormat(QImage::Format_RGB888));
+    evalOk("viewer 0 setSamples 1; create HxTimeSource Clock");
+    evalOk("movie -object Clock -viewer 0 -frames 1 -size 64 64 -samples 4 -out " + folder.path("m%d.png"));
+    EXPECT_EQ(saved("m0.png"), four);
+}
+
 }  // namespace
