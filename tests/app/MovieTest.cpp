@@ -7,6 +7,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <mc/McWatch.h>
 #include <viewer/HxController.h>
 #include <session/HxMovieCommand.h>
 
@@ -91,6 +92,18 @@ TEST_F(Movie, rangeFirstAndLastChooseTheFramesAndAClosedPathLoops) {
               "[-compression c] [-overwrite] -out file.mp4|file.webm|file.gif|pattern%04d.png");
 }
 
+// A shorter PNG sequence over a longer one would leave a mix of the two.
+TEST_F(Movie, keepsALongerSequenceUnlessToldToOverwriteAndRefusesSizesBeyondTheGL) {
+    movie("-frames 4 -size 8 8", "f%d.png");
+    const QImage third = image("f2.png");
+    EXPECT_THAT(movie("-frames 2 -size 16 16", "f%d.png", TCL_ERROR), HasSubstr("f2.png\" and 1 more frames"));
+    EXPECT_EQ(image("f0.png").size(), QSize(8, 8)) << "nothing written";
+    EXPECT_EQ(image("f2.png"), third);
+    movie("-frames 2 -size 8 8 -overwrite", "f%d.png");
+    EXPECT_EQ(files(), QStringList({"f0.png", "f1.png"}));
+    EXPECT_THAT(movie("-frames 1 -size 16385 8", "g%d.png", TCL_ERROR), HasSubstr("larger than the GL can render"));
+}
+
 // What libavformat and libavcodec read back from a video file: codec, size,
 // duration and frame count as text, and its first and last frames decoded.
 struct Video {
@@ -171,22 +184,27 @@ TEST_F(Movie, videosHoldTheirFramesAtTheirSizeAndRate) {
 }
 
 // The report a window shows as a progress bar: one call per frame written,
-// counting the frames of this run; answering false stops the movie there.
+// counting the frames of this run; answering false stops the movie there. The
+// console gets the first line, then one every few seconds with the rate and
+// the time left.
 TEST_F(Movie, reportsEachFrameAndCancelsWhenAskedTo) {
+    McManualClock clock;
     std::vector<std::pair<int, int>> calls;
-    HxMovieCommand::setProgress([&calls](int done, int total) {
+    HxMovieCommand::setProgress([&](int done, int total) {
         calls.emplace_back(done, total);
-        return done < 2;
+        clock.advance(2);
+        return done < 3;
     });
     EXPECT_EQ(movie("-frames 6 -first 1 -last 4 -size 8 8", "f%d.png", TCL_ERROR),
-              "movie: cancelled after 2 of 4 frames");
-    EXPECT_THAT(theMsg->text(), HasSubstr("movie: frame 2 of 6\nmovie: cancelled after 2 of 4 frames\n"));
-    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}}));
-    EXPECT_EQ(files(), QStringList({"f1.png", "f2.png"}));
+              "movie: cancelled after 3 of 4 frames");
+    EXPECT_THAT(theMsg->text(), HasSubstr("movie: frame 2 of 6\nmovie: frame 4 of 6, 0.5 fps, 0:02 left\n"
+                                          "movie: cancelled after 3 of 4 frames\n"));
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}}));
+    EXPECT_EQ(files(), QStringList({"f1.png", "f2.png", "f3.png"}));
     // A cancelled video leaves the file it would have replaced as it was.
     std::ofstream(dir + "/m.mp4") << "old";
-    EXPECT_EQ(movie("-frames 6 -size 8 8", "m.mp4", TCL_ERROR), "movie: cancelled after 2 of 6 frames");
-    EXPECT_EQ(files(), QStringList({"f1.png", "f2.png", "m.mp4"}));
+    EXPECT_EQ(movie("-frames 6 -size 8 8", "m.mp4", TCL_ERROR), "movie: cancelled after 3 of 6 frames");
+    EXPECT_EQ(files(), QStringList({"f1.png", "f2.png", "f3.png", "m.mp4"}));
     EXPECT_EQ(slurp(dir + "/m.mp4"), "old");
 }
 

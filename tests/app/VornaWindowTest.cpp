@@ -5,6 +5,7 @@
 
 #include <VornaConsole.h>
 #include <VornaMainWindow.h>
+#include <VornaMovieDialog.h>
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxEditor.h>
 #include <hxcore/HxInterpreter.h>
@@ -17,10 +18,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,7 +44,8 @@ namespace {
 class WindowSession : public ::testing::Environment {
 public:
     void SetUp() override {
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));  // the prompt's history
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(makeTempDir()));    // the prompt's history
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(makeTempDir()));  // the dialogs' settings
         static int argc = 1;
         static char name[] = "vorna_window_test";
         static char* argv[] = {name, nullptr};
@@ -135,6 +141,33 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     pathWindow->close();
     EXPECT_FALSE(editor->isAttached());
     EXPECT_EQ(eval(path + " time isVisible"), "1");
+}
+
+// The movie dialog: the frames follow the duration and the rate, a preset sets
+// the size, the format the file's name; an accepted dialog's choices are the
+// next one's.
+TEST_F(VornaWindowTest, theMovieDialogComposesTheCommandAndRemembersItsChoices) {
+    eval("create HxTimeSource Clock");
+    const QString dir = QString::fromStdString(makeTempDir());
+    QString command;
+    {
+        VornaMovieDialog dialog(window, "Clock");
+        dialog.findChild<QSpinBox*>("fps")->setValue(10);
+        dialog.findChild<QDoubleSpinBox*>("duration")->setValue(2.5);
+        auto* preset = dialog.findChild<QComboBox*>("sizePreset");
+        emit preset->activated(preset->findText("720p", Qt::MatchStartsWith));
+        dialog.findChild<QLineEdit*>("pattern")->setText(dir + "/clip%04d.png");
+        auto* format = dialog.findChild<QComboBox*>("format");
+        emit format->activated(format->findData("gif"));
+        EXPECT_EQ(dialog.findChild<QLabel*>("length")->text(), "2.50 s (25 frames at 10 per second)");
+        command = dialog.command();
+        EXPECT_EQ(command.toStdString(),
+                  "movie -object Clock -port time -viewer 0 -frames 25 -size 1280 720 "
+                  "-samples 4 -fps 10 -out " +
+                      dir.toStdString() + "/clip.gif");
+        dialog.remember();
+    }
+    EXPECT_EQ(VornaMovieDialog(window, "Clock").command(), command);
 }
 
 TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {
