@@ -15,8 +15,18 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <cstring>
 #include <tcl.h>
 #include <vector>
+
+namespace {
+// Whether the failed command has reported its end itself (a movie the user
+// cancelled): the console then shows no error for it.
+bool reportedByCommand() {
+    const char* code = Tcl_GetVar(theInterpreter->interp(), "errorCode", TCL_GLOBAL_ONLY);
+    return code && std::strcmp(code, "VORNA CANCELLED") == 0;
+}
+}  // namespace
 
 VornaConsole::VornaConsole(QWidget* parent, const QString& historyFile)
     : QWidget(parent),
@@ -80,10 +90,11 @@ int VornaConsole::evaluate(const QString& command, bool rememberIt, QString* res
         emit quitRequested(exitCode);
         return code;
     }
-    if (code != TCL_OK)
-        theMsg->error("%s", text.toUtf8().constData());
-    else if (!text.isEmpty())
+    if (code != TCL_OK) {
+        if (!reportedByCommand()) theMsg->error("%s", text.toUtf8().constData());
+    } else if (!text.isEmpty()) {
         theMsg->printf("%s", text.toUtf8().constData());
+    }
     return code;
 }
 

@@ -300,6 +300,8 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
                 "movie: cancelled after " + std::to_string(done) + " of " + std::to_string(total) + " frames";
             theMsg->printf("%s", text.c_str());
             Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+            // Reported here already: a console does not show it again as an error.
+            Tcl_SetErrorCode(interp, "VORNA", "CANCELLED", nullptr);
             result = TCL_ERROR;
             break;
         }

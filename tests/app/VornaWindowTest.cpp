@@ -23,10 +23,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <clocale>
@@ -36,6 +38,7 @@
 #include <fstream>
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 // The window's session: the package loaded through the host's loader, as vorna
@@ -141,6 +144,19 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     pathWindow->close();
     EXPECT_FALSE(editor->isAttached());
     EXPECT_EQ(eval(path + " time isVisible"), "1");
+}
+
+TEST_F(VornaWindowTest, aMovieCancelledInItsProgressDialogIsReportedOnceAndNotAsAnError) {
+    eval(flightScript);
+    QTimer::singleShot(0, window, [this] {
+        QTest::mouseClick(window->findChild<QProgressDialog*>()->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    window->runMovie(QString::fromStdString("movie -object Flight -viewer 0 -frames 100 -size 8 8 -out " +
+                                            makeTempDir() + "/f%d.png"));
+    const std::string text = console();
+    EXPECT_THAT(text, HasSubstr("movie: cancelled after"));
+    EXPECT_EQ(text.find("cancelled"), text.rfind("cancelled")) << text;
+    EXPECT_THAT(text, Not(HasSubstr("Error:"))) << text;
 }
 
 // The movie dialog: the frames follow the duration and the rate, a preset sets
