@@ -110,8 +110,10 @@ protected:
 TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     type("load " PLATE_SCENE);
     type("nosuchcommand 1");
+    type("puts {from a script}");
     EXPECT_THAT(console(),
-                HasSubstr("vorna> load " PLATE_SCENE "\nplate\nvorna> nosuchcommand 1\nError: invalid command name"));
+                HasSubstr("vorna> load " PLATE_SCENE "\nplate\nvorna> nosuchcommand 1\nError: invalid command "
+                          "name \"nosuchcommand\"\nvorna> puts {from a script}\nfrom a script"));
     window->findChild<QAction*>("create:HxKeyframeCameraPath")->trigger();
     const std::string path = window->selectedObject().toStdString();
     window->findChild<QAction*>("editSelected")->trigger();
