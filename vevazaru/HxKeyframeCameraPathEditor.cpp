@@ -105,8 +105,12 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
     path->portTime.hide();
 
     const float size = sceneSize(this);
+    // The slider runs from 0 (or an earlier first keyframe) over every keyframe;
+    // with one keyframe or none, 10 units on from it.
+    const float first = path->cameras.size() > 0 ? path->getTime(0) : 0.0f;
     const float duration = path->getDuration();
-    portTimeSlider.setMaxValue(duration == 0.0f ? 10.0f : duration);
+    portTimeSlider.setMinValue(std::min(0.0f, first));
+    portTimeSlider.setMaxValue(duration > 0.0f ? first + duration : std::max(0.0f, first) + 10.0f);
     updateKeyframeSlider();
 
     displayRoot = new SoSeparator;

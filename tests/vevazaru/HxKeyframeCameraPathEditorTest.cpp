@@ -99,7 +99,13 @@ TEST_F(EditorTest, editingShowsTheDisplayInThePathViewerOnlyAndHidesTheTimePortU
         viewer(5)->hide();
         EXPECT_FALSE(editor->isAttached());
     }
+    // Edited again after the first keyframe went, the slider still reaches the last.
     editor->attach(path);
+    setSlider(0);
+    press(1);
+    viewer(5)->hide();
+    editor->attach(path);
+    EXPECT_EQ(editor->portTimeSlider.getMaxValue(), 40.0f);
     theObjectPool->remove(path);
     EXPECT_FALSE(editor->isAttached()) << "removing the path ends editing";
 }
