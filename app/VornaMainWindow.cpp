@@ -202,6 +202,12 @@ void VornaMainWindow::refreshObjects() {
         for (const auto& object : theObjectPool->objects()) {
             auto* item = new QListWidgetItem(nameOf(object), objects);
             item->setToolTip(QString::fromUtf8(object->getTypeId()->getName()));
+            const auto* editor = mcinterface_cast<HxEditor>(object.ptr());
+            if (editor && !editor->isAttached()) {
+                // Its buttons do nothing until it edits again: it shows so.
+                item->setForeground(objects->palette().brush(QPalette::Disabled, QPalette::Text));
+                item->setToolTip(tr("%1, detached: select a data object and edit it").arg(item->toolTip()));
+            }
             if (item->text() == keep) objects->setCurrentItem(item);
         }
     }

@@ -157,6 +157,7 @@ void HxKeyframeCameraPathEditor::stopEditing() {
 
 void HxKeyframeCameraPathEditor::update() {
     if (!portKCPEButtons.isNew(0xffffffff)) return;
+    if (portKCPEButtons.getValue() >= 0 && reportDetached()) return;
     switch (portKCPEButtons.getValue()) {
         case 0:
             add();
@@ -311,8 +312,17 @@ void HxKeyframeCameraPathEditor::setAnimation(float t) {
     viewerNumber(forPath)->redraw();
 }
 
+bool HxKeyframeCameraPathEditor::reportDetached() const {
+    if (path) return false;
+    theMsg->printf("%s", qPrintable(tr("%1 is not attached to a keyframe path: select one and edit it (Edit > Edit "
+                                       "Selected, or the command \"edit name\").")
+                                        .arg(QString::fromUtf8(getName()))));
+    return true;
+}
+
 bool HxKeyframeCameraPathEditor::showFewKeyframes() {
-    const int k = path ? path->cameras.size() : 0;
+    if (reportDetached()) return true;
+    const int k = path->cameras.size();
     if (k >= 2) return false;
     currentTime = k == 1 ? path->getTime(0) : 0.0f;
     setAnimation(currentTime);

@@ -22,6 +22,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -129,6 +130,10 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     }
     auto* slider = panel->findChild<QxFullSlider*>();
     ASSERT_TRUE(add && slider && player.size() == 7u);
+    const auto editorTip = [this] {
+        return window->objectList()->findItems("cameraPathEditor", Qt::MatchExactly).value(0)->toolTip().toStdString();
+    };
+    EXPECT_THAT(editorTip(), Not(HasSubstr("detached")));
     for (const char* view : {"0 4 12", "12 4 0", "0 6 -12"}) {
         type(std::string("viewer 0 setCamera ") + view + "  0 1 0  0 1 0");
         QTest::mouseClick(add, Qt::LeftButton);
@@ -140,12 +145,13 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     QTest::mouseClick(player[6], Qt::LeftButton);  // play to the end
     EXPECT_EQ(eval("viewer 0 getCameraPosition"), "0 6 -12");
     EXPECT_FLOAT_EQ(slider->getValue(), 20.0f);
-    // Closing the path viewer ends editing.
+    // Closing the path viewer ends editing, and the editor shows it.
     QWidget* pathWindow = qobject_cast<QWidget*>(theController->viewer(5)->widget());
     ASSERT_TRUE(pathWindow && pathWindow->isVisible());
     pathWindow->close();
     EXPECT_FALSE(editor->isAttached());
     EXPECT_EQ(eval(path + " time isVisible"), "1");
+    EXPECT_THAT(editorTip(), HasSubstr("detached"));
 }
 
 TEST_F(VornaWindowTest, aMovieCancelledInItsProgressDialogIsReportedOnceAndNotAsAnError) {

@@ -112,6 +112,14 @@ TEST_F(EditorTest, editingShowsTheDisplayInThePathViewerOnlyAndHidesTheTimePortU
 
 TEST_F(EditorTest, commandsRefuseBadArgumentsAndChangeNothing) {
     EXPECT_EQ(run("constv"), "error: cameraPathEditor constv: the editor is not attached to a keyframe path");
+    // Its buttons say why they do nothing.
+    press(0);
+    editor->play();
+    const std::string why =
+        "cameraPathEditor is not attached to a keyframe path: select one and edit it (Edit > "
+        "Edit Selected, or the command \"edit name\").\n";
+    EXPECT_EQ(theMsg->text(), why + why);
+    EXPECT_EQ(path->cameras.size(), 0);
     editor->attach(path);
     const McHandle<VeVazaruMetric> metric = path->metric;
     for (const auto& [command, message] : {std::pair<const char*, const char*>{"fps", "fps: wrong number of arguments"},
