@@ -21,6 +21,7 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <QCoreApplication>
+#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cfloat>
@@ -50,6 +51,19 @@ float sceneSize(HxBase* editor) {
 
 // Elapsed playback time in seconds; the host's stopwatch can be driven by hand.
 float elapsedSeconds(const McWatch& watch) { return static_cast<float>(watch.getTime()); }
+
+// Whether `point` lies in front of the viewer's camera and inside its picture,
+// whose shape is that of the viewer's window where it has one.
+bool inPicture(HxViewer* viewer, const SbVec3f& point) {
+    const auto* window = qobject_cast<const QWidget*>(viewer->widget());
+    const QSize shown = window ? window->size() : QSize(viewer->getSize()[0], viewer->getSize()[1]);
+    const SbViewVolume volume =
+        viewer->getCamera()->getViewVolume(shown.height() > 0 ? float(shown.width()) / float(shown.height()) : 1.0f);
+    if (volume.getProjectionDirection().dot(point - volume.getProjectionPoint()) <= 0.0f) return false;
+    SbVec3f screen;
+    volume.projectToScreen(point, screen);
+    return screen[0] >= 0.0f && screen[0] <= 1.0f && screen[1] >= 0.0f && screen[1] <= 1.0f;
+}
 }  // namespace
 
 // Keeps the editor alive while a loop runs events that might remove it, and
@@ -132,6 +146,8 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
     pathViewer->show();
     mainViewer->setLogo(nullptr);
     pathViewer->setLogo(nullptr);
+    // The path and the scene in view from the start.
+    pathViewer->viewAll();
 
     hideEventCatcher = new HideEventCatcher(this);
     pathViewer->widget()->installEventFilter(hideEventCatcher);
@@ -476,7 +492,9 @@ void HxKeyframeCameraPathEditor::add() {
     path->addKeyframe(currentTime, mainCamera());
     updateKeyframeSlider();
     display->update();
-    if (path->cameras.size() <= 2) viewerNumber(forPath)->viewAll();
+    // Every keyframe stays in the path viewer's picture.
+    HxViewer* pathViewer = viewerNumber(forPath);
+    if (!inPicture(pathViewer, mainCamera()->position.getValue())) pathViewer->viewAll();
     if (currentTime >= path->getTime(0) + path->getDuration()) currentTime += 10.0f;
     portTimeSlider.setValue(currentTime);
     path->update();

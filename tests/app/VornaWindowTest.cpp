@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -130,6 +132,12 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     }
     auto* slider = panel->findChild<QxFullSlider*>();
     ASSERT_TRUE(add && slider && player.size() == 7u);
+    // The path viewer is on the screen and leaves the panel free.
+    QWidget* pathWindow = qobject_cast<QWidget*>(theController->viewer(5)->widget());
+    ASSERT_TRUE(pathWindow && pathWindow->isVisible());
+    const auto onScreen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint()), w->size()); };
+    EXPECT_TRUE(pathWindow->screen()->geometry().contains(onScreen(pathWindow)));
+    EXPECT_FALSE(onScreen(pathWindow).intersects(onScreen(window->portPanelArea())));
     const auto editorTip = [this] {
         return window->objectList()->findItems("cameraPathEditor", Qt::MatchExactly).value(0)->toolTip().toStdString();
     };
@@ -145,10 +153,10 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     QTest::mouseClick(player[6], Qt::LeftButton);  // play to the end
     EXPECT_EQ(eval("viewer 0 getCameraPosition"), "0 6 -12");
     EXPECT_FLOAT_EQ(slider->getValue(), 20.0f);
-    // Closing the path viewer ends editing, and the editor shows it.
-    QWidget* pathWindow = qobject_cast<QWidget*>(theController->viewer(5)->widget());
-    ASSERT_TRUE(pathWindow && pathWindow->isVisible());
-    pathWindow->close();
+    // Closing the path viewer's dock ends editing, and the editor shows it.
+    auto* pathDock = qobject_cast<QDockWidget*>(pathWindow->parentWidget()->parentWidget());
+    ASSERT_TRUE(pathDock);
+    QTest::mouseClick(pathDock->findChild<QAbstractButton*>("qt_dockwidget_closebutton"), Qt::LeftButton);
     EXPECT_FALSE(editor->isAttached());
     EXPECT_EQ(eval(path + " time isVisible"), "1");
     EXPECT_THAT(editorTip(), HasSubstr("detached"));
