@@ -15,8 +15,18 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <cstring>
 #include <tcl.h>
 #include <vector>
+
+namespace {
+// Whether the failed command has reported its end itself (a movie the user
+// cancelled): the console then shows no error for it.
+bool reportedByCommand() {
+    const char* code = Tcl_GetVar(theInterpreter->interp(), "errorCode", TCL_GLOBAL_ONLY);
+    return code && std::strcmp(code, "VORNA CANCELLED") == 0;
+}
+}  // namespace
 
 VornaConsole::VornaConsole(QWidget* parent, const QString& historyFile)
     : QWidget(parent),
@@ -40,6 +50,34 @@ VornaConsole::VornaConsole(QWidget* parent, const QString& historyFile)
 
 VornaConsole::~VornaConsole() {
     if (showsMessages) theMsg->setSink(nullptr);
+    if (scriptOutput) {
+        Tcl_SetStdChannel(replacedOutput, TCL_STDOUT);
+        Tcl_UnregisterChannel(theInterpreter->interp(), scriptOutput);
+    }
+}
+
+// A channel that only takes output, to writeScriptOutput().
+const Tcl_ChannelType& VornaConsole::scriptOutputType() {
+    static const Tcl_ChannelType type = [] {
+        Tcl_ChannelType t{};
+        t.typeName = "vornaconsole";
+        t.version = TCL_CHANNEL_VERSION_5;
+        t.closeProc = [](ClientData, Tcl_Interp*) { return 0; };
+        t.outputProc = writeScriptOutput;
+        t.watchProc = [](ClientData, int) {};
+        t.getHandleProc = [](ClientData, int, ClientData*) { return TCL_ERROR; };
+        return t;
+    }();
+    return type;
+}
+
+int VornaConsole::writeScriptOutput(void* console, const char* bytes, int count, int* error) {
+    std::string& line = static_cast<VornaConsole*>(console)->partialLine;
+    line.append(bytes, static_cast<std::size_t>(count));
+    for (std::size_t end; (end = line.find('\n')) != std::string::npos; line.erase(0, end + 1))
+        theMsg->printf("%s", line.substr(0, end).c_str());
+    *error = 0;
+    return count;
 }
 
 void VornaConsole::showHostMessages() {
@@ -51,6 +89,12 @@ void VornaConsole::showHostMessages() {
         if (text.endsWith('\n')) text.chop(1);
         pane->appendPlainText(text);
     });
+    if (scriptOutput) return;
+    replacedOutput = Tcl_GetStdChannel(TCL_STDOUT);
+    scriptOutput = Tcl_CreateChannel(&scriptOutputType(), "vornaconsole", this, TCL_WRITABLE);
+    Tcl_SetChannelOption(nullptr, scriptOutput, "-buffering", "line");
+    Tcl_RegisterChannel(theInterpreter->interp(), scriptOutput);
+    Tcl_SetStdChannel(scriptOutput, TCL_STDOUT);
 }
 
 QString VornaConsole::defaultHistoryFile() {
@@ -80,10 +124,11 @@ int VornaConsole::evaluate(const QString& command, bool rememberIt, QString* res
         emit quitRequested(exitCode);
         return code;
     }
-    if (code != TCL_OK)
-        theMsg->error("%s", text.toUtf8().constData());
-    else if (!text.isEmpty())
+    if (code != TCL_OK) {
+        if (!reportedByCommand()) theMsg->error("%s", text.toUtf8().constData());
+    } else if (!text.isEmpty()) {
         theMsg->printf("%s", text.toUtf8().constData());
+    }
     return code;
 }
 

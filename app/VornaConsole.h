@@ -4,9 +4,12 @@
 #pragma once
 #include <QStringList>
 #include <QWidget>
+#include <string>
 
 class QLineEdit;
 class QPlainTextEdit;
+struct Tcl_Channel_;
+struct Tcl_ChannelType;
 
 class VornaConsole : public QWidget {
     Q_OBJECT
@@ -19,8 +22,8 @@ public:
     explicit VornaConsole(QWidget* parent = nullptr, const QString& historyFile = {});
     ~VornaConsole() override;
 
-    // From now on the host's console messages appear here too (until the
-    // console goes away).
+    // From now on the host's console messages, and what scripts write to
+    // standard output ("puts"), appear here too (until the console goes away).
     void showHostMessages();
 
     // "console-history" in the program's data folder.
@@ -57,4 +60,11 @@ private:
     int historyIndex = 0;  // commands.size(): past the newest, at the draft
     QString draft;
     bool showsMessages = false;
+    // The interpreter's standard output while it comes here, the one it
+    // replaced, and the start of a line not yet ended.
+    Tcl_Channel_* scriptOutput = nullptr;
+    Tcl_Channel_* replacedOutput = nullptr;
+    std::string partialLine;
+    static int writeScriptOutput(void* console, const char* bytes, int count, int* error);
+    static const Tcl_ChannelType& scriptOutputType();
 };

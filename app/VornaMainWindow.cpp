@@ -18,6 +18,7 @@
 #include <viewer/HxViewerWindow.h>
 
 #include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDockWidget>
@@ -51,6 +52,42 @@ QDockWidget* dock(QMainWindow* window, const QString& title, QWidget* content, Q
     window->addDockWidget(area, d);
     return d;
 }
+
+// The content of a dock that holds a viewer's window: the window fills it, and
+// the dock shows and hides with it; closing the dock hides the viewer.
+class ViewerDockArea : public QWidget {
+public:
+    explicit ViewerDockArea(QDockWidget* owner) : QWidget(owner), dockWidget(owner) {
+        owner->setWidget(this);
+        owner->installEventFilter(this);
+    }
+    QSize sizeHint() const override { return {360, 320}; }
+
+protected:
+    void childEvent(QChildEvent* event) override {
+        if (event->added() && event->child()->isWidgetType()) event->child()->installEventFilter(this);
+        QWidget::childEvent(event);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        for (QWidget* viewer : viewers()) viewer->setGeometry(rect());
+        QWidget::resizeEvent(event);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == dockWidget && event->type() == QEvent::Close) {
+            for (QWidget* viewer : viewers()) viewer->hide();
+        } else if (watched != dockWidget && event->type() == QEvent::ShowToParent) {
+            static_cast<QWidget*>(watched)->setGeometry(rect());
+            dockWidget->show();
+        } else if (watched != dockWidget && event->type() == QEvent::HideToParent) {
+            dockWidget->hide();
+        }
+        return false;
+    }
+
+private:
+    QList<QWidget*> viewers() const { return findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly); }
+    QDockWidget* dockWidget;
+};
 }  // namespace
 
 VornaMainWindow::VornaMainWindow(QWidget* parent)
@@ -63,6 +100,11 @@ VornaMainWindow::VornaMainWindow(QWidget* parent)
     auto* central = new QWidget(this);
     setCentralWidget(central);
     placeMainViewer(central);
+    // The other viewers (the path viewer among them) open in docks beside the
+    // main viewer, where they cover nothing and stay on the screen.
+    theController->setWindowPlace([self = QPointer<VornaMainWindow>(this)](int id) -> QWidget* {
+        return self && id != 0 ? self->viewerPlace(id) : nullptr;
+    });
 
     objects->setSelectionMode(QAbstractItemView::SingleSelection);
     portArea->setWidgetResizable(true);
@@ -108,9 +150,25 @@ VornaMainWindow::VornaMainWindow(QWidget* parent)
 }
 
 VornaMainWindow::~VornaMainWindow() {
-    // The session keeps the panels. Viewer 0's window goes with this one (the
-    // viewer stays, without a window).
+    // The session keeps the panels. The viewers' windows go with this one (the
+    // viewers stay, without windows); the docked ones first, while this window
+    // can still show the editing that their going may end.
+    theController->setWindowPlace(nullptr);
+    for (auto& [id, area] : viewerDocks)
+        if (area) delete area->parentWidget();
     portArea->takeWidget();
+}
+
+QWidget* VornaMainWindow::viewerPlace(int id) {
+    QPointer<QWidget>& area = viewerDocks[id];
+    if (!area) {
+        auto* viewerDock = new QDockWidget(tr("Viewer %1").arg(id), this);
+        viewerDock->setObjectName(QString("viewer%1").arg(id));
+        addDockWidget(Qt::RightDockWidgetArea, viewerDock);
+        viewerDock->hide();
+        area = new ViewerDockArea(viewerDock);
+    }
+    return area;
 }
 
 void VornaMainWindow::placeMainViewer(QWidget* central) {
@@ -202,6 +260,12 @@ void VornaMainWindow::refreshObjects() {
         for (const auto& object : theObjectPool->objects()) {
             auto* item = new QListWidgetItem(nameOf(object), objects);
             item->setToolTip(QString::fromUtf8(object->getTypeId()->getName()));
+            const auto* editor = mcinterface_cast<HxEditor>(object.ptr());
+            if (editor && !editor->isAttached()) {
+                // Its buttons do nothing until it edits again: it shows so.
+                item->setForeground(objects->palette().brush(QPalette::Disabled, QPalette::Text));
+                item->setToolTip(tr("%1, detached: select a data object and edit it").arg(item->toolTip()));
+            }
             if (item->text() == keep) objects->setCurrentItem(item);
         }
     }

@@ -5,6 +5,8 @@
 #pragma once
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
+#include <map>
 
 class QListWidget;
 class QMenu;
@@ -63,9 +65,12 @@ private:
     void makeMovie();
     void editSelected();
     void detachSelected();
+    // The widget that viewer `id` (not the main viewer) opens in: a dock of its own.
+    QWidget* viewerPlace(int id);
 
     VornaConsole* consolePane;
     QListWidget* objects;
     QScrollArea* portArea;
     bool refreshing = false;
+    std::map<int, QPointer<QWidget>> viewerDocks;
 };

@@ -21,6 +21,7 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <QCoreApplication>
+#include <QWidget>
 #include <algorithm>
 #include <array>
 #include <cfloat>
@@ -50,6 +51,19 @@ float sceneSize(HxBase* editor) {
 
 // Elapsed playback time in seconds; the host's stopwatch can be driven by hand.
 float elapsedSeconds(const McWatch& watch) { return static_cast<float>(watch.getTime()); }
+
+// Whether `point` lies in front of the viewer's camera and inside its picture,
+// whose shape is that of the viewer's window where it has one.
+bool inPicture(HxViewer* viewer, const SbVec3f& point) {
+    const auto* window = qobject_cast<const QWidget*>(viewer->widget());
+    const QSize shown = window ? window->size() : QSize(viewer->getSize()[0], viewer->getSize()[1]);
+    const SbViewVolume volume =
+        viewer->getCamera()->getViewVolume(shown.height() > 0 ? float(shown.width()) / float(shown.height()) : 1.0f);
+    if (volume.getProjectionDirection().dot(point - volume.getProjectionPoint()) <= 0.0f) return false;
+    SbVec3f screen;
+    volume.projectToScreen(point, screen);
+    return screen[0] >= 0.0f && screen[0] <= 1.0f && screen[1] >= 0.0f && screen[1] <= 1.0f;
+}
 }  // namespace
 
 // Keeps the editor alive while a loop runs events that might remove it, and
@@ -105,8 +119,12 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
     path->portTime.hide();
 
     const float size = sceneSize(this);
+    // The slider runs from 0 (or an earlier first keyframe) over every keyframe;
+    // with one keyframe or none, 10 units on from it.
+    const float first = path->cameras.size() > 0 ? path->getTime(0) : 0.0f;
     const float duration = path->getDuration();
-    portTimeSlider.setMaxValue(duration == 0.0f ? 10.0f : duration);
+    portTimeSlider.setMinValue(std::min(0.0f, first));
+    portTimeSlider.setMaxValue(duration > 0.0f ? first + duration : std::max(0.0f, first) + 10.0f);
     updateKeyframeSlider();
 
     displayRoot = new SoSeparator;
@@ -128,6 +146,8 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
     pathViewer->show();
     mainViewer->setLogo(nullptr);
     pathViewer->setLogo(nullptr);
+    // The path and the scene in view from the start.
+    pathViewer->viewAll();
 
     hideEventCatcher = new HideEventCatcher(this);
     pathViewer->widget()->installEventFilter(hideEventCatcher);
@@ -153,6 +173,7 @@ void HxKeyframeCameraPathEditor::stopEditing() {
 
 void HxKeyframeCameraPathEditor::update() {
     if (!portKCPEButtons.isNew(0xffffffff)) return;
+    if (portKCPEButtons.getValue() >= 0 && reportDetached()) return;
     switch (portKCPEButtons.getValue()) {
         case 0:
             add();
@@ -307,8 +328,17 @@ void HxKeyframeCameraPathEditor::setAnimation(float t) {
     viewerNumber(forPath)->redraw();
 }
 
+bool HxKeyframeCameraPathEditor::reportDetached() const {
+    if (path) return false;
+    theMsg->printf("%s", qPrintable(tr("%1 is not attached to a keyframe path: select one and edit it (Edit > Edit "
+                                       "Selected, or the command \"edit name\").")
+                                        .arg(QString::fromUtf8(getName()))));
+    return true;
+}
+
 bool HxKeyframeCameraPathEditor::showFewKeyframes() {
-    const int k = path ? path->cameras.size() : 0;
+    if (reportDetached()) return true;
+    const int k = path->cameras.size();
     if (k >= 2) return false;
     currentTime = k == 1 ? path->getTime(0) : 0.0f;
     setAnimation(currentTime);
@@ -462,7 +492,9 @@ void HxKeyframeCameraPathEditor::add() {
     path->addKeyframe(currentTime, mainCamera());
     updateKeyframeSlider();
     display->update();
-    if (path->cameras.size() <= 2) viewerNumber(forPath)->viewAll();
+    // Every keyframe stays in the path viewer's picture.
+    HxViewer* pathViewer = viewerNumber(forPath);
+    if (!inPicture(pathViewer, mainCamera()->position.getValue())) pathViewer->viewAll();
     if (currentTime >= path->getTime(0) + path->getDuration()) currentTime += 10.0f;
     portTimeSlider.setValue(currentTime);
     path->update();

@@ -122,8 +122,12 @@ private:
     // time units per second of the stopwatch, until there or `playing` is cleared.
     void runPlayback(float start, float bound, Direction direction);
 
+    // While no path is edited: says so (the buttons do nothing then) and
+    // returns true.
+    bool reportDetached() const;
     // With fewer than two keyframes: moves to the only keyframe's time (or 0)
-    // and returns true; the moving operation then ends.
+    // and returns true; the moving operation then ends. Detached: says so and
+    // returns true.
     bool showFewKeyframes();
     // Whether editing that began as session `session` still goes on; events
     // handled inside an operation may have ended it.

@@ -1,6 +1,7 @@
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxData.h>
 #include <hxcore/HxEditor.h>
+#include <hxcore/HxObjectPool.h>
 
 #include <tcl.h>
 
@@ -16,12 +17,14 @@ void HxEditor::attach(HxData* data) {
     if (!data) return;
     editedData = data;
     startEditing(data);
+    if (theObjectPool->contains(this)) theObjectPool->announceChange();
 }
 
 void HxEditor::detach() {
     if (!editedData) return;
     stopEditing();
     editedData = nullptr;
+    if (theObjectPool->contains(this)) theObjectPool->announceChange();
 }
 
 int HxEditor::parse(Tcl_Interp* interp, int argc, char** argv) {

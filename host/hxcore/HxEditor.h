@@ -14,6 +14,7 @@ public:
     ~HxEditor() override;
 
     // Attaches to `data` (ending any earlier editing first), then startEditing().
+    // An editor in the object pool announces each start and end to the pool's observers.
     void attach(HxData* data);
     // Ends editing: stopEditing(), then releases the data object. Safe to repeat.
     void detach();

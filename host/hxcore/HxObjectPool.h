@@ -24,6 +24,9 @@ public:
     // Called after every addition, removal and renaming, while a removed object
     // is still alive (the session's port panels, the window's object list).
     void addObserver(std::function<void()> observer) { observers.push_back(std::move(observer)); }
+    // Tells the observers that what they show of an object changed (an editor
+    // started or ended editing).
+    void announceChange() const { notifyObservers(); }
     // Removes every object.
     void clear();
 

@@ -19,6 +19,7 @@
 #include <viewer/HxOffscreenContext.h>
 #include <viewer/HxViewer.h>
 
+#include <Inventor/nodes/SoCamera.h>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -28,6 +29,7 @@
 #include <string>
 #include <tcl.h>
 #include <utility>
+#include <vector>
 
 namespace {
 HxMovieCommand::Progress& progressSlot() {
@@ -144,6 +146,27 @@ std::string readOptions(int argc, const char** argv, MovieOptions& o) {
     return {};
 }
 
+// Every viewer's camera, to be put back when the movie ends.
+struct SavedCamera {
+    int id;
+    HxViewer* viewer;
+    McHandle<SoCamera> camera;
+};
+
+std::vector<SavedCamera> saveCameras() {
+    std::vector<SavedCamera> saved;
+    for (int id = 0; id < HxController::maxViewers; ++id)
+        if (HxViewer* viewer = theController->viewer(id, 0))
+            saved.push_back({id, viewer, static_cast<SoCamera*>(viewer->getCamera()->copy(FALSE))});
+    return saved;
+}
+
+// Viewers removed meanwhile are left out.
+void restoreCameras(const std::vector<SavedCamera>& saved) {
+    for (const SavedCamera& s : saved)
+        if (theController->viewer(s.id, 0) == s.viewer) s.viewer->getCamera()->copyFieldValues(s.camera);
+}
+
 int stopMovie(Tcl_Interp* interp, const std::string& text) {
     theMsg->printf("%s", text.c_str());
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
@@ -232,6 +255,10 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         if (theController->viewer(viewerId, 0) != viewer) return "viewer " + std::to_string(viewerId) + " was removed";
         return {};
     };
+    // The movie leaves the session as it found it: the port at its time (the
+    // object computed there again) and every viewer's camera where it was.
+    const float userTime = port->getValue();
+    const std::vector<SavedCamera> cameras = saveCameras();
     int result = TCL_OK;
     // A copy: the report may replace the installed one while it runs.
     const HxMovieCommand::Progress report = HxMovieCommand::progress();
@@ -273,6 +300,8 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
                 "movie: cancelled after " + std::to_string(done) + " of " + std::to_string(total) + " frames";
             theMsg->printf("%s", text.c_str());
             Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+            // Reported here already: a console does not show it again as an error.
+            Tcl_SetErrorCode(interp, "VORNA", "CANCELLED", nullptr);
             result = TCL_ERROR;
             break;
         }
@@ -291,6 +320,11 @@ int movieCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
         viewer->setSize(oldSize);
         viewer->setSamples(oldSamples);
     }
+    if (gone().empty()) {
+        port->setValue(userTime);
+        object->fire();
+    }
+    restoreCameras(cameras);
     return result;
 }
 }  // namespace

@@ -1,4 +1,6 @@
 #include <hxcore/HxCmd.h>
+#include <hxcore/HxData.h>
+#include <hxcore/HxEditor.h>
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
@@ -74,6 +76,12 @@ bool hxSaveNetwork(const std::string& file, std::string& error) {
         if (object->getViewerMask() != 0xffff)
             std::fprintf(fp, "{%s} setViewerMask %d\n", object->getName(), object->getViewerMask());
         object->savePorts(fp);
+    }
+    // Editors take up their data again once every object is there.
+    for (const auto& object : theObjectPool->objects()) {
+        const auto* editor = mcinterface_cast<HxEditor>(object.ptr());
+        if (editor && theObjectPool->contains(editor->getData()))
+            std::fprintf(fp, "edit {%s}\n", editor->getData()->getName());
     }
     // Objects compute from their restored ports; the viewers' cameras come last
     // so that they end where they were.

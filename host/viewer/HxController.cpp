@@ -41,7 +41,7 @@ HxViewer* HxController::viewer(int id, int create, QWidget* parent, bool show) {
         viewers[id] = std::make_unique<HxViewer>(id);
         if (!show) viewers[id]->hide();
         addToViewer(viewers[id].get(), id);
-        if (interactive) viewers[id]->attachWindow(parent);
+        if (interactive) viewers[id]->attachWindow(parent || !windowPlace ? parent : windowPlace(id));
     }
     return viewers[id].get();
 }
@@ -49,8 +49,8 @@ HxViewer* HxController::viewer(int id, int create, QWidget* parent, bool show) {
 void HxController::setInteractive(bool on) {
     interactive = on;
     if (!on) return;
-    for (auto& v : viewers)
-        if (v) v->attachWindow(nullptr);
+    for (int id = 0; id < maxViewers; ++id)
+        if (viewers[id]) viewers[id]->attachWindow(windowPlace ? windowPlace(id) : nullptr);
 }
 
 bool HxController::isViewerVisible(int id) const {

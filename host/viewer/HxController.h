@@ -5,6 +5,7 @@
 #include <hxcore/HxGeometrySink.h>
 #include <mc/McDArray.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     // From now on viewers have windows (the ones that exist get theirs, as
     // windows of their own); before, they render offscreen only.
     void setInteractive(bool on);
+    // Where the windows of viewers asked for without a parent go: the widget
+    // `place` returns for the viewer's id (null: a window of its own). An
+    // empty function gives every such viewer a window of its own again.
+    void setWindowPlace(std::function<QWidget*(int id)> place) { windowPlace = std::move(place); }
     bool isInteractive() const { return interactive; }
     bool isViewerVisible(int id) const;
     // The ids of the viewers that exist and are visible, ascending.
@@ -58,6 +63,7 @@ private:
     std::unique_ptr<HxViewer> viewers[maxViewers];
     std::vector<Geometry> geometries;
     bool interactive = false;
+    std::function<QWidget*(int id)> windowPlace;
 };
 
 extern HxController* theController;

@@ -66,6 +66,9 @@ HxViewerWindow::HxViewerWindow(SoNode* scene, QWidget* parent, const QString& ti
     if (!parent) {
         holder->setWindowTitle(title);
         holder->resize(480, 400);
+    } else {
+        // Shown with its viewer, not merely with its parent.
+        holder->hide();
     }
     auto* layout = new QVBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -30,6 +30,7 @@ create HxKeyframeCameraPath Empty
 Empty setViewerMask 3
 viewer 0 setCamera 1.5 2 3   0 0 0   0 0 1
 puts "position: [viewer 0 getCameraPosition] [format %g 0.5]\ncamera: [camera]"
+edit Flight
 saveNetwork net.tcl
 )",
                                    {"LC_ALL=de_DE.UTF-8"}, dir);
@@ -46,6 +47,7 @@ saveNetwork net.tcl
 
     VornaRun restore = runVornaScript(cameraProc + std::string(R"(
 source net.tcl
+puts "attached: [cameraPathEditor portTimeSlider getKeyframes] [viewer 5 isVisible]"
 puts "Flight: [Flight getNumCameras] [Flight time getValue] [Flight time getMinMax]"
 puts "Empty: [Empty getNumCameras] [Empty getViewerMask]"
 puts "camera: [camera]"
@@ -56,7 +58,7 @@ puts "[catch {saveNetwork} msg] $msg"
 )"),
                                       {}, dir);
     ASSERT_EQ(restore.exitCode, 0) << restore.err << restore.out;
-    for (const char* line : {"Flight: 3 5.5 0 20\n", "Empty: 0 3\n", camera, "edited: 0 20\n",
+    for (const char* line : {"attached: 0 10 20 1\n", "Flight: 3 5.5 0 20\n", "Empty: 0 3\n", camera, "edited: 0 20\n",
                              "1 saveNetwork: cannot write \"/nonexistent/folder/net.tcl\": No such file or directory\n",
                              "1 usage: saveNetwork file.tcl\n"})
         EXPECT_THAT(restore.out, HasSubstr(line));

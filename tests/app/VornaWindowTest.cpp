@@ -19,14 +19,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <clocale>
@@ -36,6 +41,7 @@
 #include <fstream>
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 // The window's session: the package loaded through the host's loader, as vorna
@@ -107,8 +113,10 @@ protected:
 TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     type("load " PLATE_SCENE);
     type("nosuchcommand 1");
+    type("puts {from a script}");
     EXPECT_THAT(console(),
-                HasSubstr("vorna> load " PLATE_SCENE "\nplate\nvorna> nosuchcommand 1\nError: invalid command name"));
+                HasSubstr("vorna> load " PLATE_SCENE "\nplate\nvorna> nosuchcommand 1\nError: invalid command "
+                          "name \"nosuchcommand\"\nvorna> puts {from a script}\nfrom a script"));
     window->findChild<QAction*>("create:HxKeyframeCameraPath")->trigger();
     const std::string path = window->selectedObject().toStdString();
     window->findChild<QAction*>("editSelected")->trigger();
@@ -124,6 +132,16 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     }
     auto* slider = panel->findChild<QxFullSlider*>();
     ASSERT_TRUE(add && slider && player.size() == 7u);
+    // The path viewer is on the screen and leaves the panel free.
+    QWidget* pathWindow = qobject_cast<QWidget*>(theController->viewer(5)->widget());
+    ASSERT_TRUE(pathWindow && pathWindow->isVisible());
+    const auto onScreen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint()), w->size()); };
+    EXPECT_TRUE(pathWindow->screen()->geometry().contains(onScreen(pathWindow)));
+    EXPECT_FALSE(onScreen(pathWindow).intersects(onScreen(window->portPanelArea())));
+    const auto editorTip = [this] {
+        return window->objectList()->findItems("cameraPathEditor", Qt::MatchExactly).value(0)->toolTip().toStdString();
+    };
+    EXPECT_THAT(editorTip(), Not(HasSubstr("detached")));
     for (const char* view : {"0 4 12", "12 4 0", "0 6 -12"}) {
         type(std::string("viewer 0 setCamera ") + view + "  0 1 0  0 1 0");
         QTest::mouseClick(add, Qt::LeftButton);
@@ -135,12 +153,26 @@ TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
     QTest::mouseClick(player[6], Qt::LeftButton);  // play to the end
     EXPECT_EQ(eval("viewer 0 getCameraPosition"), "0 6 -12");
     EXPECT_FLOAT_EQ(slider->getValue(), 20.0f);
-    // Closing the path viewer ends editing.
-    QWidget* pathWindow = qobject_cast<QWidget*>(theController->viewer(5)->widget());
-    ASSERT_TRUE(pathWindow && pathWindow->isVisible());
-    pathWindow->close();
+    // Closing the path viewer's dock ends editing, and the editor shows it.
+    auto* pathDock = qobject_cast<QDockWidget*>(pathWindow->parentWidget()->parentWidget());
+    ASSERT_TRUE(pathDock);
+    QTest::mouseClick(pathDock->findChild<QAbstractButton*>("qt_dockwidget_closebutton"), Qt::LeftButton);
     EXPECT_FALSE(editor->isAttached());
     EXPECT_EQ(eval(path + " time isVisible"), "1");
+    EXPECT_THAT(editorTip(), HasSubstr("detached"));
+}
+
+TEST_F(VornaWindowTest, aMovieCancelledInItsProgressDialogIsReportedOnceAndNotAsAnError) {
+    eval(flightScript);
+    QTimer::singleShot(0, window, [this] {
+        QTest::mouseClick(window->findChild<QProgressDialog*>()->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    window->runMovie(QString::fromStdString("movie -object Flight -viewer 0 -frames 100 -size 8 8 -out " +
+                                            makeTempDir() + "/f%d.png"));
+    const std::string text = console();
+    EXPECT_THAT(text, HasSubstr("movie: cancelled after"));
+    EXPECT_EQ(text.find("cancelled"), text.rfind("cancelled")) << text;
+    EXPECT_THAT(text, Not(HasSubstr("Error:"))) << text;
 }
 
 // The movie dialog: the frames follow the duration and the rate, a preset sets

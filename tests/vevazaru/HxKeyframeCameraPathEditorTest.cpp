@@ -99,13 +99,48 @@ TEST_F(EditorTest, editingShowsTheDisplayInThePathViewerOnlyAndHidesTheTimePortU
         viewer(5)->hide();
         EXPECT_FALSE(editor->isAttached());
     }
+    // Edited again after the first keyframe went, the slider still reaches the last.
     editor->attach(path);
+    setSlider(0);
+    press(1);
+    viewer(5)->hide();
+    editor->attach(path);
+    EXPECT_EQ(editor->portTimeSlider.getMaxValue(), 40.0f);
     theObjectPool->remove(path);
     EXPECT_FALSE(editor->isAttached()) << "removing the path ends editing";
 }
 
+TEST_F(EditorTest, thePathViewerFramesThePathAndTheSceneAndKeepsAddedKeyframesInView) {
+    addKeyframes({0, 10});
+    SoCamera* camera = viewer(5)->getCamera();
+    camera->orientation.setValue(SbVec3f(0, 1, 0), float(M_PI));  // away from everything
+    auto inView = [&](const SbVec3f& point) {
+        const SbVec2s size = viewer(5)->getSize();
+        const SbViewVolume volume = camera->getViewVolume(float(size[0]) / float(size[1]));
+        SbVec3f screen;
+        volume.projectToScreen(point, screen);
+        const bool ahead = (point - camera->position.getValue()).dot(volume.getProjectionDirection()) > 0;
+        return ahead && screen[0] >= 0 && screen[0] <= 1 && screen[1] >= 0 && screen[1] <= 1;
+    };
+    editor->attach(path);
+    for (const SbVec3f& point : {SbVec3f(0, 0, 0), SbVec3f(10, 0, 0), SbVec3f(0, 0, -300)})
+        EXPECT_TRUE(inView(point)) << point[0] << " " << point[2];
+    viewer(0)->getCamera()->position.setValue(1000, 0, 0);
+    setSlider(20);
+    press(0);
+    for (int k = 0; k < 3; ++k) EXPECT_TRUE(inView(positionOf(path->cameras[k]))) << "keyframe " << k;
+}
+
 TEST_F(EditorTest, commandsRefuseBadArgumentsAndChangeNothing) {
     EXPECT_EQ(run("constv"), "error: cameraPathEditor constv: the editor is not attached to a keyframe path");
+    // Its buttons say why they do nothing.
+    press(0);
+    editor->play();
+    const std::string why =
+        "cameraPathEditor is not attached to a keyframe path: select one and edit it (Edit > "
+        "Edit Selected, or the command \"edit name\").\n";
+    EXPECT_EQ(theMsg->text(), why + why);
+    EXPECT_EQ(path->cameras.size(), 0);
     editor->attach(path);
     const McHandle<VeVazaruMetric> metric = path->metric;
     for (const auto& [command, message] : {std::pair<const char*, const char*>{"fps", "fps: wrong number of arguments"},
