@@ -28,8 +28,9 @@ void HxPortKeyframeTiming::createControls(QWidget* row) {
     auto* timeLabel = new QLabel(QObject::tr("keyframe at"), row);
     time = new QLineEdit(row);
     time->setObjectName("keyframeTime");
-    time->setToolTip(QObject::tr("The time of the keyframe the slider stands on; type a time between its "
-                                 "neighbours' and press Return to move it there"));
+    time->setToolTip(
+        QObject::tr("The time of the keyframe the slider stands on; type a time between its "
+                    "neighbours' and press Return to move it there"));
     time->setMaximumWidth(90);
     auto* speedLabel = new QLabel(QObject::tr("speed"), row);
     speed = new QDoubleSpinBox(row);
