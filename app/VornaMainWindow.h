@@ -5,7 +5,10 @@
 #pragma once
 #include <QImage>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <functional>
 
+class QDockWidget;
 class QListWidget;
 class QMenu;
 class QScrollArea;
@@ -42,6 +45,14 @@ public:
     // widget grab leaves black).
     static QImage grabWindow(QWidget* window);
 
+    // Asked before unsaved changes to paths would be lost: Save, Discard or
+    // Cancel. A message box by default; tests answer it themselves.
+    using SaveQuestion = std::function<QMessageBox::StandardButton()>;
+    void setSaveQuestion(SaveQuestion question) { saveQuestion = std::move(question); }
+    // Whether the session may end now: nothing is unsaved, or the user chose to
+    // discard it, or saved it (to the session file, else one asked for).
+    bool mayDiscardChanges();
+
 signals:
     // "quit" was run, or the window was closed.
     void quitRequested(int code);
@@ -63,9 +74,20 @@ private:
     void makeMovie();
     void editSelected();
     void detachSelected();
+    void buildHistoryMenu(QMenu* edit);
+    void buildHelpMenu();
+    void showTitle();
+    void restoreSettings();
+    void saveSettings() const;
+    // The folder last used by the file dialog `key` (empty: the current folder).
+    QString lastFolder(const char* key) const;
+    void rememberFolder(const char* key, const QString& file) const;
 
     VornaConsole* consolePane;
     QListWidget* objects;
     QScrollArea* portArea;
+    QDockWidget* portDock = nullptr;
+    bool portsSized = false;  // the port panel got its width from the first panel shown
     bool refreshing = false;
+    SaveQuestion saveQuestion;
 };

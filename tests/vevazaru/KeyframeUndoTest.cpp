@@ -96,39 +96,41 @@ TEST_P(ChangeKinds, areOneStepThatUndoesToTheOldPathAndRedoesToTheNew) {
 }
 
 const Change changes[] = {
-        Change{"addInside",
-               [](UndoTest& u) {
-                   u.editor->portTimeSlider.setValue(12);
-                   u.lookFrom(1, 2, 3);
-                   u.editor->add();
-               }},
-        Change{"addReplacing",
-               [](UndoTest& u) {
-                   u.editor->portTimeSlider.setValue(20);
-                   u.lookFrom(4, 5, 6);
-                   u.editor->add();
-               }},
-        Change{"addAfterTheEnd",
-               [](UndoTest& u) {
-                   u.editor->portTimeSlider.setValue(45);
-                   u.editor->add();
-               }},
-        Change{"removeInside",
-               [](UndoTest& u) {
-                   u.editor->portTimeSlider.setValue(5);
-                   u.editor->remove();
-               }},
-        Change{"removeFirst",
-               [](UndoTest& u) {
-                   u.editor->portTimeSlider.setValue(0);
-                   u.editor->remove();
-               }},
-        Change{"dragInManySteps",
-               [](UndoTest& u) { u.dragKeyframe(2, {SbVec3f(20, 1, 0), SbVec3f(20, 2, 0), SbVec3f(21, 3, 0)}); }},
-        Change{"retime", [](UndoTest& u) { EXPECT_TRUE(u.editor->retimeKeyframe(1, 17.5f)); }},
-        Change{"circularPath", [](UndoTest& u) { EXPECT_TRUE(u.editor->createCircularPath(360.0f)); }},
-        Change{"constantVelocity", [](UndoTest& u) { u.editor->makeConstv(); }},
-        Change{"constvCommand", [](UndoTest&) { theInterpreter->eval("cameraPathEditor constv"); }},
+    Change{"addInside",
+           [](UndoTest& u) {
+               u.editor->portTimeSlider.setValue(12);
+               u.lookFrom(1, 2, 3);
+               u.editor->add();
+           }},
+    Change{"addReplacing",
+           [](UndoTest& u) {
+               u.editor->portTimeSlider.setValue(20);
+               u.lookFrom(4, 5, 6);
+               u.editor->add();
+           }},
+    Change{"addAfterTheEnd",
+           [](UndoTest& u) {
+               u.editor->portTimeSlider.setValue(45);
+               u.editor->add();
+           }},
+    Change{"removeInside",
+           [](UndoTest& u) {
+               u.editor->portTimeSlider.setValue(5);
+               u.editor->remove();
+           }},
+    Change{"removeFirst",
+           [](UndoTest& u) {
+               u.editor->portTimeSlider.setValue(0);
+               u.editor->remove();
+           }},
+    Change{"dragInManySteps",
+           [](UndoTest& u) {
+               u.dragKeyframe(2, {SbVec3f(20, 1, 0), SbVec3f(20, 2, 0), SbVec3f(21, 3, 0)});
+           }},
+    Change{"retime", [](UndoTest& u) { EXPECT_TRUE(u.editor->retimeKeyframe(1, 17.5f)); }},
+    Change{"circularPath", [](UndoTest& u) { EXPECT_TRUE(u.editor->createCircularPath(360.0f)); }},
+    Change{"constantVelocity", [](UndoTest& u) { u.editor->makeConstv(); }},
+    Change{"constvCommand", [](UndoTest&) { theInterpreter->eval("cameraPathEditor constv"); }},
 };
 INSTANTIATE_TEST_SUITE_P(Editor, ChangeKinds, ::testing::ValuesIn(changes),
                          [](const ::testing::TestParamInfo<Change>& p) { return std::string(p.param.name); });
