@@ -181,6 +181,9 @@ void VornaMainWindow::buildHistoryMenu(QMenu* edit) {
     QAction* redo = edit->addAction(tr("&Redo"), this, [this] { runCommand("redo"); });
     redo->setObjectName("redo");
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    // Also from the path viewer, a window of its own.
+    undo->setShortcutContext(Qt::ApplicationShortcut);
+    redo->setShortcutContext(Qt::ApplicationShortcut);
     HxUndoHistory* history = theUndoHistory;
     auto follow = [undo, redo, history] {
         undo->setEnabled(history->canUndo());

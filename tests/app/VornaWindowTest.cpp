@@ -11,6 +11,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <hxcore/HxUndoHistory.h>
 #include <session/HxSession.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
@@ -22,10 +23,13 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -87,6 +91,7 @@ protected:
     }
     void TearDown() override {
         delete window;
+        theUndoHistory->setSessionFile("");
         theObjectPool->clear();
         theController->reset();
         HxApplication::handlePendingEvents();
@@ -101,33 +106,45 @@ protected:
         return theInterpreter->result();
     }
     std::string console() const { return window->console()->output()->toPlainText().toStdString(); }
+    // A new path, edited through the menus in a loaded scene; its name.
+    std::string editNewPath() {
+        type("load " PLATE_SCENE);
+        window->findChild<QAction*>("create:HxKeyframeCameraPath")->trigger();
+        const std::string path = window->selectedObject().toStdString();
+        window->findChild<QAction*>("editSelected")->trigger();
+        auto* editor = dynamic_cast<HxEditor*>(theObjectPool->find("cameraPathEditor"));
+        EXPECT_TRUE(editor && editor->isAttached()) << console();
+        QWidget* panel = window->portPanelArea()->widget();
+        for (QPushButton* b : panel->findChildren<QPushButton*>()) {
+            if (b->text() == "add") add = b;
+            if (b->text().isEmpty()) player.push_back(b);
+        }
+        slider = panel->findChild<QxFullSlider*>();
+        EXPECT_TRUE(add && slider && player.size() == 7u);
+        return path;
+    }
+    // Keyframes from the main viewer at these views ("px py pz ax ay az"), each a click on "add".
+    void addKeyframesAt(const std::vector<std::string>& views) {
+        for (const std::string& view : views) {
+            type("viewer 0 setCamera " + view + "  0 1 0");
+            QTest::mouseClick(add, Qt::LeftButton);
+        }
+    }
     VornaMainWindow* window = nullptr;
+    QPushButton* add = nullptr;
+    std::vector<QPushButton*> player;
+    QxFullSlider* slider = nullptr;
 };
 
 TEST_F(VornaWindowTest, aFlightIsRecordedPlayedAndEndedWithTheMouse) {
-    type("load " PLATE_SCENE);
-    type("nosuchcommand 1");
-    EXPECT_THAT(console(),
-                HasSubstr("vorna> load " PLATE_SCENE "\nplate\nvorna> nosuchcommand 1\nError: invalid command name"));
-    window->findChild<QAction*>("create:HxKeyframeCameraPath")->trigger();
-    const std::string path = window->selectedObject().toStdString();
-    window->findChild<QAction*>("editSelected")->trigger();
-    auto* editor = dynamic_cast<HxEditor*>(theObjectPool->find("cameraPathEditor"));
-    ASSERT_TRUE(editor && editor->isAttached()) << console();
     // The editor's ports are shown: time slider, player buttons, keyframe buttons.
-    QWidget* panel = window->portPanelArea()->widget();
-    QPushButton* add = nullptr;
-    std::vector<QPushButton*> player;
-    for (QPushButton* b : panel->findChildren<QPushButton*>()) {
-        if (b->text() == "add") add = b;
-        if (b->text().isEmpty()) player.push_back(b);
-    }
-    auto* slider = panel->findChild<QxFullSlider*>();
-    ASSERT_TRUE(add && slider && player.size() == 7u);
-    for (const char* view : {"0 4 12", "12 4 0", "0 6 -12"}) {
-        type(std::string("viewer 0 setCamera ") + view + "  0 1 0  0 1 0");
-        QTest::mouseClick(add, Qt::LeftButton);
-    }
+    const std::string path = editNewPath();
+    ASSERT_FALSE(HasFatalFailure());
+    type("nosuchcommand 1");
+    EXPECT_THAT(console(), HasSubstr("vorna> load " PLATE_SCENE "\nplate\n"));
+    EXPECT_THAT(console(), HasSubstr("vorna> nosuchcommand 1\nError: invalid command name"));
+    auto* editor = dynamic_cast<HxEditor*>(theObjectPool->find("cameraPathEditor"));
+    addKeyframesAt({"0 4 12  0 1 0", "12 4 0  0 1 0", "0 6 -12  0 1 0"});
     EXPECT_EQ(eval(path + " getNumCameras"), "3");
     type("cameraPathEditor fps 1000");
     for (int i = 0; i < 3; ++i) QTest::mouseClick(player[1], Qt::LeftButton);  // back to the first keyframe
@@ -168,6 +185,53 @@ TEST_F(VornaWindowTest, theMovieDialogComposesTheCommandAndRemembersItsChoices) 
         dialog.remember();
     }
     EXPECT_EQ(VornaMovieDialog(window, "Clock").command(), command);
+}
+
+// Runs the entry `name` of the menu bar's menu `menu` with two clicks, as a user would.
+void clickMenu(QMainWindow* window, const QString& menu, const char* name) {
+    QMenuBar* bar = window->menuBar();
+    QAction* entry = window->findChild<QAction*>(name);
+    ASSERT_TRUE(entry);
+    for (QAction* top : bar->actions()) {
+        if (top->text().remove('&') != menu) continue;
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
+        QMenu* popup = top->menu();
+        ASSERT_TRUE(popup && popup->isVisible());
+        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(entry).center());
+        return;
+    }
+    FAIL() << "no menu " << menu.toStdString();
+}
+
+TEST_F(VornaWindowTest, keyframeChangesUndoAndRedoWithTheKeysAndTheMenu) {
+    const std::string path = editNewPath();
+    ASSERT_FALSE(HasFatalFailure());
+    addKeyframesAt({"0 4 12  0 1 0", "12 4 0  0 1 0"});
+    EXPECT_THAT(window->statusBar()->currentMessage().toStdString(), HasSubstr("added at 10"));
+    EXPECT_TRUE(window->isWindowModified());
+    QApplication::setActiveWindow(window);
+    QWidget* keys = window->centralWidget();
+    QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(eval(path + " getNumCameras"), "1");
+    clickMenu(window, "Edit", "redo");
+    EXPECT_EQ(eval(path + " getNumCameras"), "2");
+    EXPECT_EQ(eval(path + " camera 1 getPosition"), "12 4 0");
+
+    // A drag of the second keyframe's box in the path viewer, one step however far it goes.
+    eval("viewer 5 setSize 400 400; viewer 5 setCamera 12 4 10  12 4 0  0 1 0");
+    EXPECT_EQ(eval("viewer 5 getSize"), "400 400");
+    QTest::mouseClick(player[5], Qt::LeftButton);  // to the last keyframe
+    type("viewer 5 click 183 205");                // on the glyph
+    const std::string before = eval(path + " camera 1 getPosition");
+    // On the box beside the glyph, to the right; the keyframe follows once the sensors have run.
+    type("viewer 5 drag 197 214 237 214");
+    HxApplication::handlePendingEvents();
+    const std::string dragged = eval(path + " camera 1 getPosition");
+    EXPECT_NE(dragged, before) << console();
+    QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(eval(path + " camera 1 getPosition"), before) << console();
+    QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(eval(path + " camera 1 getPosition"), dragged);
 }
 
 TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {
