@@ -16,6 +16,7 @@
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 #include <widgets/QxFullSlider.h>
+#include <widgets/QxSlider.h>
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +26,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QSignalSpy>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -37,6 +40,8 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 using ::testing::HasSubstr;
@@ -232,6 +237,111 @@ TEST_F(VornaWindowTest, keyframeChangesUndoAndRedoWithTheKeysAndTheMenu) {
     EXPECT_EQ(eval(path + " camera 1 getPosition"), before) << console();
     QTest::keyClick(keys, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(eval(path + " camera 1 getPosition"), dragged);
+}
+
+// Presses at `from` in the slider's tick area, moves to `to` and lets go.
+void dragAlong(QxSlider* bar, int from, int to) {
+    const int y = bar->height() - 2;
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(from, y));
+    QMouseEvent move(QEvent::MouseMove, QPoint(to, y), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(to, y));
+}
+
+TEST_F(VornaWindowTest, aKeyframeMovesInTimeByItsTickOrItsFieldButNeverPastANeighbour) {
+    editNewPath();
+    ASSERT_FALSE(HasFatalFailure());
+    addKeyframesAt({"0 4 12  0 1 0", "12 4 0  0 1 0", "0 6 -12  0 1 0"});
+    const std::string ticks = "cameraPathEditor portTimeSlider getKeyframes";
+    QxSlider* bar = slider->slider();
+    // The tick at 10 dragged a quarter of the range to the right, then past its neighbour at 20.
+    const int x10 = bar->xOf(10), x15 = bar->xOf(15);
+    dragAlong(bar, x10, x15);
+    const float moved = std::stof(eval(ticks).substr(2));
+    EXPECT_NEAR(moved, 15.0f, 0.2f) << eval(ticks);
+    dragAlong(bar, x15, bar->xOf(20) + 10);
+    EXPECT_FLOAT_EQ(std::stof(eval(ticks).substr(2)), moved) << "refused";
+    EXPECT_THAT(window->statusBar()->currentMessage().toStdString(), HasSubstr("keep their order"));
+
+    // The field sets the time of the keyframe the slider stands on.
+    for (int k = 0; k < 2; ++k) QTest::mouseClick(player[1], Qt::LeftButton);  // back to the keyframe moved above
+    auto* field = window->portPanelArea()->widget()->findChild<QLineEdit*>("keyframeTime");
+    ASSERT_TRUE(field && field->isEnabled());
+    field->setText("12.5");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(eval(ticks), "0 12.5 20") << console();
+    EXPECT_FLOAT_EQ(slider->getValue(), 12.5f);
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window->centralWidget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(std::stof(eval(ticks).substr(2)), moved);
+}
+
+// The contents of every file under `dir`, in name order.
+std::string everyFile(const std::string& dir) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        if (entry.is_regular_file()) files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    std::string all;
+    for (const std::string& f : files) all += f + "\n" + slurp(f);
+    return all;
+}
+
+struct QuitCase {
+    const char* name;
+    QMessageBox::StandardButton answer;
+    bool byClosing;  // else by Ctrl+Q
+    bool quits;
+};
+
+class QuitQuestion : public VornaWindowTest, public ::testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitQuestion, isAskedOnlyWithUnsavedChangesAndItsAnswerIsFollowed) {
+    const QuitCase& c = GetParam();
+    const std::string dir = makeTempDir();
+    editNewPath();
+    ASSERT_FALSE(HasFatalFailure());
+    eval("saveNetwork " + dir + "/session.tcl");
+    const std::string saved = everyFile(dir);
+    EXPECT_EQ(window->windowTitle().toStdString(), dir + "/session.tcl[*] - vorna");
+    EXPECT_FALSE(window->isWindowModified());
+    addKeyframesAt({"0 4 12  0 1 0"});
+    EXPECT_TRUE(window->isWindowModified());
+    int asked = 0;
+    window->setSaveQuestion([&] {
+        ++asked;
+        return c.answer;
+    });
+    QSignalSpy quit(window, &VornaMainWindow::quitRequested);
+    if (c.byClosing) {
+        window->close();
+    } else {
+        QApplication::setActiveWindow(window);
+        QTest::keyClick(window->centralWidget(), Qt::Key_Q, Qt::ControlModifier);
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(quit.count(), c.quits ? 1 : 0);
+    EXPECT_EQ(window->isVisible(), !(c.quits && c.byClosing));
+    // Saved: the network on disk, script and data, holds the new keyframe.
+    EXPECT_EQ(window->isWindowModified(), c.answer != QMessageBox::Save);
+    EXPECT_EQ(everyFile(dir) != saved, c.answer == QMessageBox::Save);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, QuitQuestion,
+                         ::testing::Values(QuitCase{"cancelledAtClosing", QMessageBox::Cancel, true, false},
+                                           QuitCase{"cancelledAtCtrlQ", QMessageBox::Cancel, false, false},
+                                           QuitCase{"discardedAtClosing", QMessageBox::Discard, true, true},
+                                           QuitCase{"savedAtCtrlQ", QMessageBox::Save, false, true}),
+                         [](const ::testing::TestParamInfo<QuitCase>& p) { return std::string(p.param.name); });
+
+TEST_F(VornaWindowTest, nothingUnsavedQuitsWithoutAQuestion) {
+    window->setSaveQuestion([] {
+        ADD_FAILURE() << "asked";
+        return QMessageBox::Cancel;
+    });
+    QSignalSpy quit(window, &VornaMainWindow::quitRequested);
+    clickMenu(window, "File", "quit");
+    EXPECT_EQ(quit.count(), 1);
 }
 
 TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {

@@ -10,6 +10,7 @@
 #include <widgets/QxSlider.h>
 
 #include <Inventor/nodes/SoTransform.h>
+#include <QDoubleSpinBox>
 #include <QUndoStack>
 
 #include <gmock/gmock.h>
@@ -197,6 +198,15 @@ TEST_F(UndoTest, theTimingFieldMovesTheKeyframeUnderTheSliderAndTheSliderFollows
     EXPECT_EQ(editor->portTimeSlider.getValue(), 22.5f);
     editor->portTimeSlider.setValue(21);
     EXPECT_FALSE(editor->setSelectedKeyframeTime(24.0f)) << "the slider stands on no keyframe";
+}
+
+TEST_F(UndoTest, theSpeedFieldAndTheFpsCommandSetTheSameSpeed) {
+    QDoubleSpinBox* speed = editor->portTiming.speedField();
+    ASSERT_NE(speed, nullptr);
+    speed->setValue(25.0);
+    EXPECT_EQ(editor->fps, 25.0f);
+    theInterpreter->eval("cameraPathEditor fps 4");
+    EXPECT_EQ(speed->value(), 4.0);
 }
 
 TEST_F(UndoTest, theHistoryIsThePathsAndOutlivesADetach) {
