@@ -18,9 +18,12 @@
 #include <widgets/QxFullSlider.h>
 #include <widgets/QxSlider.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +37,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <clocale>
@@ -342,6 +346,61 @@ TEST_F(VornaWindowTest, nothingUnsavedQuitsWithoutAQuestion) {
     QSignalSpy quit(window, &VornaMainWindow::quitRequested);
     clickMenu(window, "File", "quit");
     EXPECT_EQ(quit.count(), 1);
+}
+
+TEST_F(VornaWindowTest, everyButtonExplainsItselfAndHelpShowsTheKeysAndCommands) {
+    editNewPath();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<QWidget*> places{window->portPanelArea()->widget()};
+    for (int id : {0, 5}) places.push_back(qobject_cast<QWidget*>(theController->viewer(id)->widget()));
+    int buttons = 0;
+    for (QWidget* place : places) {
+        ASSERT_TRUE(place);
+        for (QAbstractButton* b : place->findChildren<QAbstractButton*>()) {
+            EXPECT_FALSE(b->toolTip().isEmpty())
+                << "\"" << b->text().toStdString() << "\" in " << place->metaObject()->className();
+            ++buttons;
+        }
+    }
+    EXPECT_GE(buttons, 2 * 7 + 7 + 4) << "two viewers, the player and the keyframe buttons";
+
+    struct Entry {
+        const char* action;
+        std::vector<const char*> words;
+    };
+    for (const Entry& e : {Entry{"helpWindow", {"Ctrl+Shift+Z", "Save Path As", "tick"}},
+                           Entry{"helpCommands", {"saveNetwork", "undo", "portTimeSlider"}}}) {
+        clickMenu(window, "Help", e.action);
+        auto* help = window->findChild<QDialog*>("help");
+        ASSERT_TRUE(help && help->isVisible());
+        const QString text = help->findChild<QTextBrowser*>()->toPlainText();
+        for (const char* word : e.words) EXPECT_TRUE(text.contains(word)) << e.action << ": " << word;
+        EXPECT_FALSE(text.contains("Checking what the tests catch")) << "only the sections asked for";
+        delete help;
+    }
+}
+
+TEST_F(VornaWindowTest, theWindowKeepsItsSizeAndItsPanelsTheirWidth) {
+    window->findChild<QAction*>("create:HxKeyframeCameraPath")->trigger();
+    const QString path = window->selectedObject();
+    auto* ports = window->findChild<QDockWidget*>("Ports");
+    ASSERT_TRUE(ports);
+    QApplication::processEvents();
+    const int width = ports->width();
+    // The editor's panel is the wider one.
+    window->findChild<QAction*>("editSelected")->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(ports->width(), width);
+    window->selectObject(path);
+    QApplication::processEvents();
+    EXPECT_EQ(ports->width(), width);
+
+    window->resize(1000, 700);
+    QApplication::processEvents();
+    const QSize size = window->size();
+    delete window;
+    window = new VornaMainWindow;
+    EXPECT_EQ(window->size(), size);
 }
 
 TEST(VornaProgram, guiRunsTheScriptThenStaysUntilQuit) {
