@@ -191,15 +191,6 @@ TEST_F(UndoTest, theRefusalNamesTheKeyframeAndItsNeighbour) {
               "order.\n");
 }
 
-TEST_F(UndoTest, theTimingFieldMovesTheKeyframeUnderTheSliderAndTheSliderFollows) {
-    editor->portTimeSlider.setValue(20);
-    EXPECT_TRUE(editor->setSelectedKeyframeTime(22.5f));
-    EXPECT_EQ(path->times[2], 22.5f);
-    EXPECT_EQ(editor->portTimeSlider.getValue(), 22.5f);
-    editor->portTimeSlider.setValue(21);
-    EXPECT_FALSE(editor->setSelectedKeyframeTime(24.0f)) << "the slider stands on no keyframe";
-}
-
 TEST_F(UndoTest, theSpeedFieldAndTheFpsCommandSetTheSameSpeed) {
     QDoubleSpinBox* speed = editor->portTiming.speedField();
     ASSERT_NE(speed, nullptr);

@@ -11,6 +11,9 @@ namespace keyframeundo {
 namespace {
 QString tr(const char* text) { return QCoreApplication::translate("KeyframeUndo", text); }
 QString timeText(float t) { return QString::fromStdString(numbertext::general(t)); }
+// Scripts may change a path outside its history; a step whose keyframe is
+// gone then does nothing rather than reach past the end.
+bool holds(const HxKeyframeCameraPath* path, int index) { return index >= 0 && index < path->cameras.size(); }
 }  // namespace
 
 AddKeyframe::AddKeyframe(HxKeyframeCameraPath* editedPath, float t, const SoCamera* shown)
@@ -26,6 +29,7 @@ void AddKeyframe::redo() {
 }
 
 void AddKeyframe::undo() {
+    if (!holds(path, index)) return;
     if (replaces) {
         path->cameras[index] = replaced;
         path->touch(0xFFFFFFFF);
@@ -41,11 +45,13 @@ RemoveKeyframe::RemoveKeyframe(HxKeyframeCameraPath* editedPath, int k)
 }
 
 void RemoveKeyframe::redo() {
+    if (!holds(path, index)) return;
     path->removeKeyframe(index);
     path->update();
 }
 
 void RemoveKeyframe::undo() {
+    if (index > path->cameras.size()) return;
     McDArray<float> times = path->times;
     McDArray<McHandle<SoCamera>> cameras = path->cameras;
     times.insert(index, time);
@@ -65,6 +71,7 @@ MoveKeyframe::MoveKeyframe(HxKeyframeCameraPath* editedPath, int k, unsigned int
 }
 
 void MoveKeyframe::place(const Pose& pose) {
+    if (!holds(path, index)) return;
     SoCamera* camera = path->cameras[index];
     camera->position.setValue(pose.position);
     camera->orientation.setValue(pose.orientation);
