@@ -257,6 +257,18 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         makeConstv();
         return TCL_OK;
     }
+    if (cmdCheck(word, "setKeyframeTime", "setKeyframeTime i t: moves keyframe i to time t, between its neighbours")) {
+        if (int r = checkArguments(interp, word, argc == 4, argc, argv, "i t"); r != 4) return r;
+        long index = 0;
+        float t = 0;
+        if (!parseLong(argv[2], index) || !parseFloat(argv[3], t))
+            return cmdFail(interp, command + ": expected a keyframe number and a time");
+        if (needsPath() != TCL_OK) return TCL_ERROR;
+        if (index < 0 || index >= path->times.size()) return cmdFail(interp, command + ": no keyframe " + argv[2]);
+        if (!retimeKeyframe(static_cast<int>(index), t))
+            return cmdFail(interp, command + ": keyframe " + argv[2] + " cannot move to " + argv[3]);
+        return TCL_OK;
+    }
     if (cmdCheck(word, "zflow", "measures the depth flow along the path; playback then keeps it even")) {
         if (needsPath() != TCL_OK) return TCL_ERROR;
         zflow();
@@ -640,19 +652,23 @@ void HxKeyframeCameraPathEditor::sliderMoved() {
 
 bool HxKeyframeCameraPathEditor::retimeKeyframe(int index, float t) {
     if (!path || index < 0 || index >= path->times.size()) return false;
+    auto text = [](float v) { return QString::fromStdString(numbertext::general(v)); };
     const float from = path->times[index];
     if (t == from) return true;
+    if (!std::isfinite(t)) {
+        theMsg->printf("%s",
+                       qPrintable(tr("The keyframe at %1 stays: its time must be a finite number.").arg(text(from))));
+        return false;
+    }
     const int n = path->times.size();
-    const bool passesPrevious = index > 0 && !(path->times[index - 1] < t);
-    const bool passesNext = index + 1 < n && !(t < path->times[index + 1]);
-    if (passesPrevious || passesNext || !std::isfinite(t)) {
-        const QString neighbour =
-            QString::fromStdString(numbertext::general(path->times[passesPrevious ? index - 1 : index + 1]));
+    int neighbour = -1;
+    if (index > 0 && !(path->times[index - 1] < t)) neighbour = index - 1;
+    if (index + 1 < n && !(t < path->times[index + 1])) neighbour = index + 1;
+    if (neighbour >= 0) {
         theMsg->printf("%s", qPrintable(tr("The keyframe at %1 stays: at %2 it would reach or pass its neighbour "
                                            "at %3, and keyframes keep their order.")
-                                            .arg(QString::fromStdString(numbertext::general(from)),
-                                                 QString::fromStdString(numbertext::general(t)),
-                                                 passesPrevious || passesNext ? neighbour : QString("-"))));
+                                            .arg(text(from), text(t), text(path->times[neighbour]))));
+        // A dragged tick goes back to its keyframe.
         showKeyframes();
         return false;
     }
@@ -662,9 +678,7 @@ bool HxKeyframeCameraPathEditor::retimeKeyframe(int index, float t) {
         portTimeSlider.setValue(t);
         sliderMoved();
     }
-    theMsg->printf("%s", qPrintable(tr("Keyframe moved from time %1 to %2.")
-                                        .arg(QString::fromStdString(numbertext::general(from)),
-                                             QString::fromStdString(numbertext::general(t)))));
+    theMsg->printf("%s", qPrintable(tr("Keyframe moved from time %1 to %2.").arg(text(from), text(t))));
     return true;
 }
 

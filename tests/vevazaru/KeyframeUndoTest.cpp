@@ -12,6 +12,7 @@
 #include <Inventor/nodes/SoTransform.h>
 #include <QDoubleSpinBox>
 #include <QUndoStack>
+#include <tcl.h>
 
 #include <gmock/gmock.h>
 
@@ -159,11 +160,13 @@ struct Retiming {
 
 class Retimings : public UndoTest, public ::testing::WithParamInterface<Retiming> {};
 
-// Keyframes at 0, 5, 20, 30: a keyframe moves only between its neighbours.
+// Keyframes at 0, 5, 20, 30: a keyframe moves only between its neighbours (here by the script command).
 TEST_P(Retimings, keepTheKeyframesInOrder) {
     const Retiming& r = GetParam();
     const std::vector<Keyframe> before = keyframes();
-    EXPECT_EQ(editor->retimeKeyframe(r.index, r.to), r.accepted);
+    const std::string command =
+        "cameraPathEditor setKeyframeTime " + std::to_string(r.index) + " " + std::to_string(r.to);
+    EXPECT_EQ(theInterpreter->eval(command.c_str()) == TCL_OK, r.accepted) << theInterpreter->result();
     if (r.accepted) {
         EXPECT_EQ(path->times[r.index], r.to);
         EXPECT_EQ(history->count(), 1);
