@@ -228,15 +228,16 @@ bool VornaMainWindow::mayDiscardChanges() {
     if (answer != QMessageBox::Save) return false;
     QString file = QString::fromStdString(theUndoHistory->sessionFile());
     if (file.isEmpty())
-        file = QFileDialog::getSaveFileName(this, tr("Save Network"), lastFolder("network") + "/network.tcl",
+        file = QFileDialog::getSaveFileName(this, tr("Save Network"), lastFolder("network", "network.tcl"),
                                             tr("Tcl scripts (*.tcl)"));
     if (file.isEmpty()) return false;
     rememberFolder("network", file);
     return runCommand(VornaConsole::tclCommand({"saveNetwork", file})) == TCL_OK;
 }
 
-QString VornaMainWindow::lastFolder(const char* key) const {
-    return QSettings().value(QString("folders/") + key).toString();
+QString VornaMainWindow::lastFolder(const char* key, const QString& file) const {
+    const QString folder = QSettings().value(QString("folders/") + key).toString();
+    return folder.isEmpty() || file.isEmpty() ? folder + file : folder + "/" + file;
 }
 
 void VornaMainWindow::rememberFolder(const char* key, const QString& file) const {
@@ -342,9 +343,8 @@ void VornaMainWindow::fillSaveMenu(QMenu* menu) {
         const QString extension = QString::fromUtf8(format->extension);
         const QString filter = QString("%1 (*.%2)").arg(formatName, extension);
         menu->addAction(filter, this, [this, name, formatName, extension, filter] {
-            const QString file =
-                QFileDialog::getSaveFileName(this, tr("Save %1 as %2").arg(name, formatName),
-                                             lastFolder("path") + "/" + name + "." + extension, filter);
+            const QString file = QFileDialog::getSaveFileName(this, tr("Save %1 as %2").arg(name, formatName),
+                                                              lastFolder("path", name + "." + extension), filter);
             if (file.isEmpty()) return;
             rememberFolder("path", file);
             if (runCommand(VornaConsole::tclCommand({name, "save", formatName, file})) == TCL_OK)
@@ -381,7 +381,7 @@ void VornaMainWindow::runScript() {
 }
 
 void VornaMainWindow::saveNetwork() {
-    const QString file = QFileDialog::getSaveFileName(this, tr("Save Network"), lastFolder("network") + "/network.tcl",
+    const QString file = QFileDialog::getSaveFileName(this, tr("Save Network"), lastFolder("network", "network.tcl"),
                                                       tr("Tcl scripts (*.tcl)"));
     if (file.isEmpty()) return;
     rememberFolder("network", file);

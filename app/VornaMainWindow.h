@@ -79,8 +79,9 @@ private:
     void showTitle();
     void restoreSettings();
     void saveSettings() const;
-    // The folder last used by the file dialog `key` (empty: the current folder).
-    QString lastFolder(const char* key) const;
+    // `file` in the folder last used by the file dialog `key` (none yet: the
+    // current folder); the folder itself when `file` is empty.
+    QString lastFolder(const char* key, const QString& file = {}) const;
     void rememberFolder(const char* key, const QString& file) const;
 
     VornaConsole* consolePane;
