@@ -6,6 +6,7 @@
 #include <hxcore/HxInterpreter.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxPackageLoader.h>
+#include <hxcore/HxUndoHistory.h>
 #include <session/HxSession.h>
 
 #include <QApplication>
@@ -182,6 +183,7 @@ int VornaApplication::runWindow(const QStringList& scripts) {
             theMsg->programError("vorna: %s: %s", file.constData(), trace.c_str());
             break;
         }
+        theUndoHistory->setSessionFile(file.toStdString());
     }
     return qtApp->exec();
 }

@@ -83,11 +83,13 @@ int VornaConsole::writeScriptOutput(void* console, const char* bytes, int count,
 void VornaConsole::showHostMessages() {
     showsMessages = true;
     QPointer<QPlainTextEdit> pane = view;
-    theMsg->setSink([pane](const std::string& line) {
+    QPointer<VornaConsole> self(this);
+    theMsg->setSink([pane, self](const std::string& line) {
         if (!pane) return;
         QString text = QString::fromStdString(line);
         if (text.endsWith('\n')) text.chop(1);
         pane->appendPlainText(text);
+        if (self) emit self->messageShown(text);
     });
     if (scriptOutput) return;
     replacedOutput = Tcl_GetStdChannel(TCL_STDOUT);

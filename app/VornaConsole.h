@@ -43,6 +43,8 @@ public:
 
 signals:
     void quitRequested(int code);
+    // A host message was shown (one line or more, without the final newline).
+    void messageShown(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,7 @@
 #include "VornaMainWindow.h"
 
 #include "VornaConsole.h"
+#include "VornaHelp.h"
 #include "VornaMovieDialog.h"
 
 #include <hxcore/HxApplication.h>
@@ -10,6 +11,7 @@
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObject.h>
 #include <hxcore/HxObjectPool.h>
+#include <hxcore/HxUndoHistory.h>
 #include <mc/McTypeInfo.h>
 #include <session/HxMovieCommand.h>
 #include <session/HxPortPanels.h>
@@ -23,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
@@ -30,6 +33,9 @@
 #include <QProgressDialog>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QUndoStack>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -111,7 +117,7 @@ VornaMainWindow::VornaMainWindow(QWidget* parent)
     portArea->setMinimumWidth(380);
     consolePane->setMinimumHeight(160);
     dock(this, tr("Objects"), objects, Qt::LeftDockWidgetArea);
-    dock(this, tr("Ports"), portArea, Qt::LeftDockWidgetArea);
+    portDock = dock(this, tr("Ports"), portArea, Qt::LeftDockWidgetArea);
     dock(this, tr("Console"), consolePane, Qt::BottomDockWidgetArea);
 
     consolePane->showHostMessages();
@@ -123,6 +129,15 @@ VornaMainWindow::VornaMainWindow(QWidget* parent)
     });
     buildMenus();
     refreshObjects();
+
+    // The status bar shows the outcome of each action: the host's last message.
+    statusBar()->setObjectName("status");
+    connect(consolePane, &VornaConsole::messageShown, this, [this](const QString& text) {
+        if (!text.startsWith("vorna> ")) statusBar()->showMessage(text.section('\n', -1));
+    });
+    connect(theUndoHistory, &HxUndoHistory::changed, this, &VornaMainWindow::showTitle);
+    showTitle();
+    restoreSettings();
 
     // Qt's event loop knows nothing of the host's queue and the interpreter's
     // timers ("after"): they are handled on a short beat.
@@ -150,6 +165,7 @@ VornaMainWindow::VornaMainWindow(QWidget* parent)
 }
 
 VornaMainWindow::~VornaMainWindow() {
+    saveSettings();
     // The session keeps the panels. The viewers' windows go with this one (the
     // viewers stay, without windows); the docked ones first, while this window
     // can still show the editing that their going may end.
@@ -202,13 +218,100 @@ void VornaMainWindow::buildMenus() {
     add(file, tr("Save &Network..."), "saveNetwork", &VornaMainWindow::saveNetwork);
     add(file, tr("&Movie..."), "movie", &VornaMainWindow::makeMovie);
     file->addSeparator();
-    add(file, tr("&Quit"), "quit", [this] { runCommand("quit"); })->setShortcut(QKeySequence::Quit);
+    add(file, tr("&Quit"), "quit", [this] {
+        if (mayDiscardChanges()) runCommand("quit");
+    })->setShortcut(QKeySequence::Quit);
 
     buildCreateMenu(menuBar()->addMenu(tr("&Create")));
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    buildHistoryMenu(edit);
     add(edit, tr("&Edit Selected"), "editSelected", &VornaMainWindow::editSelected);
     add(edit, tr("&Detach"), "detach", &VornaMainWindow::detachSelected);
+    buildHelpMenu();
+}
+
+void VornaMainWindow::buildHistoryMenu(QMenu* edit) {
+    // Through the commands, like every menu entry; the entries name the step.
+    QAction* undo = edit->addAction(tr("&Undo"), this, [this] { runCommand("undo"); });
+    undo->setObjectName("undo");
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = edit->addAction(tr("&Redo"), this, [this] { runCommand("redo"); });
+    redo->setObjectName("redo");
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    // Also from the path viewer, a window of its own.
+    undo->setShortcutContext(Qt::ApplicationShortcut);
+    redo->setShortcutContext(Qt::ApplicationShortcut);
+    HxUndoHistory* history = theUndoHistory;
+    auto follow = [undo, redo, history] {
+        undo->setEnabled(history->canUndo());
+        redo->setEnabled(history->canRedo());
+        undo->setText(history->canUndo() ? tr("&Undo %1").arg(history->undoText()) : tr("&Undo"));
+        redo->setText(history->canRedo() ? tr("&Redo %1").arg(history->redoText()) : tr("&Redo"));
+    };
+    connect(history, &QUndoGroup::canUndoChanged, undo, follow);
+    connect(history, &QUndoGroup::canRedoChanged, redo, follow);
+    connect(history, &QUndoGroup::undoTextChanged, undo, follow);
+    connect(history, &QUndoGroup::redoTextChanged, redo, follow);
+    follow();
+    edit->addSeparator();
+}
+
+void VornaMainWindow::buildHelpMenu() {
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    auto section = [this, help](const QString& text, const char* name, const QString& title,
+                                const QStringList& sections) {
+        help->addAction(text, this, [this, title, sections] { VornaHelp::show(this, title, sections); })
+            ->setObjectName(name);
+    };
+    section(tr("&Using the Window"), "helpWindow", tr("Using the window"), {"The window", "Editing a path"});
+    section(tr("&Script Commands"), "helpCommands", tr("Script commands"), {"Writing a script", "Editing a path"});
+}
+
+void VornaMainWindow::showTitle() {
+    const QString file = QString::fromStdString(theUndoHistory->sessionFile());
+    setWindowTitle(file.isEmpty() ? QString("vorna[*]") : QString("%1[*] - vorna").arg(file));
+    setWindowModified(theUndoHistory->unsaved());
+}
+
+bool VornaMainWindow::mayDiscardChanges() {
+    if (!theUndoHistory->unsaved()) return true;
+    const QMessageBox::StandardButton answer =
+        saveQuestion
+            ? saveQuestion()
+            : QMessageBox::question(this, tr("Unsaved changes"),
+                                    tr("The paths have changes that are not saved. Save the session first?"),
+                                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Discard) return true;
+    if (answer != QMessageBox::Save) return false;
+    QString file = QString::fromStdString(theUndoHistory->sessionFile());
+    if (file.isEmpty())
+        file = QFileDialog::getSaveFileName(this, tr("Save Network"), lastFolder("network", "network.tcl"),
+                                            tr("Tcl scripts (*.tcl)"));
+    if (file.isEmpty()) return false;
+    rememberFolder("network", file);
+    return runCommand(VornaConsole::tclCommand({"saveNetwork", file})) == TCL_OK;
+}
+
+QString VornaMainWindow::lastFolder(const char* key, const QString& file) const {
+    const QString folder = QSettings().value(QString("folders/") + key).toString();
+    return folder.isEmpty() || file.isEmpty() ? folder + file : folder + "/" + file;
+}
+
+void VornaMainWindow::rememberFolder(const char* key, const QString& file) const {
+    QSettings().setValue(QString("folders/") + key, QFileInfo(file).absolutePath());
+}
+
+void VornaMainWindow::restoreSettings() {
+    QSettings settings;
+    restoreGeometry(settings.value("window/geometry").toByteArray());
+    restoreState(settings.value("window/docks").toByteArray());
+}
+
+void VornaMainWindow::saveSettings() const {
+    QSettings settings;
+    settings.setValue("window/geometry", saveGeometry());
+    settings.setValue("window/docks", saveState());
 }
 
 void VornaMainWindow::buildCreateMenu(QMenu* menu) {
@@ -280,9 +383,12 @@ void VornaMainWindow::showPorts() {
     portArea->takeWidget();
     if (!panel) return;
     portArea->setWidget(panel);
-    // Wide enough for the rows, within reason.
+    // The first panel makes the dock wide enough for its rows, within reason;
+    // later ones keep the width the user has.
+    if (portsSized) return;
+    portsSized = true;
     const int wanted = panel->sizeHint().width() + portArea->verticalScrollBar()->sizeHint().width() + 8;
-    portArea->setMinimumWidth(std::clamp(wanted, 380, 720));
+    resizeDocks({portDock}, {std::clamp(wanted, 380, 720)}, Qt::Horizontal);
 }
 
 void VornaMainWindow::fillSaveMenu(QMenu* menu) {
@@ -302,8 +408,11 @@ void VornaMainWindow::fillSaveMenu(QMenu* menu) {
         const QString filter = QString("%1 (*.%2)").arg(formatName, extension);
         menu->addAction(filter, this, [this, name, formatName, extension, filter] {
             const QString file = QFileDialog::getSaveFileName(this, tr("Save %1 as %2").arg(name, formatName),
-                                                              name + "." + extension, filter);
-            if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({name, "save", formatName, file}));
+                                                              lastFolder("path", name + "." + extension), filter);
+            if (file.isEmpty()) return;
+            rememberFolder("path", file);
+            if (runCommand(VornaConsole::tclCommand({name, "save", formatName, file})) == TCL_OK)
+                theMsg->printf("%s", qPrintable(tr("Saved %1 to %2.").arg(name, file)));
         });
     }
 }
@@ -319,22 +428,29 @@ void VornaMainWindow::openFile() {
     QStringList patterns;
     for (const QString& e : extensions) patterns << "*." + e;
     const QString filter = tr("Scenes and data (%1);;All files (*)").arg(patterns.join(' '));
-    const QString file = QFileDialog::getOpenFileName(this, tr("Open"), QString(), filter);
+    const QString file = QFileDialog::getOpenFileName(this, tr("Open"), lastFolder("open"), filter);
     if (file.isEmpty()) return;
+    rememberFolder("open", file);
     QString name;
     if (runCommand(VornaConsole::tclCommand({"load", file}), &name) == TCL_OK) selectObject(name);
 }
 
 void VornaMainWindow::runScript() {
-    const QString file =
-        QFileDialog::getOpenFileName(this, tr("Run Script"), QString(), tr("Tcl scripts (*.tcl);;All files (*)"));
-    if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({"source", file}));
+    const QString file = QFileDialog::getOpenFileName(this, tr("Run Script"), lastFolder("script"),
+                                                      tr("Tcl scripts (*.tcl);;All files (*)"));
+    if (file.isEmpty()) return;
+    rememberFolder("script", file);
+    if (runCommand(VornaConsole::tclCommand({"source", file})) == TCL_OK)
+        theUndoHistory->setSessionFile(file.toStdString());
 }
 
 void VornaMainWindow::saveNetwork() {
-    const QString file =
-        QFileDialog::getSaveFileName(this, tr("Save Network"), "network.tcl", tr("Tcl scripts (*.tcl)"));
-    if (!file.isEmpty()) runCommand(VornaConsole::tclCommand({"saveNetwork", file}));
+    const QString file = QFileDialog::getSaveFileName(this, tr("Save Network"), lastFolder("network", "network.tcl"),
+                                                      tr("Tcl scripts (*.tcl)"));
+    if (file.isEmpty()) return;
+    rememberFolder("network", file);
+    if (runCommand(VornaConsole::tclCommand({"saveNetwork", file})) == TCL_OK)
+        theMsg->printf("%s", qPrintable(tr("Saved the session to %1.").arg(file)));
 }
 
 void VornaMainWindow::makeMovie() {
@@ -387,6 +503,10 @@ void VornaMainWindow::detachSelected() {
 }
 
 void VornaMainWindow::closeEvent(QCloseEvent* event) {
+    if (!mayDiscardChanges()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     runCommand("quit");
 }

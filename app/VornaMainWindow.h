@@ -5,9 +5,12 @@
 #pragma once
 #include <QImage>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
+#include <functional>
 #include <map>
 
+class QDockWidget;
 class QListWidget;
 class QMenu;
 class QScrollArea;
@@ -44,6 +47,14 @@ public:
     // widget grab leaves black).
     static QImage grabWindow(QWidget* window);
 
+    // Asked before unsaved changes to paths would be lost: Save, Discard or
+    // Cancel. A message box by default; tests answer it themselves.
+    using SaveQuestion = std::function<QMessageBox::StandardButton()>;
+    void setSaveQuestion(SaveQuestion question) { saveQuestion = std::move(question); }
+    // Whether the session may end now: nothing is unsaved, or the user chose to
+    // discard it, or saved it (to the session file, else one asked for).
+    bool mayDiscardChanges();
+
 signals:
     // "quit" was run, or the window was closed.
     void quitRequested(int code);
@@ -67,10 +78,22 @@ private:
     void detachSelected();
     // The widget that viewer `id` (not the main viewer) opens in: a dock of its own.
     QWidget* viewerPlace(int id);
+    void buildHistoryMenu(QMenu* edit);
+    void buildHelpMenu();
+    void showTitle();
+    void restoreSettings();
+    void saveSettings() const;
+    // `file` in the folder last used by the file dialog `key` (none yet: the
+    // current folder); the folder itself when `file` is empty.
+    QString lastFolder(const char* key, const QString& file = {}) const;
+    void rememberFolder(const char* key, const QString& file) const;
 
     VornaConsole* consolePane;
     QListWidget* objects;
     QScrollArea* portArea;
+    QDockWidget* portDock = nullptr;
+    bool portsSized = false;  // the port panel got its width from the first panel shown
     bool refreshing = false;
     std::map<int, QPointer<QWidget>> viewerDocks;
+    SaveQuestion saveQuestion;
 };

@@ -84,31 +84,34 @@ void HxKeyframeCameraPath::copyData(const HxKeyframeCameraPath& source) {
 // ---------------------------------------------------------------------------
 // Keyframes
 
+int HxKeyframeCameraPath::keyframeSlot(float t, bool& replaces) const {
+    const int n = times.size();
+    replaces = false;
+    int i = 0;
+    if (n > 0 && !(times[0] > t)) {
+        i = 1;
+        while (i < n && !(times[i] > t)) ++i;
+    }
+    // Differences in single precision, compared in double precision.
+    if (i > 0 && double(float(t - times[i - 1])) < 0.001) {
+        replaces = true;
+        return i - 1;
+    }
+    if (i < n && double(float(times[i] - t)) < 0.001) replaces = true;
+    return i;
+}
+
 void HxKeyframeCameraPath::addKeyframe(float t, SoCamera* camera) {
     McHandle<SoCamera> copy = copyOf(camera);
-    const int n = times.size();
-    if (n == 0) {
-        times.append(t);
-        cameras.append(copy);
-    } else {
-        int i = 0;
-        if (!(times[0] > t)) {
-            i = 1;
-            while (i < n && !(times[i] > t)) ++i;
-        }
-        // Differences in single precision, compared in double precision.
-        if (i > 0 && double(float(t - times[i - 1])) < 0.001) {
-            cameras[i - 1] = copy;
-            return;
-        }
-        if (i < n && double(float(times[i] - t)) < 0.001) {
-            cameras[i] = copy;
-            return;
-        }
-        times.insert(i, t);
-        forgetTimeOrder();
-        cameras.insert(i, copy);
+    bool replaces = false;
+    const int i = keyframeSlot(t, replaces);
+    if (replaces) {
+        cameras[i] = copy;
+        return;
     }
+    times.insert(i, t);
+    forgetTimeOrder();
+    cameras.insert(i, copy);
     updateInfo(false);
     touch(0xFFFFFFFF);
 }
@@ -116,6 +119,26 @@ void HxKeyframeCameraPath::addKeyframe(float t, SoCamera* camera) {
 void HxKeyframeCameraPath::removeKeyframe(int index) {
     if (cameras.size() > 0) cameras.remove(index);
     if (times.size() > 0) times.remove(index);
+    forgetTimeOrder();
+    updateInfo(false);
+    touch(0xFFFFFFFF);
+}
+
+bool HxKeyframeCameraPath::setKeyframeTime(int index, float time) {
+    const int n = times.size();
+    if (index < 0 || index >= n || !std::isfinite(time)) return false;
+    if ((index > 0 && !(times[index - 1] < time)) || (index + 1 < n && !(time < times[index + 1]))) return false;
+    times[index] = time;
+    forgetTimeOrder();
+    updateInfo(false);
+    touch(0xFFFFFFFF);
+    return true;
+}
+
+void HxKeyframeCameraPath::setKeyframes(const McDArray<float>& newTimes,
+                                        const McDArray<McHandle<SoCamera>>& newCameras) {
+    times = newTimes;
+    cameras = newCameras;
     forgetTimeOrder();
     updateInfo(false);
     touch(0xFFFFFFFF);

@@ -46,6 +46,15 @@ public:
     void addKeyframe(float time, SoCamera* camera);
     // Removes keyframe `index` (0 <= index < count; not checked).
     void removeKeyframe(int index);
+    // Where addKeyframe(time, ...) puts its camera: the index of the keyframe it
+    // replaces (`replaces` true) or the index the new keyframe gets.
+    int keyframeSlot(float time, bool& replaces) const;
+    // Moves keyframe `index` to `time`. False, with nothing changed, when the
+    // index is out of range or the time is not strictly between its neighbours'.
+    bool setKeyframeTime(int index, float time);
+    // Replaces every keyframe (the cameras are taken, not copied); the arrays
+    // must be of one length with ascending times.
+    void setKeyframes(const McDArray<float>& newTimes, const McDArray<McHandle<SoCamera>>& newCameras);
     // Re-aims keyframes first..last (last < 0: the last keyframe) at `aim`. A range
     // reaching outside the keyframes is cut to them. False, with nothing changed,
     // when a keyframe would leave the float range (see placeCamera).

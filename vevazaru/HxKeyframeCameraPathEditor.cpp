@@ -3,17 +3,20 @@
 #include "VeVazaruMetricOpticalFlow.h"
 #include "VeVazaruMetricTranslation.h"
 #include "internal/HideEventCatcher.h"
+#include "internal/KeyframeUndo.h"
 #include "internal/NumberText.h"
 
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxMessage.h>
+#include <hxcore/HxUndoHistory.h>
 #include <mc/McSafeFile.h>
 #include <mc/McWatch.h>
 #include <viewer/HxController.h>
 #include <viewer/HxViewer.h>
 
 #include <Inventor/SbLinear.h>
+#include <Inventor/draggers/SoDragger.h>
 #include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/elements/SoCacheElement.h>
 #include <Inventor/manips/SoTransformBoxManip.h>
@@ -21,6 +24,7 @@
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 #include <QCoreApplication>
+#include <QUndoStack>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -92,15 +96,23 @@ HxKeyframeCameraPathEditor::HxKeyframeCameraPathEditor()
       portTimeSlider(this, "portTimeSlider", tr("Time"), this),
       portPlayerButtons(this, "portPlayerButtons", tr("Control"), this),
       portKCPEButtons(this, "portKCPEButtons", tr("Keyframes"), 4),
+      portTiming(this, "portTiming", tr("Timing"), this),
       hideEventCatcher(nullptr) {
     setLabel("cameraPathEditor");
     portKCPEButtons.setLabel(0, tr("add"));
     portKCPEButtons.setLabel(1, tr("remove"));
     portKCPEButtons.setLabel(2, tr("circular path"));
     portKCPEButtons.setLabel(3, tr("const velocity"));
+    portKCPEButtons.setToolTip(0,
+                               tr("Add a keyframe from the main viewer's camera at the slider's time (Ctrl+Z undoes)"));
+    portKCPEButtons.setToolTip(1, tr("Remove the keyframe at the slider's time (step to one first)"));
+    portKCPEButtons.setToolTip(2, tr("Replace the keyframes by a full circle around the main camera's aim point"));
+    portKCPEButtons.setToolTip(3, tr("Re-time the keyframes so the flight moves at constant velocity"));
+    portTiming.showSpeed(fps);
 }
 
 HxKeyframeCameraPathEditor::~HxKeyframeCameraPathEditor() {
+    QObject::disconnect(historyConnection);
     manipSensor.reset();
     if (displayRoot) hideGeom(displayRoot);
     if (hideEventCatcher) hideEventCatcher->dispose();
@@ -117,6 +129,10 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
         return;
     }
     path->portTime.hide();
+
+    QUndoStack* steps = history();
+    theUndoHistory->setActiveStack(steps);
+    historyConnection = QObject::connect(steps, &QUndoStack::indexChanged, [this] { historyStepped(); });
 
     const float size = sceneSize(this);
     // The slider runs from 0 (or an earlier first keyframe) over every keyframe;
@@ -156,6 +172,8 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
 void HxKeyframeCameraPathEditor::stopEditing() {
     ++editingSession;
     if (!path) return;  // it never started
+    QObject::disconnect(historyConnection);
+    if (theUndoHistory->activeStack() == history()) theUndoHistory->setActiveStack(nullptr);
     manipSensor.reset();
     HxViewer* pathViewer = viewerNumber(forPath);
     if (hideEventCatcher) {
@@ -229,7 +247,8 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         if (!parseFloat(argv[2], rate) || !(rate >= minFps))
             return cmdFail(
                 interp, command + ": expected a number from " + cmdFloatText(minFps) + " up, got \"" + argv[2] + "\"");
-        fps = rate;
+        setPlaybackSpeed(rate);
+        portTiming.showSpeed(rate);
         return TCL_OK;
     }
     if (cmdCheck(word, "project", "project x y z: prints the point projected by the main viewer's camera")) {
@@ -256,8 +275,19 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
     }
     if (cmdCheck(word, "constv", "re-times the keyframes for constant velocity")) {
         if (needsPath() != TCL_OK) return TCL_ERROR;
-        path->makeConstVelocity();
-        updateKeyframeSlider();
+        makeConstv();
+        return TCL_OK;
+    }
+    if (cmdCheck(word, "setKeyframeTime", "setKeyframeTime i t: moves keyframe i to time t, between its neighbours")) {
+        if (int r = checkArguments(interp, word, argc == 4, argc, argv, "i t"); r != 4) return r;
+        long index = 0;
+        float t = 0;
+        if (!parseLong(argv[2], index) || !parseFloat(argv[3], t))
+            return cmdFail(interp, command + ": expected a keyframe number and a time");
+        if (needsPath() != TCL_OK) return TCL_ERROR;
+        if (index < 0 || index >= path->times.size()) return cmdFail(interp, command + ": no keyframe " + argv[2]);
+        if (!retimeKeyframe(static_cast<int>(index), t))
+            return cmdFail(interp, command + ": keyframe " + argv[2] + " cannot move to " + argv[3]);
         return TCL_OK;
     }
     if (cmdCheck(word, "zflow", "measures the depth flow along the path; playback then keeps it even")) {
@@ -489,15 +519,15 @@ void HxKeyframeCameraPathEditor::add() {
         return;
     }
     currentTime = portTimeSlider.getValue();
-    path->addKeyframe(currentTime, mainCamera());
-    updateKeyframeSlider();
-    display->update();
+    pushStep(new keyframeundo::AddKeyframe(path, currentTime, mainCamera()));
+    theMsg->printf(
+        "%s", qPrintable(tr("Keyframe added at %1.").arg(QString::fromStdString(numbertext::general(currentTime)))));
     // Every keyframe stays in the path viewer's picture.
     HxViewer* pathViewer = viewerNumber(forPath);
     if (!inPicture(pathViewer, mainCamera()->position.getValue())) pathViewer->viewAll();
     if (currentTime >= path->getTime(0) + path->getDuration()) currentTime += 10.0f;
     portTimeSlider.setValue(currentTime);
-    path->update();
+    sliderMoved();
 }
 
 void HxKeyframeCameraPathEditor::remove() {
@@ -515,31 +545,38 @@ void HxKeyframeCameraPathEditor::remove() {
     if (stillEditing(session) && i == k - 1) jmpbwd();
     if (!stillEditing(session)) return;
     display->hideAnimatedCamera();
-    path->removeKeyframe(i);
-    updateKeyframeSlider();
-    display->update();
-    path->update();
+    const float removedAt = path->times[i];
+    pushStep(new keyframeundo::RemoveKeyframe(path, i));
+    theMsg->printf(
+        "%s", qPrintable(tr("Keyframe at %1 removed.").arg(QString::fromStdString(numbertext::general(removedAt)))));
 }
 
 bool HxKeyframeCameraPathEditor::createCircularPath(float angle) {
     if (!path) return false;
     SoCamera* camera = mainCamera();
     if (!camera) return false;
+    auto before = keyframeundo::ReplaceKeyframes::of(path);
     if (!path->createCircularPath(camera, angle, 100.0f, 16)) {
         theMsg->printf("%s", qPrintable(tr("The circle would leave the float range; the path is unchanged.")));
         return false;
     }
+    pushStep(new keyframeundo::ReplaceKeyframes(path, tr("circular path"), std::move(before),
+                                                keyframeundo::ReplaceKeyframes::of(path)));
     portTimeSlider.setMaxValue(path->getDuration());
-    updateKeyframeSlider();
-    display->update();
     viewerNumber(forPath)->viewAll();
     return true;
 }
 
 void HxKeyframeCameraPathEditor::makeConstv() {
     if (!path) return;
+    auto before = keyframeundo::ReplaceKeyframes::of(path);
     path->makeConstVelocity();
-    updateKeyframeSlider();
+    // Too few keyframes leave the times as they were: nothing to undo then.
+    if (before.times.size() == path->times.size() &&
+        std::equal(before.times.begin(), before.times.end(), path->times.begin()))
+        return;
+    pushStep(new keyframeundo::ReplaceKeyframes(path, tr("constant velocity"), std::move(before),
+                                                keyframeundo::ReplaceKeyframes::of(path)));
 }
 
 void HxKeyframeCameraPathEditor::cameraSelected(int index, int selected) {
@@ -557,7 +594,10 @@ void HxKeyframeCameraPathEditor::cameraSelected(int index, int selected) {
     portTimeSlider.setValue(currentTime);
     display->hideAnimatedCamera();
     selectedKeyframe = index;
-    keyframeManip = new SoTransformBoxManip;
+    ++dragNumber;
+    auto* manip = new SoTransformBoxManip;
+    keyframeManip = manip;
+    if (SoDragger* dragger = manip->getDragger()) dragger->addStartCallback(dragStartCB, this);
     display->replaceTransformation(index, keyframeManip);
     if (!manipSensor) manipSensor = std::make_unique<SoNodeSensor>();
     manipSensor->attach(keyframeManip);
@@ -568,8 +608,14 @@ void HxKeyframeCameraPathEditor::cameraSelected(int index, int selected) {
 void HxKeyframeCameraPathEditor::sensorCallback(SoSensor* /*sensor*/) {
     if (!path || !keyframeManip || selectedKeyframe < 0 || selectedKeyframe >= path->cameras.size()) return;
     SoCamera* keyframe = path->cameras[selectedKeyframe];
-    keyframe->position.setValue(keyframeManip->translation.getValue());
-    keyframe->orientation.setValue(keyframeManip->rotation.getValue());
+    using keyframeundo::MoveKeyframe;
+    const MoveKeyframe::Pose from = MoveKeyframe::poseOf(keyframe);
+    const MoveKeyframe::Pose to{keyframeManip->translation.getValue(), keyframeManip->rotation.getValue()};
+    if (to.position != from.position || !(to.orientation == from.orientation)) {
+        pushing = true;
+        history()->push(new MoveKeyframe(path, selectedKeyframe, dragNumber, from, to));
+        pushing = false;
+    }
     // The box must not scale the glyph; writing an unchanged value would only
     // wake this sensor again.
     const SbVec3f unscaled(display->scale, display->scale, display->scale);
@@ -583,6 +629,102 @@ void HxKeyframeCameraPathEditor::sensorCallback(SoSensor* /*sensor*/) {
         camera->orientation.setValue(keyframe->orientation.getValue());
     }
     display->updatePath();
+}
+
+// ---------------------------------------------------------------- history and timing
+
+QUndoStack* HxKeyframeCameraPathEditor::history() const { return path ? theUndoHistory->stackFor(path) : nullptr; }
+
+void HxKeyframeCameraPathEditor::dropManipulator() {
+    if (!keyframeManip) return;
+    manipSensor.reset();
+    display->replaceTransformation(selectedKeyframe, new SoTransform);
+    keyframeManip = nullptr;
+}
+
+void HxKeyframeCameraPathEditor::pushStep(QUndoCommand* step) {
+    // The glyphs are placed anew: a manipulator on one would take that for a drag.
+    dropManipulator();
+    pushing = true;
+    history()->push(step);
+    pushing = false;
+    showKeyframes();
+}
+
+void HxKeyframeCameraPathEditor::showKeyframes() {
+    updateKeyframeSlider();
+    display->update();
+    sliderMoved();
+}
+
+void HxKeyframeCameraPathEditor::historyStepped() {
+    if (pushing || !path) return;
+    dropManipulator();
+    const float duration = path->getDuration();
+    if (path->cameras.size() > 0 && path->getTime(0) + duration > portTimeSlider.getMaxValue())
+        portTimeSlider.setMaxValue(path->getTime(0) + duration);
+    showKeyframes();
+    const unsigned int session = editingSession;
+    setAnimation(portTimeSlider.getValue());
+    if (stillEditing(session)) viewerNumber(forPath)->redraw();
+}
+
+int HxKeyframeCameraPathEditor::keyframeAtSlider() const {
+    if (!path) return -1;
+    const float t = portTimeSlider.getValue();
+    for (int i = 0; i < path->times.size(); ++i)
+        if (path->times[i] == t) return i;
+    return -1;
+}
+
+void HxKeyframeCameraPathEditor::sliderMoved() {
+    const int k = keyframeAtSlider();
+    portTiming.showKeyframe(k >= 0 ? path->times[k] : 0.0f, k < 0);
+}
+
+bool HxKeyframeCameraPathEditor::retimeKeyframe(int index, float t) {
+    if (!path || index < 0 || index >= path->times.size()) return false;
+    auto text = [](float v) { return QString::fromStdString(numbertext::general(v)); };
+    const float from = path->times[index];
+    if (t == from) return true;
+    if (!std::isfinite(t)) {
+        theMsg->printf("%s",
+                       qPrintable(tr("The keyframe at %1 stays: its time must be a finite number.").arg(text(from))));
+        return false;
+    }
+    const int n = path->times.size();
+    int neighbour = -1;
+    if (index > 0 && !(path->times[index - 1] < t)) neighbour = index - 1;
+    if (index + 1 < n && !(t < path->times[index + 1])) neighbour = index + 1;
+    if (neighbour >= 0) {
+        theMsg->printf("%s", qPrintable(tr("The keyframe at %1 stays: at %2 it would reach or pass its neighbour "
+                                           "at %3, and keyframes keep their order.")
+                                            .arg(text(from), text(t), text(path->times[neighbour]))));
+        // A dragged tick goes back to its keyframe.
+        showKeyframes();
+        return false;
+    }
+    const bool followed = portTimeSlider.getValue() == from;
+    pushStep(new keyframeundo::RetimeKeyframe(path, index, from, t));
+    if (followed) {
+        portTimeSlider.setValue(t);
+        sliderMoved();
+    }
+    theMsg->printf("%s", qPrintable(tr("Keyframe moved from time %1 to %2.").arg(text(from), text(t))));
+    return true;
+}
+
+bool HxKeyframeCameraPathEditor::setSelectedKeyframeTime(float t) {
+    const int k = keyframeAtSlider();
+    if (k < 0) {
+        theMsg->printf("%s", qPrintable(tr("Step to a keyframe first: the slider stands on none.")));
+        return false;
+    }
+    return retimeKeyframe(k, t);
+}
+
+void HxKeyframeCameraPathEditor::setPlaybackSpeed(float unitsPerSecond) {
+    if (unitsPerSecond >= minFps) fps = unitsPerSecond;
 }
 
 // ---------------------------------------------------------------- depth flow
@@ -686,6 +828,10 @@ void HxKeyframeCameraPathEditor::cameraSelectedCB(void* editor, int index, int s
 
 void HxKeyframeCameraPathEditor::sensorCallbackCB(void* editor, SoSensor* sensor) {
     static_cast<HxKeyframeCameraPathEditor*>(editor)->sensorCallback(sensor);
+}
+
+void HxKeyframeCameraPathEditor::dragStartCB(void* editor, SoDragger* /*dragger*/) {
+    ++static_cast<HxKeyframeCameraPathEditor*>(editor)->dragNumber;
 }
 
 void HxKeyframeCameraPathEditor::annotationCallbackCB(void* editor, SoAction* action) {

@@ -17,19 +17,24 @@
 #include <Inventor/nodes/SoTransform.h>
 #include <Inventor/sensors/SoNodeSensor.h>
 
+#include <QMetaObject>
 #include <memory>
 
 #include "HxDisplayCameraPath.h"
 #include "HxKeyframeCameraPath.h"
 #include "internal/DepthFlow.h"
+#include "internal/HxPortKeyframeTiming.h"
 #include "internal/HxPortPlayerButtons.h"
 #include "internal/HxPortTimeSlider.h"
 
 class HideEventCatcher;
+class QUndoCommand;
+class QUndoStack;
 class SoAction;
+class SoDragger;
 class SoSensor;
 
-class HxKeyframeCameraPathEditor : public HxEditor, public HxPlayerControls {
+class HxKeyframeCameraPathEditor : public HxEditor, public HxPlayerControls, public HxKeyframeTimingControls {
     MC_HEADER(HxKeyframeCameraPathEditor)
 
 public:
@@ -70,6 +75,18 @@ public:
     void makeConstv();
     void cameraSelected(int index, int selected);
     void sensorCallback(SoSensor* sensor);
+    // Moves keyframe `index` to time t. False, reported and nothing changed,
+    // when t is not strictly between the neighbours' times.
+    bool retimeKeyframe(int index, float t);
+    // The keyframe whose time the slider shows, or -1.
+    int keyframeAtSlider() const;
+    bool setSelectedKeyframeTime(float t) override;
+    void setPlaybackSpeed(float unitsPerSecond) override;
+    // The edited path's undo history (null while not editing). Every keyframe
+    // change above is one step of it; a drag of the manipulator is one step.
+    QUndoStack* history() const;
+    // The slider moved: the timing row follows it.
+    void sliderMoved();
 
     // Depth flow: renders the main viewer at measuredSize x measuredSize at
     // path times 0.01, 1.01, ... and measures the mean on-screen motion of the
@@ -82,6 +99,7 @@ public:
     static void cameraSelectedCB(void* editor, int index, int selected);
     static void sensorCallbackCB(void* editor, SoSensor* sensor);
     static void annotationCallbackCB(void* editor, SoAction* action);
+    static void dragStartCB(void* editor, SoDragger* dragger);
 
     int selectedKeyframe;
     McDArray<float> flowSamples;
@@ -94,6 +112,7 @@ public:
     HxPortTimeSlider portTimeSlider;
     HxPortPlayerButtons portPlayerButtons;
     HxPortButtonList portKCPEButtons;
+    HxPortKeyframeTiming portTiming;
     McHandle<HxKeyframeCameraPath> path;
     McHandle<HxDisplayCameraPath> display;
     McHandle<SoSeparator> displayRoot;
@@ -135,6 +154,21 @@ private:
     void printProjection(float x, float y, float z);
     void chooseMetric(int argc, char** argv);
 
+    // Pushes a step that has been done already or is done by the push; the
+    // editor refreshes itself after the push.
+    void pushStep(QUndoCommand* step);
+    // After an undo or redo: the manipulator goes, the display, slider and
+    // camera show the path as it now is.
+    void historyStepped();
+    // Ticks, path display and the timing row after a change of the keyframes.
+    void showKeyframes();
+    // Puts a plain transformation back where the manipulator was.
+    void dropManipulator();
+
     // Counts the starts and ends of editing.
     unsigned int editingSession = 0;
+    // Counts drags of the manipulator (and picks): one drag, one undo step.
+    unsigned int dragNumber = 0;
+    bool pushing = false;
+    QMetaObject::Connection historyConnection;
 };

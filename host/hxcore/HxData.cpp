@@ -2,6 +2,7 @@
 #include <hxcore/HxData.h>
 #include <hxcore/HxMessage.h>
 #include <hxcore/HxObjectPool.h>
+#include <hxcore/HxUndoHistory.h>
 
 #include <QFileInfo>
 #include <cstring>
@@ -10,7 +11,7 @@
 MC_ABSTRACT_INIT_CLASS(HxData, HxObject::getClassTypeId())
 
 HxData::HxData() = default;
-HxData::~HxData() = default;
+HxData::~HxData() { theUndoHistory->forget(this); }
 
 void HxData::registerData(HxData* data, const char* name) {
     if (!data) return;
@@ -47,7 +48,10 @@ int HxData::saveCreation(FILE* fp, const char* dataDir, unsigned int) {
 
 int HxData::saveAs(const char* formatName, const char* file) {
     for (const HxSaveFormatInfo* f = saveFormatTable; f && f->name; ++f) {
-        if (std::strcmp(f->name, formatName) == 0 && f->writer) return (this->*(f->writer))(file);
+        if (std::strcmp(f->name, formatName) != 0 || !f->writer) continue;
+        const int saved = (this->*(f->writer))(file);
+        if (saved) theUndoHistory->markSaved(this);
+        return saved;
     }
     theMsg->printf("%s: no save format \"%s\"", getName(), formatName);
     return 0;

@@ -40,6 +40,14 @@ void HxPortButtonList::setLabel(int button, const QString& text) {
     if (i < buttonWidgets.size() && buttonWidgets[i]) buttonWidgets[i]->setText(text);
 }
 
+void HxPortButtonList::setToolTip(int button, const QString& text) {
+    if (!inRange(button, buttonLabels.size())) return;
+    const auto i = static_cast<std::size_t>(button);
+    buttonTips.resize(buttonLabels.size());
+    buttonTips[i] = text;
+    if (i < buttonWidgets.size() && buttonWidgets[i]) buttonWidgets[i]->setToolTip(text);
+}
+
 QString HxPortButtonList::getLabel(int button) const {
     return inRange(button, buttonLabels.size()) ? buttonLabels[static_cast<std::size_t>(button)] : QString();
 }
@@ -60,7 +68,8 @@ void HxPortButtonList::createControls(QWidget* row) {
     buttonWidgets.clear();
     for (std::size_t i = 0; i < buttonLabels.size(); ++i) {
         auto* button = new QPushButton(buttonLabels[i], row);
-        button->setToolTip(getToolTip());
+        const bool ownTip = i < buttonTips.size() && !buttonTips[i].isEmpty();
+        button->setToolTip(ownTip ? buttonTips[i] : getToolTip());
         row->layout()->addWidget(button);
         buttonWidgets.emplace_back(button);
         // The relay is the context: the connection dies with the port.

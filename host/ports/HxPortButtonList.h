@@ -25,6 +25,9 @@ public:
     // Label of button i; an index outside the buttons is ignored.
     void setLabel(int button, const QString& text);
     QString getLabel(int button) const;
+    // Tooltip of button i (the port's own when none is set); an index outside the buttons is ignored.
+    void setToolTip(int button, const QString& text);
+    using HxPort::setToolTip;
 
     // The button pressed since the owner last fired, or -1.
     int getValue() const { return pressed; }
@@ -48,6 +51,7 @@ protected:
 
 private:
     std::vector<QString> buttonLabels;
+    std::vector<QString> buttonTips;
     int pressed = -1;
     // The button whose click is being delivered to guiCallback(), or -1.
     int clickedButton = -1;

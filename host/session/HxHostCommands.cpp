@@ -1,4 +1,5 @@
-// Host-wide script commands: create, remove, load, edit, quit.
+// Host-wide script commands: create, remove, load, edit, quit, undo, redo.
+#include <hxcore/HxUndoHistory.h>
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxData.h>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <cstring>
 #include <memory>
+#include <QUndoStack>
 #include <tcl.h>
 
 namespace {
@@ -127,6 +129,26 @@ int quitCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
     Tcl_SetErrorCode(interp, "VORNA", "QUIT", nullptr);
     return TCL_ERROR;
 }
+// undo and redo: a step of the edited object's history (see HxUndoHistory).
+int historyStep(Tcl_Interp* interp, int argc, const char** argv, bool back) {
+    const std::string word = argv[0];
+    if (argc != 1) return cmdFail(interp, "usage: " + word);
+    QUndoStack* stack = theUndoHistory->activeStack();
+    if (!stack) return cmdFail(interp, word + ": no object is being edited");
+    if (back ? !stack->canUndo() : !stack->canRedo()) return cmdFail(interp, word + ": nothing to " + word);
+    const QString step = back ? stack->undoText() : stack->redoText();
+    back ? stack->undo() : stack->redo();
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(step.toUtf8().constData(), -1));
+    return TCL_OK;
+}
+
+int undoCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    return historyStep(interp, argc, argv, true);
+}
+
+int redoCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) {
+    return historyStep(interp, argc, argv, false);
+}
 }  // namespace
 
 void hxRegisterHostCommands() {
@@ -135,4 +157,6 @@ void hxRegisterHostCommands() {
     theInterpreter->createCommand("load", loadCmd);
     theInterpreter->createCommand("edit", editCmd);
     theInterpreter->createCommand("quit", quitCmd);
+    theInterpreter->createCommand("undo", undoCmd);
+    theInterpreter->createCommand("redo", redoCmd);
 }

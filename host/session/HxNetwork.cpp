@@ -1,3 +1,4 @@
+#include <hxcore/HxUndoHistory.h>
 #include <hxcore/HxCmd.h>
 #include <hxcore/HxData.h>
 #include <hxcore/HxEditor.h>
@@ -50,6 +51,9 @@ int saveNetworkCmd(ClientData, Tcl_Interp* interp, int argc, const char** argv) 
     if (argc != 2) return cmdFail(interp, "usage: saveNetwork file.tcl");
     std::string error;
     if (!hxSaveNetwork(argv[1], error)) return cmdFail(interp, "saveNetwork: " + error);
+    // Every path is in the network now: nothing is left unsaved.
+    theUndoHistory->markSaved();
+    theUndoHistory->setSessionFile(argv[1]);
     return TCL_OK;
 }
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <Inventor/Qt/SoQt.h>
 #include <Inventor/Qt/viewers/SoQtExaminerViewer.h>
+#include <QAbstractButton>
+#include <iterator>
 #include <QApplication>
 #include <QGLWidget>
 #include <QOpenGLContext>
@@ -78,6 +80,27 @@ HxViewerWindow::HxViewerWindow(SoNode* scene, QWidget* parent, const QString& ti
     // The scene brings its own light that follows the camera.
     viewer->setHeadlight(FALSE);
     viewer->setSceneGraph(scene);
+    explainButtons(holder);
+}
+
+// The examiner viewer's buttons, top to bottom, say what they do.
+void HxViewerWindow::explainButtons(QWidget* holder) {
+    static const char* const tips[] = {
+        QT_TR_NOOP("Select: pick and drag objects (Esc switches)"),
+        QT_TR_NOOP("View: turn, pan and dolly the camera (Esc switches)"),
+        QT_TR_NOOP("Home: back to the home view"),
+        QT_TR_NOOP("Set home: the current view becomes the home view"),
+        QT_TR_NOOP("View all: frame the whole scene"),
+        QT_TR_NOOP("Seek: click a point to fly the camera to it"),
+        QT_TR_NOOP("Perspective or orthographic camera"),
+    };
+    const QList<QAbstractButton*> buttons = holder->findChildren<QAbstractButton*>();
+    int next = 0;
+    for (QAbstractButton* button : buttons) {
+        if (!button->toolTip().isEmpty()) continue;
+        button->setToolTip(next < int(std::size(tips)) ? QObject::tr(tips[next]) : QObject::tr("Viewer setting"));
+        ++next;
+    }
 }
 
 HxViewerWindow::~HxViewerWindow() {

@@ -40,6 +40,7 @@ public:
     SoQtExaminerViewer* examiner() const { return viewer.get(); }
 
 private:
+    static void explainButtons(QWidget* holder);
     struct Container;
     std::unique_ptr<Container> container;
     std::unique_ptr<SoQtExaminerViewer> viewer;

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 constexpr int margin = 6;  // room for half the handle at either end
@@ -104,7 +105,8 @@ void QxSlider::paintEvent(QPaintEvent* /*event*/) {
     }
 
     painter.setPen(pal.color(QPalette::WindowText));
-    for (float t : ticks) {
+    for (int i = 0; i < ticks.size(); ++i) {
+        const float t = i == draggedTick ? dragValue : ticks[i];
         if (t < minValue || t > maxValue) continue;
         const int x = xOf(t);
         painter.drawLine(x, groove.bottom() + 2, x, height() - 1);
@@ -116,14 +118,49 @@ void QxSlider::paintEvent(QPaintEvent* /*event*/) {
     painter.drawRect(QRect(hx - margin / 2, 1, margin, groove.bottom() + 1 - 1));
 }
 
+int QxSlider::tickAt(int x) const {
+    constexpr int reach = 3;  // pixels either side of a tick that grab it
+    int found = -1;
+    for (int i = 0; i < ticks.size(); ++i) {
+        if (ticks[i] < minValue || ticks[i] > maxValue) continue;
+        const int distance = std::abs(xOf(ticks[i]) - x);
+        if (distance <= reach && (found < 0 || distance < std::abs(xOf(ticks[found]) - x))) found = i;
+    }
+    return found;
+}
+
 void QxSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
+        return;
+    }
+    const int tick = ticksDraggable && event->pos().y() > grooveRect().bottom() ? tickAt(event->pos().x()) : -1;
+    if (tick >= 0) {
+        draggedTick = tick;
+        dragValue = ticks[tick];
         return;
     }
     setValue(valueAt(event->pos().x()));
 }
 
 void QxSlider::mouseMoveEvent(QMouseEvent* event) {
-    if (event->buttons() & Qt::LeftButton) setValue(valueAt(event->pos().x()));
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    if (draggedTick >= 0) {
+        dragValue = valueAt(event->pos().x());
+        update();
+        return;
+    }
+    setValue(valueAt(event->pos().x()));
+}
+
+void QxSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || draggedTick < 0) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const int tick = draggedTick;
+    const float to = valueAt(event->pos().x());
+    draggedTick = -1;
+    update();
+    if (to != ticks[tick]) emit tickDragged(tick, to);
 }

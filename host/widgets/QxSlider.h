@@ -33,6 +33,14 @@ public:
     // One tick mark at each value (those outside the range are not drawn).
     void setTicks(const McDArray<float>& values);
     const McDArray<float>& getTicks() const { return ticks; }
+    // Whether a press on a tick mark, below the groove, drags it (off by
+    // default). The ticks stay where they are: the release reports the drag
+    // with tickDragged, and whoever set them sets them anew.
+    void setTicksDraggable(bool on) { ticksDraggable = on; }
+    // The tick at pixel x of the tick area, within a few pixels; -1 for none.
+    int tickAt(int x) const;
+    // Pixel x of value v.
+    int xOf(float v) const;
 
     // Whether the sub-range buttons (and the band's end handles) show.
     void setSubRangeButtons(int on);
@@ -47,15 +55,17 @@ signals:
     // positive above the maximum, negative below the minimum.
     void valueClipped(float amount);
     void subRangeButtonsChanged(bool on);
+    // Tick `index` was dragged to `value` (within the range) and let go.
+    void tickDragged(int index, float value);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QRect grooveRect() const;
-    int xOf(float v) const;
     float valueAt(int x) const;
 
     float value = 0.0f;
@@ -65,4 +75,7 @@ private:
     float subMax = 1.0f;
     McDArray<float> ticks;
     bool subRangeButtons = false;
+    bool ticksDraggable = false;
+    int draggedTick = -1;  // the tick being dragged, drawn at dragValue
+    float dragValue = 0.0f;
 };

@@ -5,7 +5,10 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxData.h>
 #include <hxcore/HxEditor.h>
+#include <hxcore/HxUndoHistory.h>
 #include <mc/McHandle.h>
+
+#include <QUndoStack>
 
 class CmdsThing : public HxObject {
     MC_HEADER(CmdsThing)
@@ -47,6 +50,38 @@ TEST_F(HxHostCommandsTest, createGivesUniqueNamesAndRefusalsCreateNothing) {
         EXPECT_EQ(evalError(script), message);
     EXPECT_EQ(poolSize(), 2u);
     EXPECT_EQ(CmdsNotAnObject::instances, 0) << "nothing is instantiated to find out";
+}
+
+// One step of a history: adds one to a count.
+struct CountStep : QUndoCommand {
+    explicit CountStep(int& counted) : QUndoCommand("count"), count(counted) {}
+    void redo() override { ++count; }
+    void undo() override { --count; }
+    int& count;
+};
+
+TEST_F(HxHostCommandsTest, undoAndRedoStepTheEditedDatasHistoryWhichASavedNetworkMarksSaved) {
+    EXPECT_EQ(evalError("undo"), "undo: no object is being edited");
+    evalOk("create HostProbeData data");
+    QUndoStack* stack = theUndoHistory->stackFor(dynamic_cast<HxData*>(theObjectPool->find("data")));
+    theUndoHistory->setActiveStack(stack);
+    EXPECT_EQ(evalError("redo"), "redo: nothing to redo");
+    int count = 0;
+    stack->push(new CountStep(count));
+    EXPECT_TRUE(theUndoHistory->unsaved());
+    EXPECT_EQ(evalError("undo now"), "usage: undo");
+    EXPECT_EQ(evalOk("undo"), "count");
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(evalOk("redo"), "count");
+    EXPECT_EQ(count, 1);
+    evalOk("saveNetwork {" + folder.path("session.tcl") + "}");
+    EXPECT_FALSE(theUndoHistory->unsaved());
+    EXPECT_EQ(theUndoHistory->sessionFile(), folder.path("session.tcl"));
+    evalOk("undo");
+    evalOk("remove data");
+    EXPECT_EQ(theUndoHistory->activeStack(), nullptr) << "the history goes with its data";
+    EXPECT_FALSE(theUndoHistory->unsaved());
+    theUndoHistory->setSessionFile("");
 }
 
 TEST_F(HxHostCommandsTest, removeChecksEveryNameBeforeRemovingAny) {

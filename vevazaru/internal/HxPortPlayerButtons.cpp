@@ -41,6 +41,16 @@ static const unsigned char play_bits[] = {0x00, 0x00, 0x00, 0x00, 0x0c, 0x00, 0x
 static const unsigned char* const buttonBits[HxPortPlayerButtons::numButtons] = {
     playbwd_bits, jmpbwd_bits, stepbwd_bits, stop_bits, stepfwd_bits, jmpfwd_bits, play_bits};
 
+// Indexed by button id.
+static const char* const buttonTips[HxPortPlayerButtons::numButtons] = {
+    QT_TR_NOOP("Play backwards (press again to stop)"),
+    QT_TR_NOOP("Jump to the previous keyframe"),
+    QT_TR_NOOP("One time unit back"),
+    QT_TR_NOOP("Stop playing"),
+    QT_TR_NOOP("One time unit on"),
+    QT_TR_NOOP("Jump to the next keyframe"),
+    QT_TR_NOOP("Play (press again to stop); the speed is set in the Timing row")};
+
 HxPortPlayerButtons::HxPortPlayerButtons(HxBase* portOwner, const char* scriptName, const QString& portLabel,
                                          HxPlayerControls* portEditor)
     : HxPort(portOwner, scriptName, portLabel), editor(portEditor) {}
@@ -61,6 +71,7 @@ void HxPortPlayerButtons::createControls(QWidget* row) {
         auto* button = new QPushButton(row);
         button->setIcon(QIcon(QBitmap::fromData(QSize(16, 16), buttonBits[id], QImage::Format_MonoLSB)));
         button->setIconSize(QSize(16, 16));
+        button->setToolTip(QObject::tr(buttonTips[id]));
         group->addButton(button, id);
         buttons->addWidget(button, 0);
     }

@@ -2,6 +2,8 @@
 
 #include "QxTickMarkedSlider.h"
 
+#include "../HxKeyframeCameraPathEditor.h"
+
 #include <hxcore/HxCmd.h>
 #include <ports/HxPortTypeInfo.h>
 #include <widgets/QxSlider.h>
@@ -33,6 +35,17 @@ void HxPortTimeSlider::createControls(QWidget* row) {
     widget->slider()->setSubRangeButtons(1);
     row->layout()->addWidget(widget);
     QObject::connect(widget, &QxFullSlider::valueChanged, relay(), qOverload<float>(&HxPortRelay::slot));
+    // A keyframe's tick dragged along the slider moves the keyframe in time.
+    widget->slider()->setTicksDraggable(editor != nullptr);
+    widget->slider()->setToolTip(
+        QObject::tr("Drag along to change the time; drag a keyframe's tick "
+                    "(below the bar) to move that keyframe in time"));
+    QObject::connect(widget->slider(), &QxSlider::tickDragged, relay(), [this](int index, float t) {
+        if (editor) editor->retimeKeyframe(index, t);
+    });
+    QObject::connect(widget, &QxFullSlider::valueChanged, relay(), [this] {
+        if (editor) editor->sliderMoved();
+    });
 }
 
 float HxPortTimeSlider::getValue() const { return slider ? slider->getValue() : 0.0f; }
