@@ -34,15 +34,29 @@ void Cam2Trafo(const SoCamera* camera, SoTransform* transform) {
     transform->rotation.setValue(camera->orientation.getValue());
 }
 
+// Sets the field, notifying or not.
+template <class Field, class Value>
+void write(Field& field, const Value& value, bool notify) {
+    const SbBool was = field.enableNotify(notify && field.isNotifyEnabled());
+    field.setValue(value);
+    field.enableNotify(was);
+}
+
 // Cam2Trafo and the scale factor, writing only the fields whose values differ:
-// a glyph already in place costs no notification.
+// a glyph already in place costs no notification. A plain transform notifies
+// once, from the last field written (the others are silent: one notification
+// carries them all); a manipulator's fields each drive its dragger.
 void placeGlyph(const SoCamera* camera, SoTransform* transform, float scale) {
     const SbVec3f& position = camera->position.getValue();
     const SbRotation& orientation = camera->orientation.getValue();
     const SbVec3f scaleFactor(scale, scale, scale);
-    if (transform->translation.getValue() != position) transform->translation.setValue(position);
-    if (transform->rotation.getValue() != orientation) transform->rotation.setValue(orientation);
-    if (transform->scaleFactor.getValue() != scaleFactor) transform->scaleFactor.setValue(scaleFactor);
+    const bool moved = transform->translation.getValue() != position;
+    const bool turned = transform->rotation.getValue() != orientation;
+    const bool scaled = transform->scaleFactor.getValue() != scaleFactor;
+    const bool plain = transform->getTypeId() == SoTransform::getClassTypeId();
+    if (moved) write(transform->translation, position, !plain || !(turned || scaled));
+    if (turned) write(transform->rotation, orientation, !plain || !scaled);
+    if (scaled) write(transform->scaleFactor, scaleFactor, true);
 }
 
 // The transform of a glyph, child 0 of its outer separator; null when the
