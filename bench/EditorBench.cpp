@@ -1,7 +1,9 @@
 // Cost of the keyframe path editor's own work, on paths of 1,000 and 10,000
-// keyframes: the "add" button (the new keyframe, the slider's tick marks, the
-// rebuilt path display) and one frame of playback (the camera of the time, the
-// animated glyph, the slider), both without rendering.
+// keyframes: the "add" button at the end and in the middle, the "remove"
+// button and a drag of a keyframe's glyph in the middle (each with the
+// keyframe, the slider's tick marks and the path display brought up to date),
+// and one frame of playback (the camera of the time, the animated glyph, the
+// slider), all without rendering. An edit has one 60 Hz frame, 16.7 ms.
 //
 // The editor runs as in vorna: a widget application (offscreen), its ports with
 // their widgets, attached to a path. Viewer rendering is left out: the host's
@@ -21,6 +23,7 @@
 
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
+#include <Inventor/nodes/SoTransform.h>
 #include <QApplication>
 #include <QEvent>
 #include <QVBoxLayout>
@@ -72,31 +75,100 @@ struct Editing {
     std::unique_ptr<KeepEditing> keepEditing;
 };
 
-// The "add" button with the slider after the last keyframe: a new keyframe at
-// the end, the slider's ticks reset and the whole path display rebuilt (glyphs
-// and flight line). So that every iteration appends to a path of the same
-// size, the keyframe is removed again, and the display and ticks brought back,
-// outside the timing. Re-adding at an existing time would be cheaper (the path
-// replaces that keyframe and the display creates no glyph), so it is not used.
-void BM_editorAdd(benchmark::State& state) {
+// Brings the display and the slider's ticks back after the path was changed
+// behind the editor's back, outside the timing.
+void restoreShown(benchmark::State& state, Editing& e) {
+    state.PauseTiming();
+    e.path->update();
+    e.editor->display->update();
+    e.editor->updateKeyframeSlider();
+    state.ResumeTiming();
+}
+
+// The "add" button with the slider after the last keyframe or halfway between
+// the two middle ones: a new keyframe, the slider's ticks reset and the path
+// display brought up to date (glyphs and flight line). So that every
+// iteration adds to a path of the same size, the keyframe is removed again,
+// and the display and ticks brought back, outside the timing. Re-adding at an
+// existing time would be cheaper (the path replaces that keyframe and the
+// display creates no glyph), so it is not used. With `selectLast` the last
+// keyframe is selected first (its glyph holds the transform box), so the
+// glyphs after the new one are updated in place instead.
+void editorAdd(benchmark::State& state, bool atTheEnd, bool selectLast = false) {
     const int n = static_cast<int>(state.range(0));
     Editing e(n);
+    if (selectLast) {
+        e.hideViewers();
+        e.editor->cameraSelected(n - 1, 1);
+    }
     theController->viewer(0)->getCamera()->position.setValue(0, 30, 30);
-    const float after = e.endTime() + keyframeSpacing;
+    const int index = atTheEnd ? n : n / 2;
+    const float where =
+        atTheEnd ? e.endTime() + keyframeSpacing : 0.5f * (e.path->times[index - 1] + e.path->times[index]);
     for (auto _ : state) {
-        e.editor->portTimeSlider.setValue(after);
+        e.editor->portTimeSlider.setValue(where);
         e.editor->add();
         state.PauseTiming();
-        if (e.path->cameras.size() != n + 1) {
-            state.SkipWithError("add did not append a keyframe");
+        if (e.path->cameras.size() != n + 1 || e.path->times[index] != where) {
+            state.SkipWithError("add did not insert a keyframe");
             break;
         }
-        e.path->removeKeyframe(n);
-        e.path->update();
-        e.editor->display->update();
-        e.editor->updateKeyframeSlider();
+        e.path->removeKeyframe(index);
         state.ResumeTiming();
+        restoreShown(state, e);
     }
+}
+
+void BM_editorAdd(benchmark::State& state) { editorAdd(state, true); }
+void BM_editorAddInTheMiddle(benchmark::State& state) { editorAdd(state, false); }
+void BM_editorAddInTheMiddleLastSelected(benchmark::State& state) { editorAdd(state, false, true); }
+
+// The "remove" button with the slider on the middle keyframe; the keyframe is
+// put back outside the timing.
+void BM_editorRemoveInTheMiddle(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const int half = n / 2;
+    Editing e(n);
+    for (auto _ : state) {
+        const float time = e.path->times[half];
+        McHandle<SoCamera> removed = e.path->cameras[half];
+        e.editor->portTimeSlider.setValue(time);
+        e.editor->remove();
+        state.PauseTiming();
+        if (e.path->cameras.size() != n - 1) {
+            state.SkipWithError("remove did not remove a keyframe");
+            break;
+        }
+        e.path->addKeyframe(time, removed);
+        state.ResumeTiming();
+        restoreShown(state, e);
+    }
+}
+
+// A drag of the middle keyframe's glyph: the transform box moves, and its
+// sensor, run from the host's event round as in the window, moves the
+// keyframe, the main viewer's camera and the flight line. Successive
+// iterations move it back and forth by a tenth of the keyframe spacing.
+void BM_editorDrag(benchmark::State& state) {
+    const int half = static_cast<int>(state.range(0)) / 2;
+    Editing e(static_cast<int>(state.range(0)));
+    e.hideViewers();
+    e.editor->cameraSelected(half, 1);
+    SoTransform* manip = e.editor->keyframeManip;
+    if (!manip) {
+        state.SkipWithError("selecting the keyframe gave no transform box");
+        return;
+    }
+    const SbVec3f start = e.path->cameras[half]->position.getValue();
+    float lift = 0;
+    for (auto _ : state) {
+        lift = lift == 0 ? 0.1f * keyframeSpacing : 0.0f;
+        manip->translation.setValue(start + SbVec3f(0, lift, 0));
+        HxApplication::handlePendingEvents(1, QEventLoop::AllEvents);
+    }
+    if (e.path->cameras[half]->position.getValue() != start + SbVec3f(0, lift, 0))
+        state.SkipWithError("the drag did not move the keyframe");
+    e.editor->cameraSelected(half, 0);
 }
 
 // One frame of playback as the editor's play loop runs it, at 60 frames per
@@ -130,6 +202,10 @@ void BM_editorPlaybackFrame(benchmark::State& state) { playbackFrames(state, fal
 void BM_editorPlaybackFrameWithEvents(benchmark::State& state) { playbackFrames(state, true); }
 
 BENCHMARK(BM_editorAdd)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_editorAddInTheMiddle)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_editorAddInTheMiddleLastSelected)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_editorRemoveInTheMiddle)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_editorDrag)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_editorPlaybackFrame)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_editorPlaybackFrameWithEvents)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 namespace plain {
@@ -145,10 +146,12 @@ public:
     }
 
 private:
-    float arcTable[101] = {};
-    int arcTableSegment = -1;
+    // Each segment's arc-length table, filled at its first use and kept, as
+    // the package keeps them (its keyframes never change here).
+    std::vector<float> arcTables;
+    std::vector<char> arcTableFilled;
 
-    void fillPath(int i) {
+    void fillPath(int i, float* arcTable) const {
         SbVec3f previous = keys[i].p;
         float sum = 0;
         Camera current;
@@ -161,11 +164,17 @@ private:
     }
 
     float realTime(int i, float u) {
-        if (i != arcTableSegment) {
-            if (i >= 0) fillPath(i);
-            arcTableSegment = i;
-        }
         if (i < 0) return 0;
+        const std::size_t segment = static_cast<std::size_t>(i);
+        if (arcTableFilled.size() <= segment) {
+            arcTableFilled.resize(keys.size(), 0);
+            arcTables.resize(keys.size() * 101);
+        }
+        float* arcTable = &arcTables[segment * 101];
+        if (!arcTableFilled[segment]) {
+            fillPath(i, arcTable);
+            arcTableFilled[segment] = 1;
+        }
         return keyframe::arcParameter(arcTable, u);
     }
 };

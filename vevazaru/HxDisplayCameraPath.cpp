@@ -11,7 +11,10 @@
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSelection.h>
 #include <Inventor/nodes/SoTransform.h>
+#include <algorithm>
 #include <cstdint>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -31,6 +34,31 @@ void Cam2Trafo(const SoCamera* camera, SoTransform* transform) {
     transform->rotation.setValue(camera->orientation.getValue());
 }
 
+// Sets the field, notifying or not.
+template <class Field, class Value>
+void write(Field& field, const Value& value, bool notify) {
+    const SbBool was = field.enableNotify(notify && field.isNotifyEnabled());
+    field.setValue(value);
+    field.enableNotify(was);
+}
+
+// Cam2Trafo and the scale factor, writing only the fields whose values differ:
+// a glyph already in place costs no notification. A plain transform notifies
+// once, from the last field written (the others are silent: one notification
+// carries them all); a manipulator's fields each drive its dragger.
+void placeGlyph(const SoCamera* camera, SoTransform* transform, float scale) {
+    const SbVec3f& position = camera->position.getValue();
+    const SbRotation& orientation = camera->orientation.getValue();
+    const SbVec3f scaleFactor(scale, scale, scale);
+    const bool moved = transform->translation.getValue() != position;
+    const bool turned = transform->rotation.getValue() != orientation;
+    const bool scaled = transform->scaleFactor.getValue() != scaleFactor;
+    const bool plain = transform->getTypeId() == SoTransform::getClassTypeId();
+    if (moved) write(transform->translation, position, !plain || !(turned || scaled));
+    if (turned) write(transform->rotation, orientation, !plain || !scaled);
+    if (scaled) write(transform->scaleFactor, scaleFactor, true);
+}
+
 // The transform of a glyph, child 0 of its outer separator; null when the
 // node is not a glyph.
 SoTransform* glyphTransform(SoNode* glyph) {
@@ -39,6 +67,17 @@ SoTransform* glyphTransform(SoNode* glyph) {
     if (group->getNumChildren() < 1) return nullptr;
     SoNode* child = group->getChild(0);
     return child->isOfType(SoTransform::getClassTypeId()) ? static_cast<SoTransform*>(child) : nullptr;
+}
+
+// How many items at the start, and how many at the end, of `now` equal those
+// of `then` at the same distance from that end; the two runs do not overlap.
+template <class T>
+std::pair<int, int> sameEnds(const std::vector<T>& now, const std::vector<T>& then) {
+    const std::size_t common = std::min(now.size(), then.size());
+    std::size_t first = 0, last = 0;
+    while (first < common && now[first] == then[first]) ++first;
+    while (last < common - first && now[now.size() - 1 - last] == then[then.size() - 1 - last]) ++last;
+    return {static_cast<int>(first), static_cast<int>(last)};
 }
 
 SoSelection* asSelection(SoNode* node) {
@@ -127,18 +166,62 @@ void HxDisplayCameraPath::update() {
 
 void HxDisplayCameraPath::updateKeyframe(int /*index*/) {
     const int n = cameraPath->cameras.size();
-    for (int i = 0; i < n; ++i) {
-        SoCamera* camera = cameraPath->cameras[i];
-        if (keyframeGroup->getNumChildren() > i) {
-            if (SoTransform* transform = glyphTransform(keyframeGroup->getChild(i))) {
-                Cam2Trafo(camera, transform);
-                transform->scaleFactor.setValue(scale, scale, scale);
-            }
-        } else {
-            keyframeGroup->addChild(createCameraGeometry(camera, 0, scale));
-        }
+    std::vector<SbUniqueId> cameras(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) cameras[static_cast<std::size_t>(i)] = cameraPath->cameras[i]->getNodeId();
+    const int shown = keyframeGroup->getNumChildren();
+    const bool changedOutside = keyframeGroup->getNodeId() != glyphGroupId || scale != glyphScale;
+    if (shown != static_cast<int>(glyphCameras.size())) glyphCameras.assign(static_cast<std::size_t>(shown), 0);
+    if (changedOutside) heldGlyph = lastHeldGlyph();
+
+    // Glyphs whose keyframes are the same at the start and at the end stay as
+    // they are (a keyframe changed in place has a new id); those between are
+    // placed anew, and glyphs come or go after them.
+    const int common = std::min(shown, n);
+    const auto [first, kept] = sameEnds(cameras, glyphCameras);
+    const int at = common - kept;
+
+    if (shown == n || (heldGlyph < at && !selectedFrom(at))) {
+        placeGlyphs(first, at);
+        for (int i = at; i < n - kept; ++i)
+            keyframeGroup->insertChild(createCameraGeometry(cameraPath->cameras[i], 0, scale), i);
+        for (int i = n - kept; i < shown - kept; ++i) keyframeGroup->removeChild(at);
+    } else {
+        placeGlyphs(first, common);
+        for (int i = shown; i < n; ++i) keyframeGroup->addChild(createCameraGeometry(cameraPath->cameras[i], 0, scale));
+        while (keyframeGroup->getNumChildren() > n) keyframeGroup->removeChild(keyframeGroup->getNumChildren() - 1);
+        if (heldGlyph >= n) heldGlyph = lastHeldGlyph();
     }
-    while (keyframeGroup->getNumChildren() > n) keyframeGroup->removeChild(keyframeGroup->getNumChildren() - 1);
+    if (changedOutside) placeGlyphs(0, n);
+
+    glyphCameras = std::move(cameras);
+    glyphGroupId = keyframeGroup->getNodeId();
+    glyphScale = scale;
+}
+
+void HxDisplayCameraPath::placeGlyphs(int first, int last) {
+    for (int i = first; i < last; ++i) {
+        if (SoTransform* transform = glyphTransform(keyframeGroup->getChild(i)))
+            placeGlyph(cameraPath->cameras[i], transform, scale);
+    }
+}
+
+int HxDisplayCameraPath::lastHeldGlyph() const {
+    for (int i = keyframeGroup->getNumChildren() - 1; i >= 0; --i) {
+        const SoTransform* transform = glyphTransform(keyframeGroup->getChild(i));
+        if (!transform || transform->getTypeId() != SoTransform::getClassTypeId()) return i;
+    }
+    return -1;
+}
+
+bool HxDisplayCameraPath::selectedFrom(int first) const {
+    const SoSelection* selection = asSelection(keyframeGroup);
+    if (!selection) return false;
+    for (int k = 0; k < selection->getNumSelected(); ++k) {
+        const SoPath* path = selection->getPath(k);
+        const int at = path->findNode(keyframeGroup);
+        if (at >= 0 && at + 1 < path->getLength() && path->getIndex(at + 1) >= first) return true;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -148,6 +231,7 @@ void HxDisplayCameraPath::updatePath() {
     const int n = cameraPath->cameras.size();
     if (n < 2) {
         if (pathLineSet) pathLineSet->numVertices.setNum(0);
+        lineKeys.clear();
         return;
     }
     if (!pathGroup) {
@@ -161,20 +245,47 @@ void HxDisplayCameraPath::updatePath() {
 
     // A closed path of two keyframes has no closing segment of its own.
     const int m = cameraPath->isClosed() && n > 2 ? n : n - 1;
-    const int count = pointsPerSegment * m + 1;
+    std::vector<HxKeyframeCameraPath::SegmentKey> keys(static_cast<std::size_t>(m));
+    for (int i = 0; i < m; ++i) keys[static_cast<std::size_t>(i)] = cameraPath->segmentKey(i);
+
+    // The segments to interpolate are those between the longest run of equal
+    // keys at the start and the longest at the end; the points after them are
+    // moved by the number of segments that came or went.
+    SoMFVec3f& line = pathCoords->point;
+    const int before = static_cast<int>(lineKeys.size());
+    int first = 0, kept = 0;
+    if (before > 0 && pathCoords->getNodeId() == lineCoordsId && line.getNum() == pointsPerSegment * before + 1) {
+        std::tie(first, kept) = sameEnds(keys, lineKeys);
+        if (m > before)
+            line.insertSpace(pointsPerSegment * (before - kept), pointsPerSegment * (m - before));
+        else if (m < before)
+            line.deleteValues(pointsPerSegment * (m - kept), pointsPerSegment * (before - m));
+    } else {
+        line.setNum(pointsPerSegment * m + 1);
+    }
+    writeLine(first, m - kept);
+    lineKeys = std::move(keys);
+    lineCoordsId = pathCoords->getNodeId();
+    if (pathLineSet->numVertices.getNum() != 1 || pathLineSet->numVertices[0] != -1)
+        pathLineSet->numVertices.setValue(-1);
+}
+
+void HxDisplayCameraPath::writeLine(int first, int last) {
+    const int n = cameraPath->cameras.size();
+    const int m = (pathCoords->point.getNum() - 1) / pointsPerSegment;
+    const SbVec3f end = cameraPath->cameras[m % n]->position.getValue();
+    if (first >= last && pathCoords->point[pointsPerSegment * m] == end) return;
     McHandle<SoCamera> scratch = new SoPerspectiveCamera;
     // The points are written into the field in place, not through a copy.
-    pathCoords->point.setNum(count);
     SbVec3f* points = pathCoords->point.startEditing();
-    for (int i = 0; i < m; ++i) {
+    for (int i = first; i < last; ++i) {
         for (int j = 0; j < pointsPerSegment; ++j) {
             cameraPath->interp(i, float(j) / pointsPerSegment, scratch);
             points[pointsPerSegment * i + j] = scratch->position.getValue();
         }
     }
-    points[pointsPerSegment * m] = cameraPath->cameras[m % n]->position.getValue();
+    points[pointsPerSegment * m] = end;
     pathCoords->point.finishEditing();
-    pathLineSet->numVertices.setValue(-1);
 }
 
 void HxDisplayCameraPath::setAnimatedCamera(SoCamera* camera) {

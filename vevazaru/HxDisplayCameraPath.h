@@ -15,6 +15,8 @@
 #include <Inventor/nodes/SoLineSet.h>
 #include <Inventor/nodes/SoSeparator.h>
 
+#include <vector>
+
 #include "HxKeyframeCameraPath.h"
 
 class SoCamera;
@@ -41,15 +43,22 @@ public:
     // Stores the callback for picks of keyframe glyphs; a later call replaces it.
     void setSelectionCallback(void* userData, SelectionCallback callback);
 
-    // updateKeyframe(-1), then updatePath().
+    // updateKeyframe(-1), then updatePath(). Both leave the scene as a new
+    // display's update() would build it, touching only what differs.
     void update();
     // Brings all keyframe glyphs in line with the path (the index is not used):
-    // existing glyphs are updated in place, so a transform put in by
-    // replaceTransformation stays and follows its keyframe; surplus glyphs are
-    // removed from the end.
+    // glyph i shows keyframe i, and only fields that differ are written. A
+    // transform put in by replaceTransformation stays at its index and follows
+    // its keyframe. Where keyframes came or went, glyphs are put in or taken
+    // out there, unless a glyph from there on holds a transform of another
+    // type than SoTransform (a manipulator) or is selected: then the glyphs
+    // from there on are updated in place and surplus ones removed from the end.
     void updateKeyframe(int index);
-    // Rebuilds the flight line, 10 points per segment plus the end point. With
-    // fewer than two keyframes the line is emptied (its nodes stay).
+    // Brings the flight line in line with the path, 10 points per segment plus
+    // the end point. Only the points of segments whose keys (see
+    // HxKeyframeCameraPath::segmentKey) differ from the last update are
+    // interpolated; the others are kept, moved where keyframes came or went.
+    // With fewer than two keyframes the line is emptied (its nodes stay).
     void updatePath();
 
     // Shows the animated camera's glyph at the camera's position and orientation,
@@ -90,6 +99,30 @@ public:
     McHandle<SoCoordinate3> pathCoords;
 
 private:
+    // Points of the segments [first, last) interpolated, the end point set.
+    void writeLine(int first, int last);
+    // Glyphs [first, last) placed at their keyframes.
+    void placeGlyphs(int first, int last);
+    // The last glyph whose transform is not a plain SoTransform, or -1.
+    int lastHeldGlyph() const;
+    // Whether a selected path runs through a glyph from `first` on.
+    bool selectedFrom(int first) const;
+
+    // The glyphs as last updated: the node id of each one's keyframe camera,
+    // the id of the keyframe group just after the update (a change from
+    // outside makes the next update check every glyph), the scale, and
+    // lastHeldGlyph().
+    std::vector<SbUniqueId> glyphCameras;
+    SbUniqueId glyphGroupId = 0;
+    float glyphScale = 0;
+    int heldGlyph = -1;
+
+    // The flight line as last written: each segment's key, and the id of the
+    // coordinates node just after the write. When the node has changed since,
+    // from outside, the next update writes every point.
+    std::vector<HxKeyframeCameraPath::SegmentKey> lineKeys;
+    SbUniqueId lineCoordsId = 0;
+
     // The keyframe index of the glyph the pick path runs through, or -1.
     int glyphIndexOf(const SoPath* path) const;
     void report(SoPath* path, int selected);

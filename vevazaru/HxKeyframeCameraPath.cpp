@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 MC_INIT_CLASS(HxKeyframeCameraPath, VeVazaruPath::getClassTypeId())
@@ -72,6 +73,7 @@ void HxKeyframeCameraPath::copyData(const HxKeyframeCameraPath& source) {
     arcTableSegment = source.arcTableSegment;
     rotationMode = source.rotationMode;
     arcTable = source.arcTable;
+    forgetArcTables();
     times = source.times;
     forgetTimeOrder();
     splineAimPoint = source.splineAimPoint;
@@ -228,6 +230,7 @@ void HxKeyframeCameraPath::update() {
     forgetTimeOrder();
     if (!portTime.getSource()) portTime.setMinMax(0, getDuration());
     arcTableSegment = -1;
+    forgetArcTables();
 }
 
 // ---------------------------------------------------------------------------
@@ -263,6 +266,31 @@ keyframe::Blending blendingOf(const HxKeyframeCameraPath& path) {
     return how;
 }
 
+// The blending settings as one number, for segment keys.
+int blendingBits(const keyframe::Blending& how) {
+    return (how.splinePosition ? 1 : 0) | (how.splineAimPoint ? 2 : 0) | (how.splineUpDir ? 4 : 0) |
+           (how.keepAimDistance ? 8 : 0);
+}
+
+// The keyframes segment i reads: its start and end and the neighbours before
+// and after them, -1 where the path has none. The last keyframe of an open
+// path has no end: it is placed alone.
+struct SegmentIndices {
+    int before = -1, start = -1, end = -1, after = -1;
+};
+
+SegmentIndices segmentIndices(const HxKeyframeCameraPath& path, int i) {
+    const int n = path.cameras.size();
+    const bool loop = path.closed && n > 2;
+    SegmentIndices s;
+    s.start = i;
+    if (!loop && i + 1 >= n) return s;
+    s.end = (i + 1) % n;
+    if (loop || i > 0) s.before = i == 0 ? n - 1 : i - 1;
+    if (loop || i + 2 < n) s.after = (i + 2) % n;
+    return s;
+}
+
 // Scratch cameras that nobody observes: writing them need not notify.
 void silence(SoCamera* camera) {
     camera->position.enableNotify(FALSE);
@@ -291,9 +319,8 @@ private:
 
 SegmentCameras::SegmentCameras(const HxKeyframeCameraPath& path_, int i) : path(path_) {
     const McDArray<McHandle<SoCamera>>& cameras = path.cameras;
-    const int n = cameras.size();
-    const bool loop = path.closed && n > 2;
-    lastOfOpenPath = !loop && i + 1 >= n;
+    const SegmentIndices s = segmentIndices(path, i);
+    lastOfOpenPath = s.end < 0;
     if (lastOfOpenPath) {
         only = keyState(readFields(cameras[i]));
         return;
@@ -301,10 +328,10 @@ SegmentCameras::SegmentCameras(const HxKeyframeCameraPath& path_, int i) : path(
 
     // All fields before any arithmetic: on a long path the keyframe cameras lie
     // far apart in memory, and reads issued together wait for memory together.
-    const KeyFields fi = readFields(cameras[i]), fn = readFields(cameras[(i + 1) % n]);
+    const KeyFields fi = readFields(cameras[s.start]), fn = readFields(cameras[s.end]);
     std::optional<KeyFields> fp, fn2;  // neighbours that exist
-    if (loop || i > 0) fp = readFields(cameras[i == 0 ? n - 1 : i - 1]);
-    if (loop || i + 2 < n) fn2 = readFields(cameras[(i + 2) % n]);
+    if (s.before >= 0) fp = readFields(cameras[s.before]);
+    if (s.after >= 0) fn2 = readFields(cameras[s.after]);
 
     const std::optional<keyframe::KeyState> kp = stateOf(fp), kn2 = stateOf(fn2);
     segment.emplace(keyState(fi), keyState(fn), kp ? &*kp : nullptr, kn2 ? &*kn2 : nullptr, blendingOf(path));
@@ -350,11 +377,66 @@ void HxKeyframeCameraPath::fillPath(int i) {
 
 float HxKeyframeCameraPath::getRealTime(int i, float u) {
     if (i != arcTableSegment) {
-        if (i >= 0) fillPath(i);
+        if (i >= 0) loadArcTable(i);
         arcTableSegment = i;
     }
     if (i < 0) return 0;
     return keyframe::arcParameter(&arcTable[0], u);
+}
+
+bool HxKeyframeCameraPath::SegmentKey::operator==(const SegmentKey& other) const {
+    return std::equal(std::begin(cameras), std::end(cameras), std::begin(other.cameras)) && used == other.used &&
+           blending == other.blending && rotationMode == other.rotationMode;
+}
+
+HxKeyframeCameraPath::SegmentKey HxKeyframeCameraPath::segmentKey(int i) const {
+    const SegmentIndices s = segmentIndices(*this, i);
+    SegmentKey key;
+    const int read[4] = {s.before, s.start, s.end, s.after};
+    for (int k = 0; k < 4; ++k) {
+        if (read[k] < 0) continue;
+        key.cameras[k] = cameras[read[k]]->getNodeId();
+        key.used |= 1 << k;
+    }
+    key.blending = blendingBits(blendingOf(*this));
+    key.rotationMode = rotationMode;
+    return key;
+}
+
+// Called only when the segment asked for changes, like the refill of a single
+// table: a keyframe, setting or metric changed without update() is seen at the
+// same call as with a single table refilled at every change of segment, since
+// a kept table is taken only under the key it was filled with.
+void HxKeyframeCameraPath::loadArcTable(int i) {
+    constexpr int length = 101;
+    if (arcTableMetric.ptr() != metric.ptr()) {
+        forgetArcTables();
+        arcTableMetric = metric;
+    }
+    const SegmentKey key = segmentKey(i);
+    if (i >= static_cast<int>(arcTableSlot.size())) arcTableSlot.resize(static_cast<std::size_t>(i) + 1, -1);
+    int& slot = arcTableSlot[static_cast<std::size_t>(i)];
+    if (slot >= 0 && arcTableKeys[static_cast<std::size_t>(slot)] == key) {
+        const float* kept = &arcTableValues[static_cast<std::size_t>(slot) * length];
+        arcTable.resize(length);
+        std::copy(kept, kept + length, &arcTable[0]);
+        return;
+    }
+    fillPath(i);
+    if (slot < 0) {
+        slot = static_cast<int>(arcTableKeys.size());
+        arcTableKeys.push_back(key);
+        arcTableValues.resize(arcTableValues.size() + length);
+    } else {
+        arcTableKeys[static_cast<std::size_t>(slot)] = key;
+    }
+    std::copy(&arcTable[0], &arcTable[0] + length, &arcTableValues[static_cast<std::size_t>(slot) * length]);
+}
+
+void HxKeyframeCameraPath::forgetArcTables() {
+    arcTableSlot.clear();
+    arcTableKeys.clear();
+    arcTableValues.clear();
 }
 
 int HxKeyframeCameraPath::segmentAt(float t) {

@@ -6,8 +6,11 @@
 #include <paths/VeVazaruPath.h>
 #include <ports/HxPortTime.h>
 
+#include <Inventor/SbBasic.h>
+
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "VeVazaruMetric.h"
 
@@ -78,8 +81,27 @@ public:
 
     // The camera of segment i at local parameter u (0: keyframe i, 1: its successor).
     void interp(int i, float u, SoCamera* camera);
+
+    // What the flight of segment i reads (see interp): the node ids of the
+    // keyframe cameras it uses (before, start, end, after), which of them the
+    // path has there, and the settings that shape the flight. Equal keys give
+    // equal flights. Inventor gives a node a new id at every notifying change,
+    // so a keyframe changed with its notification switched off goes unseen.
+    struct SegmentKey {
+        SbUniqueId cameras[4] = {0, 0, 0, 0};
+        int used = 0;  // bit k: cameras[k] is read
+        int blending = 0;
+        int rotationMode = 0;
+        bool operator==(const SegmentKey& other) const;
+        bool operator!=(const SegmentKey& other) const { return !(*this == other); }
+    };
+    SegmentKey segmentKey(int i) const;
+
     // The local parameter of segment i at which the fraction u of its metric
-    // length is reached.
+    // length is reached. Each segment's table is filled once and kept until
+    // update(); a kept table is taken again only while its segment reads the
+    // same keyframes and settings under the same metric, so it answers as a
+    // fresh fill would.
     float getRealTime(int i, float u);
     // Fills arcTable with the cumulative metric lengths of segment i.
     void fillPath(int i);
@@ -147,9 +169,19 @@ private:
     // times are known to ascend, the defining linear scan otherwise.
     int segmentAt(float t);
     void forgetTimeOrder() { timeOrder = -1; }
+    // Segment i's table into arcTable: the kept one if still valid, else a new fill, kept.
+    void loadArcTable(int i);
+    void forgetArcTables();
 
     // Whether `times` ascends: -1 not known yet, 0 no, 1 yes. Like the distance
     // table it is dropped by update(); code that writes `times` directly calls
     // update() afterwards.
     int timeOrder = -1;
+
+    // The kept arc-length tables: a slot per segment (-1: none yet), and per
+    // slot the key the table was filled under and its values.
+    std::vector<int> arcTableSlot;
+    std::vector<SegmentKey> arcTableKeys;
+    std::vector<float> arcTableValues;
+    McHandle<VeVazaruMetric> arcTableMetric;  // what the kept tables measured with
 };

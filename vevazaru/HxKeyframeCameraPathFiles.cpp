@@ -226,6 +226,7 @@ int HxKeyframeCameraPath::setCameraPath(SoSeparator* sceneRoot, const char* file
     times = std::move(newTimes);
     forgetTimeOrder();
     arcTableSegment = -1;
+    forgetArcTables();
     return allTaken ? 0 : -1;
 }
 

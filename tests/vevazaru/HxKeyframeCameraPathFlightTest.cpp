@@ -2,6 +2,7 @@
 // precision; re-timing, circles of keyframes, compute().
 #include "HxKeyframeCameraPath.h"
 #include "PathTestSupport.h"
+#include "VeVazaruMetric.h"
 
 #include <hxcore/HxMessage.h>
 #include <viewer/HxController.h>
@@ -10,6 +11,7 @@
 #include <ReferenceVec.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <tuple>
 #include <random>
@@ -192,6 +194,44 @@ TEST(KeyframePathFlight, aChangedKeyframeIsSeenByTheNextCall) {
     path->update();
     path->getCamera(2.5f, *camera);
     EXPECT_TRUE(showsExpected(camera, referenceGetCamera(*path, 2.5)));
+}
+
+// Movement along x and a turn: a parametrisation unlike the translation metric's.
+struct AlongXAndTurning : VeVazaruMetric {
+    float dist(const SoCamera* a, const SoCamera* b) const override {
+        return std::fabs(a->position.getValue()[0] - b->position.getValue()[0]) +
+               std::fabs(a->orientation.getValue().getValue()[0] - b->orientation.getValue().getValue()[0]);
+    }
+};
+
+// Kept arc tables answer as one table refilled at every change of segment (by
+// update() here) while keyframes, settings and the metric change without
+// update(), each change coming between two calls on one segment.
+TEST(KeyframePathFlight, keptTablesAnswerAsATableRefilledAtEachChangeOfSegment) {
+    void (*const changes[])(HxKeyframeCameraPath&) = {
+        [](HxKeyframeCameraPath& p) { p.cameras[3]->position.setValue(1, 2, 3); },
+        [](HxKeyframeCameraPath& p) { p.setMetric(new AlongXAndTurning); },
+        [](HxKeyframeCameraPath& p) { p.setAimPoint(SbVec3f(0.5f, -0.5f, 1), 0, 1); },
+        [](HxKeyframeCameraPath& p) { p.closed = !p.closed; },
+        [](HxKeyframeCameraPath& p) { p.splineAimPoint = !p.splineAimPoint; },
+        [](HxKeyframeCameraPath& p) { p.rotationMode = 1 - p.rotationMode; },
+        [](HxKeyframeCameraPath& p) { p.addKeyframe(p.times[5], lookAt(SbVec3f(2, 1, 5), SbVec3f(0, 0, 0))); },
+    };
+    McHandle<HxKeyframeCameraPath> kept = makePath(6), single = makePath(6);
+    McHandle<SoPerspectiveCamera> a = new SoPerspectiveCamera, b = new SoPerspectiveCamera;
+    std::mt19937 rng(5);
+    for (int step = 0, segment = 0; step < 300; ++step) {
+        const bool change = step % 25 == 24;
+        if (change)
+            for (HxKeyframeCameraPath* p : {kept.ptr(), single.ptr()}) changes[step / 25 % std::size(changes)](*p);
+        const int i = change ? segment : int(rng() % 5);
+        if (i != segment) single->update(), segment = i;
+        const float t = kept->times[i] + (kept->times[i + 1] - kept->times[i]) * float(rng() % 100) / 100;
+        kept->getCamera(t, *a), single->getCamera(t, *b);
+        ASSERT_TRUE(a->position.getValue() == b->position.getValue() &&
+                    a->orientation.getValue() == b->orientation.getValue())
+            << "step " << step;
+    }
 }
 
 // Before the first keyframe, negative times and NaN give the first keyframe; unsorted
