@@ -70,8 +70,8 @@ int HxKeyframeCameraPathEditor::speedCommand(Tcl_Interp* interp, int argc, char*
         return cmdFail(interp, command + ": the step must be above 0 and split the path into at most " +
                                    std::to_string(speedprofile::maxSamples) + " intervals");
     const speedprofile::Profile profile = speedProfile(step);
-    return cmdTextResult(interp, summary ? speedprofile::summaryText(speedprofile::ratios(profile))
-                                         : speedprofile::rowsText(profile));
+    return cmdTextResult(
+        interp, summary ? speedprofile::summaryText(speedprofile::ratios(profile)) : speedprofile::rowsText(profile));
 }
 
 int HxKeyframeCameraPathEditor::plotCommand(Tcl_Interp* interp, int argc, char** argv) {

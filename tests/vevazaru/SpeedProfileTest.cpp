@@ -84,8 +84,7 @@ TEST_F(SpeedProfileTest, aStraightFlightAtUnevenTimesHasOneSpeedPerSegmentUntilC
         EXPECT_NEAR(ratio, 1.0f, 0.01f) << metric;
     }
     const float even = (times.size() - 1) * 10.0f / (times.back() - times.front());
-    for (const auto& row : rowsOf(run("speed")))
-        EXPECT_NEAR(row[1], even, 0.01f * even) << "at t = " << row[0];
+    for (const auto& row : rowsOf(run("speed"))) EXPECT_NEAR(row[1], even, 0.01f * even) << "at t = " << row[0];
 }
 
 TEST_F(SpeedProfileTest, aMeasuredDepthFlowIsAFourthColumnAndInTheSummary) {
@@ -170,7 +169,8 @@ TEST_F(SpeedProfileTest, thePngPlotHasTheSizeAskedForAndDrawsEachSegmentsSpeedWh
     ASSERT_EQ(image.size(), QSize(700, 420));
     std::vector<Flat> runs = flatRuns(topmost(image, SpeedChart::translationColor()));
     ASSERT_GE(runs.size(), 3u);
-    std::sort(runs.begin(), runs.end(), [](const Flat& a, const Flat& b) { return a.last - a.first > b.last - b.first; });
+    std::sort(runs.begin(), runs.end(),
+              [](const Flat& a, const Flat& b) { return a.last - a.first > b.last - b.first; });
     runs.resize(3);
     std::sort(runs.begin(), runs.end(), [](const Flat& a, const Flat& b) { return a.first < b.first; });
     // The flat pieces are as long as the segments last and as high as their speeds:

@@ -54,8 +54,7 @@ QColor SpeedChart::opticalColor() { return QColor(230, 120, 20); }
 QColor SpeedChart::flowColor() { return QColor(40, 160, 60); }
 QColor SpeedChart::markerColor() { return QColor(210, 30, 30); }
 
-SpeedChart::SpeedChart()
-    : timeAxis(new QValueAxis), translationAxis(new QValueAxis), opticalAxis(new QValueAxis) {
+SpeedChart::SpeedChart() : timeAxis(new QValueAxis), translationAxis(new QValueAxis), opticalAxis(new QValueAxis) {
     setAnimationOptions(QChart::NoAnimation);
     layout()->setContentsMargins(0, 0, 0, 0);
     setBackgroundRoundness(0);
@@ -72,6 +71,7 @@ SpeedChart::SpeedChart()
     flow = newSeries(tr("depth flow"), flowColor(), opticalAxis);
     translation = newSeries(tr("translation"), translationColor(), translationAxis);
     marker = newSeries(QString(), markerColor(), translationAxis);
+    marker->setObjectName("currentTime");
     legend()->setAlignment(Qt::AlignBottom);
     show({}, {});
 }
@@ -191,8 +191,7 @@ QImage renderSpeedPlot(const speedprofile::Profile& profile, const std::vector<f
 }
 
 namespace {
-QByteArray svgOf(const speedprofile::Profile& profile, const std::vector<float>& keyframeTimes, int width,
-                 int height) {
+QByteArray svgOf(const speedprofile::Profile& profile, const std::vector<float>& keyframeTimes, int width, int height) {
     QGraphicsScene scene;
     auto* chart = new SpeedChart;
     scene.addItem(chart);
@@ -219,9 +218,10 @@ bool endsWith(const std::string& text, const std::string& end) {
 }
 }  // namespace
 
-bool saveSpeedPlot(const speedprofile::Profile& profile, const std::vector<float>& keyframeTimes, int width,
-                   int height, const std::string& file, std::string& error) {
-    if (endsWith(file, ".png")) return hxSavePng(renderSpeedPlot(profile, keyframeTimes, width, height), file, -1, error);
+bool saveSpeedPlot(const speedprofile::Profile& profile, const std::vector<float>& keyframeTimes, int width, int height,
+                   const std::string& file, std::string& error) {
+    if (endsWith(file, ".png"))
+        return hxSavePng(renderSpeedPlot(profile, keyframeTimes, width, height), file, -1, error);
     if (!endsWith(file, ".svg")) {
         error = "cannot write \"" + file + "\": the name must end in .png or .svg";
         return false;

@@ -76,5 +76,5 @@ QImage renderSpeedPlot(const speedprofile::Profile& profile, const std::vector<f
                        int height);
 // Writes the chart as PNG or SVG (by the file's extension) through a checked
 // save; false with `error` set when the name or a write failed.
-bool saveSpeedPlot(const speedprofile::Profile& profile, const std::vector<float>& keyframeTimes, int width,
-                   int height, const std::string& file, std::string& error);
+bool saveSpeedPlot(const speedprofile::Profile& profile, const std::vector<float>& keyframeTimes, int width, int height,
+                   const std::string& file, std::string& error);
