@@ -60,7 +60,7 @@ SpeedChart::SpeedChart() : timeAxis(new QValueAxis), translationAxis(new QValueA
     setBackgroundRoundness(0);
     timeAxis->setTitleText(tr("time"));
     translationAxis->setTitleText(tr("translation / time"));
-    opticalAxis->setTitleText(tr("screen motion / time"));
+    opticalAxis->setTitleText(tr("screen / time"));
     translationAxis->setLinePenColor(translationColor());
     opticalAxis->setLinePenColor(opticalColor());
     addAxis(timeAxis, Qt::AlignBottom);
