@@ -328,14 +328,6 @@ TEST_F(VornaWindowTest, theSpeedPlotShowsTheFlightFollowsTheSliderAndMovesItWhen
     // Uneven speeds: keyframes 10 time units apart at unequal distances.
     addKeyframesAt({"0 4 12  0 1 0", "12 4 0  0 1 0", "0 4 -30  0 1 0"});
     EXPECT_THAT(summary->text().toStdString(), HasSubstr("translation"));
-    const auto curveSize = [chart] {
-        int points = 0;
-        for (auto* s : chart->series())
-            if (auto* line = qobject_cast<QtCharts::QLineSeries*>(s); line && !line->name().isEmpty())
-                points = std::max(points, line->count());
-        return points;
-    };
-    EXPECT_GT(curveSize(), 2);
     type("cameraPathEditor fps 1000");
     for (int i = 0; i < 3; ++i) QTest::mouseClick(player[1], Qt::LeftButton);
     EXPECT_FLOAT_EQ(markerTime(), 0.0f);

@@ -37,10 +37,14 @@ double tickSpacing(double span) {
 }
 
 void setRoundTicks(QValueAxis* axis, double from, double to) {
+    // Fixed ticks while range and spacing change: the old spacing over the new
+    // range (or the new over the old) could ask for millions of ticks.
+    const double spacing = tickSpacing(to - from);
+    axis->setTickType(QValueAxis::TicksFixed);
     axis->setRange(from, to);
+    axis->setTickInterval(spacing);
+    axis->setTickAnchor(std::ceil(from / spacing) * spacing);
     axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0.0);
-    axis->setTickInterval(tickSpacing(to - from));
     axis->setLabelFormat("%g");
 }
 
