@@ -87,6 +87,17 @@ TEST_F(SpeedProfileTest, aStraightFlightAtUnevenTimesHasOneSpeedPerSegmentUntilC
     for (const auto& row : rowsOf(run("speed"))) EXPECT_NEAR(row[1], even, 0.01f * even) << "at t = " << row[0];
 }
 
+TEST_F(SpeedProfileTest, aStepThatDoesNotDivideThePathLeavesAShorterLastInterval) {
+    // Intervals 0..3 (two segments), 3..6 and 6..7 (inside the last).
+    const std::vector<std::vector<float>> expected{{1.5f, 20.0f / 3}, {4.5f, segmentSpeed(2)}, {6.5f, segmentSpeed(2)}};
+    const auto rows = rowsOf(run("speed 3"));
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_FLOAT_EQ(rows[i][0], expected[i][0]);
+        EXPECT_NEAR(rows[i][1], expected[i][1], 0.01f * expected[i][1]) << "at t = " << rows[i][0];
+    }
+}
+
 TEST_F(SpeedProfileTest, aMeasuredDepthFlowIsAFourthColumnAndInTheSummary) {
     // One measurement per time unit from 0.01, per 0.001 time units.
     for (int i = 0; i < 8; ++i) editor->flowSamples.append(0.001f * float(1 + i % 2));
