@@ -27,7 +27,7 @@ void HxPortSpeedPlot::createControls(QWidget* row) {
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     plotView = new SpeedPlotView(box);
-    plotView->setMinimumSize(300, 220);
+    plotView->setMinimumSize(240, 200);
     plotView->seek = [this](float t) {
         if (seek) seek(t);
     };
