@@ -38,6 +38,26 @@ foreach k {0 4 8} {
 puts [$keys info]
 remove $keys
 
+# The speed profile: four of the circle's keyframes flown at uneven times, whose
+# plot shows the speed jump from segment to segment until constant-velocity
+# re-timing evens it out.
+set uneven [create HxKeyframeCameraPath Uneven]
+set ed [edit $uneven]
+foreach k {0 4 8 12} t {0 3 4 10} {
+    viewer 0 setCamera {*}[$path camera $k getPosition] {*}[$path camera $k getAimPoint] {*}[$path camera $k getUpDir]
+    $ed portTimeSlider setValue $t
+    $ed portKCPEButtons hit 0
+    $ed fire
+}
+$ed plot out/demo/speed-before.png -size 640 360
+puts "speed before re-timing (highest / lowest): [$ed speed -summary]"
+$ed constv
+$ed plot out/demo/speed.png -size 640 360
+puts "speed after re-timing (highest / lowest): [$ed speed -summary]"
+puts "plots: out/demo/speed-before.png, out/demo/speed.png"
+$ed detach
+remove $uneven
+
 $path fire
 $path save "Camerapath Inventor" out/demo/flight.civ
 puts "saved: out/demo/flight.civ"

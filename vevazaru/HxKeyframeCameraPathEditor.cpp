@@ -97,6 +97,7 @@ HxKeyframeCameraPathEditor::HxKeyframeCameraPathEditor()
       portPlayerButtons(this, "portPlayerButtons", tr("Control"), this),
       portKCPEButtons(this, "portKCPEButtons", tr("Keyframes"), 4),
       portTiming(this, "portTiming", tr("Timing"), this),
+      portSpeedPlot(this, "portSpeedPlot", tr("Speed")),
       hideEventCatcher(nullptr) {
     setLabel("cameraPathEditor");
     portKCPEButtons.setLabel(0, tr("add"));
@@ -109,6 +110,7 @@ HxKeyframeCameraPathEditor::HxKeyframeCameraPathEditor()
     portKCPEButtons.setToolTip(2, tr("Replace the keyframes by a full circle around the main camera's aim point"));
     portKCPEButtons.setToolTip(3, tr("Re-time the keyframes so the flight moves at constant velocity"));
     portTiming.showSpeed(fps);
+    portSpeedPlot.seek = [this](float t) { seekFromPlot(t); };
 }
 
 HxKeyframeCameraPathEditor::~HxKeyframeCameraPathEditor() {
@@ -164,6 +166,7 @@ void HxKeyframeCameraPathEditor::startEditing(HxData* data) {
     pathViewer->setLogo(nullptr);
     // The path and the scene in view from the start.
     pathViewer->viewAll();
+    showSpeedProfile();
 
     hideEventCatcher = new HideEventCatcher(this);
     pathViewer->widget()->installEventFilter(hideEventCatcher);
@@ -296,6 +299,12 @@ int HxKeyframeCameraPathEditor::parse(Tcl_Interp* interp, int argc, char** argv)
         useZflow = 1;
         return TCL_OK;
     }
+    if (cmdCheck(word, "speed",
+                 "speed ?-summary? ?step?: the speed profile as {t translation optical [flow]} rows, "
+                 "or the ratio of highest to lowest speed per metric"))
+        return speedCommand(interp, argc, argv);
+    if (cmdCheck(word, "plot", "plot file.png|file.svg ?-size w h?: writes the speed profile's plot"))
+        return plotCommand(interp, argc, argv);
     if (cmdCheck(word, "depth", "redraws the main viewer")) {
         viewerNumber(0)->redraw();
         return TCL_OK;
@@ -629,6 +638,7 @@ void HxKeyframeCameraPathEditor::sensorCallback(SoSensor* /*sensor*/) {
         camera->orientation.setValue(keyframe->orientation.getValue());
     }
     display->updatePath();
+    showSpeedProfile();
 }
 
 // ---------------------------------------------------------------- history and timing
@@ -654,6 +664,7 @@ void HxKeyframeCameraPathEditor::pushStep(QUndoCommand* step) {
 void HxKeyframeCameraPathEditor::showKeyframes() {
     updateKeyframeSlider();
     display->update();
+    showSpeedProfile();
     sliderMoved();
 }
 
@@ -680,6 +691,7 @@ int HxKeyframeCameraPathEditor::keyframeAtSlider() const {
 void HxKeyframeCameraPathEditor::sliderMoved() {
     const int k = keyframeAtSlider();
     portTiming.showKeyframe(k >= 0 ? path->times[k] : 0.0f, k < 0);
+    portSpeedPlot.showTime(portTimeSlider.getValue());
 }
 
 bool HxKeyframeCameraPathEditor::retimeKeyframe(int index, float t) {
@@ -760,6 +772,7 @@ void HxKeyframeCameraPathEditor::zflow() {
     if (!guard.stillEditing()) return;
     initTimeTable();
     useZflow = 1;
+    showSpeedProfile();
 }
 
 void HxKeyframeCameraPathEditor::annotationCallback(SoAction* action) {

@@ -25,6 +25,7 @@
 #include "internal/DepthFlow.h"
 #include "internal/HxPortKeyframeTiming.h"
 #include "internal/HxPortPlayerButtons.h"
+#include "internal/HxPortSpeedPlot.h"
 #include "internal/HxPortTimeSlider.h"
 
 class HideEventCatcher;
@@ -96,6 +97,14 @@ public:
     void zflow();
     void annotationCallback(SoAction* action);
 
+    // The speed profile at `step` by both metrics, with the depth flow once
+    // measured (HxKeyframeCameraPathEditorSpeed.cpp); empty while not editing.
+    speedprofile::Profile speedProfile(float step);
+    // The plot row shows the path's profile, its keyframes and the slider's time.
+    void showSpeedProfile();
+    // A click on the plot: the slider and the main view go to time t.
+    void seekFromPlot(float t);
+
     static void cameraSelectedCB(void* editor, int index, int selected);
     static void sensorCallbackCB(void* editor, SoSensor* sensor);
     static void annotationCallbackCB(void* editor, SoAction* action);
@@ -113,6 +122,7 @@ public:
     HxPortPlayerButtons portPlayerButtons;
     HxPortButtonList portKCPEButtons;
     HxPortKeyframeTiming portTiming;
+    HxPortSpeedPlot portSpeedPlot;
     McHandle<HxKeyframeCameraPath> path;
     McHandle<HxDisplayCameraPath> display;
     McHandle<SoSeparator> displayRoot;
@@ -153,6 +163,9 @@ private:
     bool stillEditing(unsigned int session) const { return path && editingSession == session; }
     void printProjection(float x, float y, float z);
     void chooseMetric(int argc, char** argv);
+    // "speed ?-summary? ?step?" and "plot file ?-size w h?".
+    int speedCommand(Tcl_Interp* interp, int argc, char** argv);
+    int plotCommand(Tcl_Interp* interp, int argc, char** argv);
 
     // Pushes a step that has been done already or is done by the push; the
     // editor refreshes itself after the push.

@@ -31,6 +31,12 @@ bool project(const SbMatrix& m, const SbVec3f& p, float& sx, float& sy) {
 }  // namespace
 
 float VeVazaruMetricOpticalFlow::dist(const SoCamera* a, const SoCamera* b) const {
+    const float d = displacement(a, b);
+    std::printf("%s\n", numbertext::fixed(d).c_str());
+    return d;
+}
+
+float VeVazaruMetricOpticalFlow::displacement(const SoCamera* a, const SoCamera* b) const {
     const SbMatrix ma = a->getViewVolume(0).getMatrix();
     const SbMatrix mb = b->getViewVolume(0).getMatrix();
     double sum = 0;
@@ -41,7 +47,5 @@ float VeVazaruMetricOpticalFlow::dist(const SoCamera* a, const SoCamera* b) cons
         sum += std::sqrt(double(ax - bx) * (ax - bx) + double(ay - by) * (ay - by));
         ++seen;
     }
-    const float d = seen ? static_cast<float>(sum / seen) : 0.0f;
-    std::printf("%s\n", numbertext::fixed(d).c_str());
-    return d;
+    return seen ? static_cast<float>(sum / seen) : 0.0f;
 }

@@ -15,6 +15,8 @@ public:
     // (the sum is divided by the number of corners seen finitely by both
     // cameras, and 0 is returned when there is none).
     float dist(const SoCamera* a, const SoCamera* b) const override;
+    // The same distance, printing nothing (for callers that sample many pairs).
+    float displacement(const SoCamera* a, const SoCamera* b) const;
 
     const SbVec3f& corner(int i) const { return corners[i]; }
     const SbVec3f& getCenter() const { return center; }

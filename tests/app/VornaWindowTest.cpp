@@ -42,6 +42,8 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <clocale>
@@ -308,6 +310,47 @@ TEST_F(VornaWindowTest, aKeyframeMovesInTimeByItsTickOrItsFieldButNeverPastANeig
     QApplication::setActiveWindow(window);
     QTest::keyClick(window->centralWidget(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_FLOAT_EQ(std::stof(eval(ticks).substr(2)), moved);
+}
+
+TEST_F(VornaWindowTest, theSpeedPlotShowsTheFlightFollowsTheSliderAndMovesItWhenClicked) {
+    editNewPath();
+    ASSERT_FALSE(HasFatalFailure());
+    auto* view = window->portPanelArea()->widget()->findChild<QtCharts::QChartView*>("speedPlot");
+    auto* summary = window->portPanelArea()->widget()->findChild<QLabel*>("speedSummary");
+    ASSERT_TRUE(view && summary);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(summary->text().isEmpty()) << "no flight yet";
+    QtCharts::QChart* chart = view->chart();
+    auto* marker = chart->findChild<QtCharts::QLineSeries*>("currentTime");
+    ASSERT_TRUE(marker);
+    const auto markerTime = [marker] { return marker->points().value(0).x(); };
+
+    // Uneven speeds: keyframes 10 time units apart at unequal distances.
+    addKeyframesAt({"0 4 12  0 1 0", "12 4 0  0 1 0", "0 4 -30  0 1 0"});
+    EXPECT_THAT(summary->text().toStdString(), HasSubstr("translation"));
+    type("cameraPathEditor fps 1000");
+    for (int i = 0; i < 3; ++i) QTest::mouseClick(player[1], Qt::LeftButton);
+    EXPECT_FLOAT_EQ(markerTime(), 0.0f);
+
+    // During playback the marker stands where the slider does at every step.
+    int steps = 0, behind = 0;
+    const auto follow = QObject::connect(slider, &QxFullSlider::valueChanged, [&] {
+        ++steps;
+        behind += std::abs(markerTime() - slider->getValue()) > 1e-4;
+    });
+    QTest::mouseClick(player[6], Qt::LeftButton);
+    QObject::disconnect(follow);
+    EXPECT_GT(steps, 1);
+    EXPECT_EQ(behind, 0);
+    EXPECT_FLOAT_EQ(markerTime(), 20.0f);
+
+    // A click on the plot at time 13 moves the slider and the main camera there.
+    const QPointF at = chart->mapToPosition(QPointF(13, 0.5 * chart->plotArea().height()), marker);
+    const QPoint click = view->mapFromScene(QPointF(at.x(), chart->plotArea().center().y()));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, click);
+    EXPECT_NEAR(slider->getValue(), 13.0f, 0.1f);
+    EXPECT_FLOAT_EQ(markerTime(), slider->getValue());
+    EXPECT_NE(eval("viewer 0 getCameraPosition"), "0 4 -30") << "the main view left the end for the clicked time";
 }
 
 // The contents of every file under `dir`, in name order.
