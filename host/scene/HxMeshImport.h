@@ -1,0 +1,43 @@
+// Meshes of the common formats (STL, PLY, OBJ with its materials, glTF, OFF,
+// 3DS, COLLADA and every other format the Open Asset Import Library reads) as
+// Inventor scenes.
+#pragma once
+#include <string>
+#include <vector>
+
+class HxInventorScene;
+class SoSeparator;
+
+class HxMeshImport {
+public:
+    // The library's own processing of a file as it reads it (its
+    // aiPostProcessSteps flags): polygons into triangles, and points, lines
+    // and triangles into meshes of their own.
+    static const unsigned int librarySteps;
+    // Greatest angle, in degrees, between two faces that share a smooth vertex
+    // where the normals are computed here; sharper edges stay sharp.
+    static const float creaseAngle;
+
+    // Reads `file` into Inventor nodes: a separator per node of the file's
+    // hierarchy with its transform, in it a separator per mesh with its
+    // material and its triangles (lines, points) on shared vertices, with
+    // per-vertex normals (computed where the file has none, or only facet
+    // normals) and per-vertex colours where the file has them. The format
+    // comes from the extension, else from the content. Null, with the reason
+    // in `error`, when the file cannot be read or holds no geometry.
+    static SoSeparator* readFile(const char* file, std::string& error);
+    // The extension (lower case) of the format recognised in the file's
+    // content, binary STL included; empty when none is.
+    static std::string contentFormat(const char* file);
+    // The extensions of the formats the library reads: lower case, no dot.
+    static std::vector<std::string> extensions();
+    // A new scene object from `file` in the object pool, under the file's base
+    // name; saved networks load the file itself again. Null (nothing added)
+    // with the reason in `error`.
+    static HxInventorScene* load(const char* file, std::string& error);
+
+    // Adds a host reader for each extension the library reads that no host
+    // reader has yet, and one that takes files of other extensions whose
+    // content it recognises. Once, at session start, after the scene reader.
+    static void registerReaders();
+};
