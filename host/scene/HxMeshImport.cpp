@@ -18,6 +18,7 @@
 #include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -73,7 +74,8 @@ bool isBinaryStl(const char* file) {
 // to (materials, buffers) are still found beside it.
 class AliasIOSystem : public Assimp::DefaultIOSystem {
 public:
-    AliasIOSystem(std::string aliasName, std::string realFile) : alias(std::move(aliasName)), file(std::move(realFile)) {}
+    AliasIOSystem(std::string aliasName, std::string realFile)
+        : alias(std::move(aliasName)), file(std::move(realFile)) {}
     bool Exists(const char* name) const override { return DefaultIOSystem::Exists(redirect(name)); }
     Assimp::IOStream* Open(const char* name, const char* mode) override {
         return DefaultIOSystem::Open(redirect(name), mode);
@@ -137,6 +139,7 @@ std::uint32_t packColor(const aiColor4D& c) {
 }
 
 SbVec3f vec(const aiVector3D& v) { return {v.x, v.y, v.z}; }
+static_assert(sizeof(SbVec3f) == sizeof(aiVector3D), "both three floats");
 
 // One mesh as the Inventor nodes take it: shared vertices and, for lines and
 // triangles, the vertices of each primitive in turn.
@@ -164,112 +167,166 @@ bool hasVertexNormals(const aiMesh& mesh) {
     return false;
 }
 
-// Gathers the primitives of `size` corners and merges the vertices they use
-// that agree in position, normal and colour (the kept attributes). Vertices
-// no primitive uses are left out; primitives with a corner out of range too.
+// Gathers the primitives of `size` corners, leaving out those with a corner
+// out of range. Where each corner has a vertex of its own (STL, OBJ), merges
+// the vertices that agree in position, normal and colour (the kept
+// attributes), leaving out those no primitive uses.
+// The table of merged vertices holds each one's number and hash, so that most
+// probes look at the table alone; it grows to stay at most half full.
 class Welder {
 public:
-    Welder(const aiMesh& from, bool normals, bool colors)
-        : mesh(from), withNormals(normals), withColors(colors), remap(from.mNumVertices, -1) {
-        std::size_t size = 16;
-        while (size < 2 * std::size_t(from.mNumVertices)) size *= 2;
-        table.assign(size, -1);
-    }
+    Welder(const aiMesh& from, bool normals, bool colors) : mesh(from), withNormals(normals), withColors(colors) {}
 
     Geometry weld(unsigned int size) {
         out.corners.reserve(std::size_t(mesh.mNumFaces) * size);
+        // Fewer vertices than corners: the file shares its vertices itself,
+        // and they are taken as they are.
+        if (mesh.mNumVertices < std::size_t(mesh.mNumFaces) * size) return shared(size);
+        remap.assign(mesh.mNumVertices, -1);
+        std::size_t size0 = 16;
+        while (size0 < mesh.mNumVertices / 2) size0 *= 2;
+        table.assign(size0, Slot{-1, 0});
+        // Every vertex hashed first, so that the loop below can ask for the
+        // table slot of a vertex a few faces ahead while it works on this one:
+        // the table is too large for the caches, and most lookups would wait.
+        hashes.resize(mesh.mNumVertices);
+        for (unsigned int i = 0; i < mesh.mNumVertices; ++i) hashes[i] = hash(i);
+        constexpr unsigned int ahead = 8;
         for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
+            if (f + ahead < mesh.mNumFaces && mesh.mFaces[f + ahead].mNumIndices > 0 &&
+                mesh.mFaces[f + ahead].mIndices[0] < mesh.mNumVertices)
+                __builtin_prefetch(&table[hashes[mesh.mFaces[f + ahead].mIndices[0]] & (table.size() - 1)]);
             const aiFace& face = mesh.mFaces[f];
             if (face.mNumIndices != size || !inRange(face)) continue;
-            for (unsigned int k = 0; k < size; ++k) out.corners.push_back(vertex(face.mIndices[k]));
+            for (unsigned int k = 0; k < size; ++k) {
+                const unsigned int i = face.mIndices[k];
+                out.corners.push_back(remap[i] >= 0 ? remap[i] : (remap[i] = vertex(i)));
+            }
         }
         return std::move(out);
     }
 
 private:
+    Geometry shared(unsigned int size) {
+        for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices != size || !inRange(face)) continue;
+            for (unsigned int k = 0; k < size; ++k) out.corners.push_back(static_cast<std::int32_t>(face.mIndices[k]));
+        }
+        out.points.resize(mesh.mNumVertices);
+        std::memcpy(static_cast<void*>(out.points.data()), mesh.mVertices, sizeof(SbVec3f) * mesh.mNumVertices);
+        if (withNormals) {
+            out.normals.resize(mesh.mNumVertices);
+            std::memcpy(static_cast<void*>(out.normals.data()), mesh.mNormals, sizeof(SbVec3f) * mesh.mNumVertices);
+        }
+        for (unsigned int i = 0; withColors && i < mesh.mNumVertices; ++i) out.colors.push_back(colorOf(i));
+        return std::move(out);
+    }
+    struct Slot {
+        std::int32_t vertex;
+        std::uint32_t hash;
+    };
     bool inRange(const aiFace& face) const {
         for (unsigned int k = 0; k < face.mNumIndices; ++k)
             if (face.mIndices[k] >= mesh.mNumVertices) return false;
         return true;
     }
     std::uint32_t colorOf(unsigned int i) const { return packColor(mesh.mColors[0][i]); }
-    std::uint64_t hash(unsigned int i) const {
+    std::uint32_t hash(unsigned int i) const {
         std::uint32_t words[7] = {};
         std::memcpy(words, &mesh.mVertices[i], 12);
         if (withNormals) std::memcpy(words + 3, &mesh.mNormals[i], 12);
         if (withColors) words[6] = colorOf(i);
         std::uint64_t h = 0;
-        for (std::uint32_t w : words) h = (h ^ w) * 0x9E3779B97F4A7C15ull;
-        return h ^ (h >> 29);
+        for (std::uint32_t w : words) h = (h + w) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::uint32_t>(h >> 32);
     }
     bool same(unsigned int i, std::int32_t j) const {
         return std::memcmp(&mesh.mVertices[i], &out.points[j], 12) == 0 &&
                (!withNormals || std::memcmp(&mesh.mNormals[i], &out.normals[j], 12) == 0) &&
                (!withColors || colorOf(i) == out.colors[j]);
     }
-    std::int32_t vertex(unsigned int i) {
-        if (remap[i] >= 0) return remap[i];
+    std::size_t find(std::uint32_t h, unsigned int i) const {
         const std::size_t mask = table.size() - 1;
-        std::size_t slot = hash(i) & mask;
-        for (; table[slot] >= 0; slot = (slot + 1) & mask)
-            if (same(i, table[slot])) return remap[i] = table[slot];
+        std::size_t slot = h & mask;
+        while (table[slot].vertex >= 0 && !(table[slot].hash == h && (i == ~0u || same(i, table[slot].vertex))))
+            slot = (slot + 1) & mask;
+        return slot;
+    }
+    void grow() {
+        std::vector<Slot> old(table.size() * 2, Slot{-1, 0});
+        old.swap(table);
+        for (const Slot& s : old)
+            if (s.vertex >= 0) table[find(s.hash, ~0u)] = s;
+    }
+    std::int32_t vertex(unsigned int i) {
+        const std::uint32_t h = hashes[i];
+        const std::size_t slot = find(h, i);
+        if (table[slot].vertex >= 0) return table[slot].vertex;
         const auto j = static_cast<std::int32_t>(out.points.size());
         out.points.push_back(vec(mesh.mVertices[i]));
         if (withNormals) out.normals.push_back(vec(mesh.mNormals[i]));
         if (withColors) out.colors.push_back(colorOf(i));
-        return remap[i] = table[slot] = j;
+        table[slot] = {j, h};
+        if (2 * (out.points.size() + 1) > table.size()) grow();
+        return j;
     }
 
     const aiMesh& mesh;
     const bool withNormals, withColors;
-    std::vector<std::int32_t> remap, table;
+    std::vector<std::int32_t> remap;
+    std::vector<std::uint32_t> hashes;
+    std::vector<Slot> table;
     Geometry out;
 };
 
 // Per-vertex normals of triangles: the area-weighted mean of the faces round a
 // vertex. Where faces meet at more than the crease angle, the vertex is split,
 // one copy for each group of faces within that angle of the group's first.
+// Plain float arithmetic: the Inventor vector operations are library calls.
 void computeNormals(Geometry& g) {
     const std::size_t triangles = g.corners.size() / 3, vertices = g.points.size();
-    std::vector<SbVec3f> faceNormal(triangles);
+    // Each face's normal, its length twice the face's area, and its direction.
+    std::vector<float> area(3 * triangles), unit(3 * triangles);
     for (std::size_t f = 0; f < triangles; ++f) {
-        const SbVec3f &a = g.points[g.corners[3 * f]], &b = g.points[g.corners[3 * f + 1]],
-                      &c = g.points[g.corners[3 * f + 2]];
+        const float *a = g.points[g.corners[3 * f]].getValue(), *b = g.points[g.corners[3 * f + 1]].getValue(),
+                    *c = g.points[g.corners[3 * f + 2]].getValue();
         const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
         const float vx = c[0] - a[0], vy = c[1] - a[1], vz = c[2] - a[2];
-        faceNormal[f].setValue(uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx);
+        float* n = &area[3 * f];
+        n[0] = uy * vz - uz * vy, n[1] = uz * vx - ux * vz, n[2] = ux * vy - uy * vx;
+        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        // A face without area (or with numbers that are not finite) has no direction.
+        const float scale = length > 0 && std::isfinite(length) ? 1 / length : 0;
+        for (int k = 0; k < 3; ++k) unit[3 * f + k] = n[k] * scale;
     }
     // The corners at each vertex, vertex by vertex.
-    std::vector<std::size_t> first(vertices + 1, 0);
+    std::vector<std::uint32_t> first(vertices + 1, 0), cornersOf(g.corners.size());
     for (std::int32_t v : g.corners) ++first[v + 1];
     for (std::size_t v = 0; v < vertices; ++v) first[v + 1] += first[v];
-    std::vector<std::size_t> at(first.begin(), first.end() - 1), cornersOf(g.corners.size());
-    for (std::size_t c = 0; c < g.corners.size(); ++c) cornersOf[at[g.corners[c]]++] = c;
+    std::vector<std::uint32_t> at(first.begin(), first.end() - 1);
+    for (std::size_t c = 0; c < g.corners.size(); ++c) cornersOf[at[g.corners[c]]++] = static_cast<std::uint32_t>(c);
 
     const float cosCrease = std::cos(HxMeshImport::creaseAngle * float(M_PI) / 180);
-    const auto direction = [](const SbVec3f& n) {
-        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        return length > 0 && std::isfinite(length) ? n / length : SbVec3f(0, 0, 0);
-    };
     struct Group {
-        SbVec3f seed, sum;
+        float seed[3], sum[3];
         std::int32_t vertex;
     };
     std::vector<Group> groups;
     g.normals.resize(vertices);
     for (std::size_t v = 0; v < vertices; ++v) {
         groups.clear();
-        for (std::size_t k = first[v]; k < first[v + 1]; ++k) {
-            const std::size_t c = cornersOf[k];
-            const SbVec3f& n = faceNormal[c / 3];
-            const SbVec3f d = direction(n);
-            Group* group = nullptr;
+        for (std::uint32_t k = first[v]; k < first[v + 1]; ++k) {
+            const std::uint32_t c = cornersOf[k];
+            const float *n = &area[3 * (c / 3)], *d = &unit[3 * (c / 3)];
             // A face without area joins the first group and adds nothing to it;
             // a group begun by one takes its direction from the next face.
-            const bool flat = d == SbVec3f(0, 0, 0);
+            const bool flat = d[0] == 0 && d[1] == 0 && d[2] == 0;
+            Group* group = nullptr;
             for (Group& candidate : groups) {
-                if (candidate.seed == SbVec3f(0, 0, 0)) candidate.seed = d;
-                if (flat || candidate.seed.dot(d) >= cosCrease) {
+                float* seed = candidate.seed;
+                if (seed[0] == 0 && seed[1] == 0 && seed[2] == 0) seed[0] = d[0], seed[1] = d[1], seed[2] = d[2];
+                if (flat || seed[0] * d[0] + seed[1] * d[1] + seed[2] * d[2] >= cosCrease) {
                     group = &candidate;
                     break;
                 }
@@ -282,15 +339,19 @@ void computeNormals(Geometry& g) {
                     g.normals.emplace_back();
                     if (!g.colors.empty()) g.colors.push_back(g.colors[v]);
                 }
-                groups.push_back({d, SbVec3f(0, 0, 0), copy});
+                groups.push_back({{d[0], d[1], d[2]}, {0, 0, 0}, copy});
                 group = &groups.back();
             }
-            group->sum += n;
+            if (!flat)
+                for (int k3 = 0; k3 < 3; ++k3) group->sum[k3] += n[k3];
             g.corners[c] = group->vertex;
         }
         for (const Group& group : groups) {
-            const SbVec3f d = direction(group.sum);
-            g.normals[group.vertex] = d == SbVec3f(0, 0, 0) ? SbVec3f(0, 0, 1) : d;
+            const float* s = group.sum;
+            const float length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+            g.normals[group.vertex] = length > 0 && std::isfinite(length)
+                                          ? SbVec3f(s[0] / length, s[1] / length, s[2] / length)
+                                          : SbVec3f(0, 0, 1);
         }
     }
 }
