@@ -70,8 +70,8 @@ struct Torus {
             }
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < columns; ++c) {
-                const int a = r * columns + c, b = r * columns + (c + 1) % columns,
-                          d = ((r + 1) % rows) * columns + c, e = ((r + 1) % rows) * columns + (c + 1) % columns;
+                const int a = r * columns + c, b = r * columns + (c + 1) % columns, d = ((r + 1) % rows) * columns + c,
+                          e = ((r + 1) % rows) * columns + (c + 1) % columns;
                 for (int i : {a, d, b, b, d, e}) triangles.push_back(i);
             }
     }
@@ -93,8 +93,8 @@ std::string writeStl(const Torus& t) {
         const float *a = t.point(t.triangles[i]), *b = t.point(t.triangles[i + 1]), *c = t.point(t.triangles[i + 2]);
         const SbVec3f n = (SbVec3f(b) - SbVec3f(a)).cross(SbVec3f(c) - SbVec3f(a));
         float record[12];
-        for (int k = 0; k < 3; ++k) record[k] = n[k] / n.length(), record[3 + k] = a[k], record[6 + k] = b[k],
-                                    record[9 + k] = c[k];
+        for (int k = 0; k < 3; ++k)
+            record[k] = n[k] / n.length(), record[3 + k] = a[k], record[6 + k] = b[k], record[9 + k] = c[k];
         put(f, record, sizeof record);
         put(f, "\0", 2);
     }

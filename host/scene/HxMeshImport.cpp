@@ -39,7 +39,7 @@ void aiAssertViolation(const char* failedExpression, const char*, int) {
 }
 }  // namespace Assimp
 
-const unsigned int HxMeshImport::librarySteps = aiProcess_Triangulate | aiProcess_SortByPType;
+const unsigned int HxMeshImport::librarySteps = 0;
 const float HxMeshImport::creaseAngle = 60;
 
 namespace {
@@ -167,8 +167,8 @@ bool hasVertexNormals(const aiMesh& mesh) {
     return false;
 }
 
-// Gathers the primitives of `size` corners, leaving out those with a corner
-// out of range. Where each corner has a vertex of its own (STL, OBJ), merges
+// Gathers the primitives of `size` corners (1 points, 2 lines, 3 triangles,
+// polygons cut into fans), leaving out faces with a corner out of range. Where each corner has a vertex of its own (STL, OBJ), merges
 // the vertices that agree in position, normal and colour (the kept
 // attributes), leaving out those no primitive uses.
 // The table of merged vertices holds each one's number and hash, so that most
@@ -196,23 +196,18 @@ public:
             if (f + ahead < mesh.mNumFaces && mesh.mFaces[f + ahead].mNumIndices > 0 &&
                 mesh.mFaces[f + ahead].mIndices[0] < mesh.mNumVertices)
                 __builtin_prefetch(&table[hashes[mesh.mFaces[f + ahead].mIndices[0]] & (table.size() - 1)]);
-            const aiFace& face = mesh.mFaces[f];
-            if (face.mNumIndices != size || !inRange(face)) continue;
-            for (unsigned int k = 0; k < size; ++k) {
-                const unsigned int i = face.mIndices[k];
+            corners(mesh.mFaces[f], size, [this](unsigned int i) {
                 out.corners.push_back(remap[i] >= 0 ? remap[i] : (remap[i] = vertex(i)));
-            }
+            });
         }
         return std::move(out);
     }
 
 private:
     Geometry shared(unsigned int size) {
-        for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
-            const aiFace& face = mesh.mFaces[f];
-            if (face.mNumIndices != size || !inRange(face)) continue;
-            for (unsigned int k = 0; k < size; ++k) out.corners.push_back(static_cast<std::int32_t>(face.mIndices[k]));
-        }
+        for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
+            corners(mesh.mFaces[f], size,
+                    [this](unsigned int i) { out.corners.push_back(static_cast<std::int32_t>(i)); });
         out.points.resize(mesh.mNumVertices);
         std::memcpy(static_cast<void*>(out.points.data()), mesh.mVertices, sizeof(SbVec3f) * mesh.mNumVertices);
         if (withNormals) {
@@ -226,10 +221,24 @@ private:
         std::int32_t vertex;
         std::uint32_t hash;
     };
-    bool inRange(const aiFace& face) const {
-        for (unsigned int k = 0; k < face.mNumIndices; ++k)
-            if (face.mIndices[k] >= mesh.mNumVertices) return false;
-        return true;
+    // Hands on the corners of the face's primitives of `size` corners: the
+    // face itself for points and lines, a fan of triangles for a polygon.
+    // Nothing for a face of another kind or with a corner out of range.
+    template <typename Take>
+    void corners(const aiFace& face, unsigned int size, Take take) const {
+        const unsigned int n = face.mNumIndices;
+        if (size < 3 ? n != size : n < 3) return;
+        for (unsigned int k = 0; k < n; ++k)
+            if (face.mIndices[k] >= mesh.mNumVertices) return;
+        if (size < 3) {
+            for (unsigned int k = 0; k < n; ++k) take(face.mIndices[k]);
+            return;
+        }
+        for (unsigned int k = 1; k + 1 < n; ++k) {
+            take(face.mIndices[0]);
+            take(face.mIndices[k]);
+            take(face.mIndices[k + 1]);
+        }
     }
     std::uint32_t colorOf(unsigned int i) const { return packColor(mesh.mColors[0][i]); }
     std::uint32_t hash(unsigned int i) const {
@@ -381,36 +390,34 @@ void setIndex(SoMFInt32& index, const std::vector<std::int32_t>& corners, std::s
     index.finishEditing();
 }
 
-// The shape of one mesh; null when it has no primitive to show.
-SoNode* meshShape(const aiMesh& mesh) {
-    const bool colors = mesh.HasVertexColors(0);
-    if (mesh.mPrimitiveTypes == aiPrimitiveType_POINT) {
-        Welder welder(mesh, false, colors);
-        const Geometry g = welder.weld(1);
-        if (g.points.empty()) return nullptr;
-        auto* points = new SoPointSet;
-        points->vertexProperty = vertexProperty(g);
-        points->numPoints = static_cast<int>(g.points.size());
-        return points;
+// The shapes of one mesh, its triangles, lines and points, each kind where it
+// has some; false when it has none.
+bool addShapes(const aiMesh& mesh, SoGroup* to) {
+    const bool colors = mesh.HasVertexColors(0), normals = hasVertexNormals(mesh);
+    const int before = to->getNumChildren();
+    Geometry g = Welder(mesh, normals, colors).weld(3);
+    if (!g.corners.empty()) {
+        if (!normals) computeNormals(g);
+        auto* faces = new SoIndexedFaceSet;
+        faces->vertexProperty = vertexProperty(g);
+        setIndex(faces->coordIndex, g.corners, 3);
+        to->addChild(faces);
     }
-    if (mesh.mPrimitiveTypes == aiPrimitiveType_LINE) {
-        Welder welder(mesh, false, colors);
-        const Geometry g = welder.weld(2);
-        if (g.corners.empty()) return nullptr;
+    g = Welder(mesh, false, colors).weld(2);
+    if (!g.corners.empty()) {
         auto* lines = new SoIndexedLineSet;
         lines->vertexProperty = vertexProperty(g);
         setIndex(lines->coordIndex, g.corners, 2);
-        return lines;
+        to->addChild(lines);
     }
-    const bool normals = hasVertexNormals(mesh);
-    Welder welder(mesh, normals, colors);
-    Geometry g = welder.weld(3);
-    if (g.corners.empty()) return nullptr;
-    if (!normals) computeNormals(g);
-    auto* faces = new SoIndexedFaceSet;
-    faces->vertexProperty = vertexProperty(g);
-    setIndex(faces->coordIndex, g.corners, 3);
-    return faces;
+    g = Welder(mesh, false, colors).weld(1);
+    if (!g.corners.empty()) {
+        auto* points = new SoPointSet;
+        points->vertexProperty = vertexProperty(g);
+        points->numPoints = static_cast<int>(g.points.size());
+        to->addChild(points);
+    }
+    return to->getNumChildren() > before;
 }
 
 SoMaterial* material(const aiMaterial& from) {
@@ -442,12 +449,10 @@ public:
         for (unsigned int m = 0; m < scene.mNumMaterials; ++m) materials[m] = material(*scene.mMaterials[m]);
         for (unsigned int i = 0; i < scene.mNumMeshes; ++i) {
             const aiMesh& mesh = *scene.mMeshes[i];
-            McHandle<SoNode> shape = meshShape(mesh);
-            if (!shape) continue;
-            meshes[i] = new SoSeparator;
-            if (mesh.mMaterialIndex < materials.size()) meshes[i]->addChild(materials[mesh.mMaterialIndex]);
-            meshes[i]->addChild(hints);
-            meshes[i]->addChild(shape);
+            McHandle<SoSeparator> separator = new SoSeparator;
+            if (mesh.mMaterialIndex < materials.size()) separator->addChild(materials[mesh.mMaterialIndex]);
+            separator->addChild(hints);
+            if (addShapes(mesh, separator)) meshes[i] = separator;
         }
     }
 

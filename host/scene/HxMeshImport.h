@@ -11,8 +11,9 @@ class SoSeparator;
 class HxMeshImport {
 public:
     // The library's own processing of a file as it reads it (its
-    // aiPostProcessSteps flags): polygons into triangles, and points, lines
-    // and triangles into meshes of their own.
+    // aiPostProcessSteps flags): none. Its steps trust what its readers made
+    // of a file, and a damaged one crashes them; polygons are cut into
+    // triangles here instead.
     static const unsigned int librarySteps;
     // Greatest angle, in degrees, between two faces that share a smooth vertex
     // where the normals are computed here; sharper edges stay sharp.

@@ -40,7 +40,7 @@ std::string comma(std::string text) { return std::regex_replace(text, std::regex
 enum Placement { asWritten, moved, turned };
 const float gltfMove = 10;
 SbVec3f placed(Placement placement, const float (&c)[3]) {
-    return placement == moved ? SbVec3f(c[0] + gltfMove, c[1], c[2])
+    return placement == moved    ? SbVec3f(c[0] + gltfMove, c[1], c[2])
            : placement == turned ? SbVec3f(c[0], c[2], -c[1])
                                  : SbVec3f(c);
 }
@@ -123,7 +123,9 @@ std::string off(const TempFolder& folder, const std::string& base) {
 // The tetrahedron moved by 10 along x in its node; `buffer` ends the buffer's entry.
 std::string gltfJson(const std::string& buffer) {
     return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],)"
-           R"("nodes":[{"translation":[)" + num(gltfMove) + R"(,0,0],"mesh":0}],)"
+           R"("nodes":[{"translation":[)" +
+           num(gltfMove) +
+           R"(,0,0],"mesh":0}],)"
            R"("meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1,"material":0}]}],)"
            R"("materials":[{"pbrMetallicRoughness":{"baseColorFactor":[)" +
            comma(list(paint)) + R"(,1]}}],"accessors":[{"bufferView":0,"componentType":5126,"count":4,"type":"VEC3",)" +
@@ -158,13 +160,15 @@ std::string dae(const TempFolder& folder, const std::string& base) {
         R"(<?xml version="1.0"?><COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">)"
         R"(<asset><up_axis>Y_UP</up_axis></asset><library_effects><effect id="fx"><profile_COMMON>)"
         R"(<technique sid="t"><phong><diffuse><color>)" +
-            list(paint) + R"( 1</color></diffuse></phong></technique></profile_COMMON></effect></library_effects>)"
+            list(paint) +
+            R"( 1</color></diffuse></phong></technique></profile_COMMON></effect></library_effects>)"
             R"(<library_materials><material id="paint"><instance_effect url="#fx"/></material></library_materials>)"
             R"(<library_geometries><geometry id="tetra"><mesh><source id="p"><float_array id="pa" count="12">)" +
-            points + R"(</float_array><technique_common><accessor source="#pa" count="4" stride="3">)"
-                     R"(<param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/>)"
-                     R"(</accessor></technique_common></source><vertices id="v"><input semantic="POSITION" source="#p"/>)"
-                     R"(</vertices><triangles count="4" material="m"><input semantic="VERTEX" source="#v" offset="0"/><p>)" +
+            points +
+            R"(</float_array><technique_common><accessor source="#pa" count="4" stride="3">)"
+            R"(<param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/>)"
+            R"(</accessor></technique_common></source><vertices id="v"><input semantic="POSITION" source="#p"/>)"
+            R"(</vertices><triangles count="4" material="m"><input semantic="VERTEX" source="#v" offset="0"/><p>)" +
             indices +
             R"(</p></triangles></mesh></geometry></library_geometries><library_visual_scenes><visual_scene id="s">)"
             R"(<node id="n"><instance_geometry url="#tetra"><bind_material><technique_common>)"
@@ -201,7 +205,9 @@ std::string max3ds(const TempFolder& folder, const std::string& base) {
 enum Colors { perVertex, material, uniform };
 std::string cutInHalf(const std::string& bytes) { return bytes.substr(0, bytes.size() / 2); }
 // Cut short, an ASCII STL file still holds whole facets.
-std::string misspeltVertex(const std::string& bytes) { return std::regex_replace(bytes, std::regex("vertex"), "vertx"); }
+std::string misspeltVertex(const std::string& bytes) {
+    return std::regex_replace(bytes, std::regex("vertex"), "vertx");
+}
 struct Format {
     const char* label;
     Writer write;
@@ -230,8 +236,8 @@ struct Seen {
     bool at[4] = {};
     SbColor color[4];
     Placement placement = asWritten;
-    static void triangle(void* data, SoCallbackAction* action, const SoPrimitiveVertex* v1,
-                         const SoPrimitiveVertex* v2, const SoPrimitiveVertex* v3) {
+    static void triangle(void* data, SoCallbackAction* action, const SoPrimitiveVertex* v1, const SoPrimitiveVertex* v2,
+                         const SoPrimitiveVertex* v3) {
         auto* self = static_cast<Seen*>(data);
         ++self->triangles;
         for (const SoPrimitiveVertex* v : {v1, v2, v3}) {
@@ -285,9 +291,10 @@ TEST_P(HxMeshFormatTest, loadsTheTrianglesCornersAndColoursWritten) {
         << "box " << list({b[0], b[1], b[2]}) << " " << list({b[3], b[4], b[5]});
     for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(s.at[i]) << "corner " << i;
-        const SbColor want = format.colors == perVertex ? SbColor(rgb[i][0] / 255.f, rgb[i][1] / 255.f, rgb[i][2] / 255.f)
-                                 : format.colors == material ? SbColor(paint)
-                                                             : s.color[0];
+        const SbColor want = format.colors == perVertex
+                                 ? SbColor(rgb[i][0] / 255.f, rgb[i][1] / 255.f, rgb[i][2] / 255.f)
+                             : format.colors == material ? SbColor(paint)
+                                                         : s.color[0];
         EXPECT_TRUE(s.color[i].equals(want, 1.f / 255))
             << "corner " << i << ": " << s.color[i][0] << " " << s.color[i][1] << " " << s.color[i][2];
     }
@@ -310,10 +317,8 @@ TEST_F(HxMeshImportTest, findsTheFormatByContentWhereTheExtensionIsWrongOrMissin
     const struct {
         Writer write;
         const char* name;
-    } cases[] = {{std::bind(ply, _1, _2, false, true), "ply.stl"},
-                 {stlBinary, "stl"},
-                 {stlBinary, "stl.dat"},
-                 {off, "off.obj"}};
+    } cases[] = {
+        {std::bind(ply, _1, _2, false, true), "ply.stl"}, {stlBinary, "stl"}, {stlBinary, "stl.dat"}, {off, "off.obj"}};
     for (const auto& c : cases) {
         const std::string file = folder.write(c.name, slurp(c.write(folder, "source")));
         const std::string name = evalOk("load " + file);
