@@ -10,9 +10,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 seconds="${1:-${VORNA_FUZZ_SECONDS:-60}}"
 targets=(vornamesh camera_path_inventor camera_path_mesh package_description)
-# fuzz_mesh_import (the mesh reader) is built with the others but not run here
+# fuzz_mesh_import (the mesh reader) is neither built nor run here
 # yet: the import library's own OFF reader still crashes on some damaged files
-# it finds within a minute. Run it by hand: build-fuzz/bin/fuzz_mesh_import.
+# it finds within a minute (fuzz/findings/). Build and run it by hand.
 
 scripts/install-deps.sh
 
