@@ -5,6 +5,7 @@
 
 #include <Inventor/nodes/SoIndexedFaceSet.h>
 #include <Inventor/nodes/SoIndexedLineSet.h>
+#include <Inventor/nodes/SoIndexedShape.h>
 #include <Inventor/nodes/SoMaterial.h>
 #include <Inventor/nodes/SoMatrixTransform.h>
 #include <Inventor/nodes/SoPointSet.h>
@@ -18,7 +19,18 @@
 #include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -26,18 +38,6 @@
 #include <set>
 #include <stdexcept>
 #include <sstream>
-
-// Debian builds the import library with its internal assertions on, and a
-// failed one (a damaged file can fail some) ends the process. The library
-// calls this function through the dynamic linker, so this definition takes the
-// place of its own: a failed assertion becomes an exception, and the read that
-// met it fails with the assertion as its reason.
-namespace Assimp {
-void aiAssertViolation(const char* failedExpression, const char* file, int line);
-void aiAssertViolation(const char* failedExpression, const char*, int) {
-    throw std::runtime_error(std::string("the import library's check \"") + failedExpression + "\" failed");
-}
-}  // namespace Assimp
 
 const unsigned int HxMeshImport::librarySteps = 0;
 const float HxMeshImport::creaseAngle = 60;
@@ -47,8 +47,13 @@ namespace {
 // Deeper hierarchies are refused: showing them would exhaust the stack.
 constexpr int maxDepth = 256;
 
+// Plain string work: this runs in the reading child, which leaves Qt alone.
 std::string extensionOf(const char* file) {
-    return QFileInfo(QString::fromLocal8Bit(file)).suffix().toLower().toStdString();
+    const std::string path = file, name = path.substr(path.rfind('/') + 1);
+    const std::size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
 }
 
 // The first line of a library message, which is the one worth showing; some
@@ -365,127 +370,425 @@ void computeNormals(Geometry& g) {
     }
 }
 
-SoVertexProperty* vertexProperty(const Geometry& g) {
-    auto* property = new SoVertexProperty;
-    property->vertex.setValues(0, static_cast<int>(g.points.size()), g.points.data());
-    if (!g.normals.empty()) {
-        property->normal.setValues(0, static_cast<int>(g.normals.size()), g.normals.data());
-        property->normalBinding = SoVertexProperty::PER_VERTEX_INDEXED;
-    }
-    if (!g.colors.empty()) {
-        property->orderedRGBA.setValues(0, static_cast<int>(g.colors.size()), g.colors.data());
-        property->materialBinding = SoVertexProperty::PER_VERTEX_INDEXED;
-    }
-    return property;
-}
+// The result of a read as the reading child hands it over: records of 32-bit
+// words in the machine's own order, each array after the record that counts
+// it. A header; then the reason (its length and bytes) where the read failed,
+// else the materials, the meshes (each with its shapes) and the node
+// hierarchy in pre-order.
+constexpr char resultMagic[8] = {'V', 'M', 'E', 'S', 'H', 'R', 'E', 'S'};
+struct ResultHeader {
+    char magic[8];
+    std::uint32_t failed, materials, meshes, hasRoot;
+};
+// The colours set (bit k for color[k]: diffuse, ambient, specular, emissive),
+// then whether shininess (bit 4) and opacity (bit 5) are; values as the file
+// has them, the shininess already on Inventor's scale.
+struct MaterialRecord {
+    std::uint32_t set;
+    float color[4][3];
+    float shininess, opacity;
+};
+constexpr std::uint32_t hasShininess = 1u << 4, hasOpacity = 1u << 5;
+struct MeshRecord {
+    std::int32_t material;  // -1: none
+    std::uint32_t shapes;
+};
+// Triangles, lines (corners of each primitive in turn) or points (no corners),
+// then the points, normals where `normals`, colours (0xRRGGBBAA) where
+// `colors`, and corners.
+struct ShapeRecord {
+    std::uint32_t size, points, normals, colors, corners;
+};
+// The transform as Inventor takes it (acting on row vectors); the indices of
+// its meshes follow, then its children.
+struct NodeRecord {
+    float matrix[4][4];
+    std::uint32_t transformed, meshes, children;
+};
+static_assert(sizeof(SbVec3f) == 12 && alignof(SbVec3f) <= 4, "points go as three floats");
 
-// The corners of primitives of `size` corners, each list ended by -1.
-void setIndex(SoMFInt32& index, const std::vector<std::int32_t>& corners, std::size_t size) {
-    index.setNum(static_cast<int>(corners.size() / size * (size + 1)));
-    std::int32_t* out = index.startEditing();
-    for (std::size_t c = 0; c < corners.size(); c += size) {
-        for (std::size_t k = 0; k < size; ++k) *out++ = corners[c + k];
-        *out++ = -1;
+// Writes to a file descriptor, gathering small records into larger writes.
+class ResultWriter {
+public:
+    explicit ResultWriter(int to) : fd(to) {}
+    template <typename T>
+    void put(const T& record) {
+        put(&record, sizeof record);
     }
-    index.finishEditing();
-}
+    template <typename T>
+    void put(const std::vector<T>& array) {
+        put(array.data(), array.size() * sizeof(T));
+    }
+    void put(const void* data, std::size_t size) {
+        if (buffer.size() + size > capacity) flush();
+        if (size >= capacity)
+            send(data, size);
+        else
+            buffer.append(static_cast<const char*>(data), size);
+    }
+    // Drops what was written, to write something else in its place.
+    void restart() {
+        buffer.clear();
+        ok = ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+    }
+    bool finish() {
+        flush();
+        return ok;
+    }
 
-// The shapes of one mesh, its triangles, lines and points, each kind where it
-// has some; false when it has none.
-bool addShapes(const aiMesh& mesh, SoGroup* to) {
-    const bool colors = mesh.HasVertexColors(0), normals = hasVertexNormals(mesh);
-    const int before = to->getNumChildren();
-    Geometry g = Welder(mesh, normals, colors).weld(3);
-    if (!g.corners.empty()) {
-        if (!normals) computeNormals(g);
-        auto* faces = new SoIndexedFaceSet;
-        faces->vertexProperty = vertexProperty(g);
-        setIndex(faces->coordIndex, g.corners, 3);
-        to->addChild(faces);
+private:
+    void flush() {
+        send(buffer.data(), buffer.size());
+        buffer.clear();
     }
-    g = Welder(mesh, false, colors).weld(2);
-    if (!g.corners.empty()) {
-        auto* lines = new SoIndexedLineSet;
-        lines->vertexProperty = vertexProperty(g);
-        setIndex(lines->coordIndex, g.corners, 2);
-        to->addChild(lines);
+    void send(const void* data, std::size_t size) {
+        const char* from = static_cast<const char*>(data);
+        while (ok && size > 0) {
+            const ssize_t written = ::write(fd, from, size);
+            if (written < 0 && errno == EINTR) continue;
+            ok = written > 0;
+            from += ok ? written : 0;
+            size -= ok ? static_cast<std::size_t>(written) : size;
+        }
     }
-    g = Welder(mesh, false, colors).weld(1);
-    if (!g.corners.empty()) {
-        auto* points = new SoPointSet;
-        points->vertexProperty = vertexProperty(g);
-        points->numPoints = static_cast<int>(g.points.size());
-        to->addChild(points);
-    }
-    return to->getNumChildren() > before;
-}
+    static constexpr std::size_t capacity = 1 << 16;
+    const int fd;
+    std::string buffer;
+    bool ok = true;
+};
 
-SoMaterial* material(const aiMaterial& from) {
-    auto* to = new SoMaterial;
-    aiColor3D c;
-    if (from.Get(AI_MATKEY_COLOR_DIFFUSE, c) == AI_SUCCESS) to->diffuseColor.setValue(unit(c.r), unit(c.g), unit(c.b));
-    if (from.Get(AI_MATKEY_COLOR_AMBIENT, c) == AI_SUCCESS) to->ambientColor.setValue(unit(c.r), unit(c.g), unit(c.b));
-    if (from.Get(AI_MATKEY_COLOR_SPECULAR, c) == AI_SUCCESS)
-        to->specularColor.setValue(unit(c.r), unit(c.g), unit(c.b));
-    if (from.Get(AI_MATKEY_COLOR_EMISSIVE, c) == AI_SUCCESS)
-        to->emissiveColor.setValue(unit(c.r), unit(c.g), unit(c.b));
+MaterialRecord materialRecord(const aiMaterial& from) {
+    MaterialRecord to{};
+    const auto color = [&from, &to](unsigned int k, const char* key, unsigned int type, unsigned int index) {
+        aiColor3D c;
+        if (from.Get(key, type, index, c) != AI_SUCCESS) return;
+        to.set |= 1u << k;
+        to.color[k][0] = c.r, to.color[k][1] = c.g, to.color[k][2] = c.b;
+    };
+    color(0, AI_MATKEY_COLOR_DIFFUSE);
+    color(1, AI_MATKEY_COLOR_AMBIENT);
+    color(2, AI_MATKEY_COLOR_SPECULAR);
+    color(3, AI_MATKEY_COLOR_EMISSIVE);
     // The files' shininess is a Phong exponent (up to 128 in GL); Inventor's runs from 0 to 1.
     float value = 0;
-    if (from.Get(AI_MATKEY_SHININESS, value) == AI_SUCCESS) to->shininess = unit(value / 128);
-    if (from.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) to->transparency = 1 - unit(value);
+    if (from.Get(AI_MATKEY_SHININESS, value) == AI_SUCCESS) to.set |= hasShininess, to.shininess = value / 128;
+    if (from.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) to.set |= hasOpacity, to.opacity = value;
     return to;
 }
 
-// The scene's nodes as separators: each with the node's transform, its meshes
-// and its children, leaving out branches without geometry.
+// A mesh's triangles, lines and points, each kind where it has some.
+void writeMesh(const aiMesh& mesh, unsigned int materials, ResultWriter& out) {
+    const bool colors = mesh.HasVertexColors(0), normals = hasVertexNormals(mesh);
+    Geometry shapes[3] = {Welder(mesh, normals, colors).weld(3), Welder(mesh, false, colors).weld(2),
+                          Welder(mesh, false, colors).weld(1)};
+    if (!normals && !shapes[0].corners.empty()) computeNormals(shapes[0]);
+    std::uint32_t count = 0;
+    for (const Geometry& g : shapes) count += !g.corners.empty();
+    out.put(MeshRecord{mesh.mMaterialIndex < materials ? static_cast<std::int32_t>(mesh.mMaterialIndex) : -1, count});
+    for (std::uint32_t size = 3; size > 0; --size) {
+        Geometry& g = shapes[3 - size];
+        if (g.corners.empty()) continue;
+        if (size == 1) g.corners.clear();  // the point set takes its points in turn
+        const auto points = static_cast<std::uint32_t>(g.points.size());
+        out.put(ShapeRecord{size, points, !g.normals.empty(), !g.colors.empty(),
+                            static_cast<std::uint32_t>(g.corners.size())});
+        out.put(g.points);
+        out.put(g.normals);
+        out.put(g.colors);
+        out.put(g.corners);
+    }
+}
+
+// Whether the hierarchy is at most maxDepth levels deep (looking no deeper).
+bool withinDepth(const aiNode& node, int depth) {
+    if (depth > maxDepth) return false;
+    for (unsigned int i = 0; i < node.mNumChildren; ++i)
+        if (!withinDepth(*node.mChildren[i], depth + 1)) return false;
+    return true;
+}
+
+void writeNode(const aiNode& node, ResultWriter& out) {
+    NodeRecord record{};
+    // The library's matrices act on column vectors, Inventor's on rows.
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) record.matrix[i][j] = node.mTransformation[j][i];
+    record.transformed = !node.mTransformation.IsIdentity();
+    record.meshes = node.mNumMeshes;
+    record.children = node.mNumChildren;
+    out.put(record);
+    out.put(node.mMeshes, sizeof(unsigned int) * node.mNumMeshes);
+    for (unsigned int i = 0; i < node.mNumChildren; ++i) writeNode(*node.mChildren[i], out);
+}
+
+void writeFailure(const std::string& reason, ResultWriter& out) {
+    ResultHeader header{};
+    std::memcpy(header.magic, resultMagic, sizeof resultMagic);
+    header.failed = 1;
+    out.put(header);
+    out.put(static_cast<std::uint32_t>(reason.size()));
+    out.put(reason.data(), reason.size());
+}
+
+// The reading child's work: reads the file and writes what it found, or why
+// it found nothing. False only when the result could not be written.
+bool writeResult(const char* file, int fd) {
+    ResultWriter out(fd);
+    std::string error;
+    try {
+        Assimp::Importer importer;
+        if (const aiScene* scene = readScene(importer, file, error)) {
+            if (!scene->mRootNode || withinDepth(*scene->mRootNode, 0)) {
+                ResultHeader header{};
+                std::memcpy(header.magic, resultMagic, sizeof resultMagic);
+                header.materials = scene->mNumMaterials;
+                header.meshes = scene->mNumMeshes;
+                header.hasRoot = scene->mRootNode != nullptr;
+                out.put(header);
+                for (unsigned int m = 0; m < scene->mNumMaterials; ++m) out.put(materialRecord(*scene->mMaterials[m]));
+                for (unsigned int i = 0; i < scene->mNumMeshes; ++i)
+                    writeMesh(*scene->mMeshes[i], scene->mNumMaterials, out);
+                if (scene->mRootNode) writeNode(*scene->mRootNode, out);
+                return out.finish();
+            }
+            error = std::string("could not read \"") + file + "\": its node hierarchy is deeper than " +
+                    std::to_string(maxDepth) + " levels";
+        }
+    } catch (const std::exception& failure) {
+        out.restart();
+        error = std::string("could not read \"") + file + "\": " + failure.what();
+    }
+    writeFailure(error, out);
+    return out.finish();
+}
+
+// A file descriptor, closed with its owner.
+struct Descriptor {
+    int fd = -1;
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+    void reset() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+// A file mapped into memory, read only; unmapped with its owner.
+struct Mapping {
+    void* data = nullptr;
+    std::size_t size = 0;
+    Mapping() = default;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    ~Mapping() {
+        if (data) ::munmap(data, size);
+    }
+};
+
+// Longest a read may take before it is taken for a hang: far beyond what the
+// largest mesh a user has needs.
+constexpr int readSeconds = 120;
+
+// Reads the file in a child process of its own, which writes its result to
+// memory shared with this one: whatever the library does on a damaged file
+// (crashes, fails one of its assertions, never returns), this process carries
+// on. False, with the reason in `error`, when the child failed.
+bool readInChild(const char* file, Mapping& result, std::string& error) {
+    const auto fail = [&](const std::string& reason) {
+        error = std::string("could not read \"") + file + "\": " + reason;
+        return false;
+    };
+    Descriptor memory, done[2];
+    int ends[2];
+    memory.fd = ::memfd_create("vorna-mesh-read", MFD_CLOEXEC);
+    if (memory.fd < 0 || ::pipe2(ends, O_CLOEXEC) != 0)
+        return fail(std::string("no room to read it: ") + std::strerror(errno));
+    done[0].fd = ends[0], done[1].fd = ends[1];
+    const pid_t child = ::fork();
+    if (child < 0) return fail(std::string("no process to read it: ") + std::strerror(errno));
+    if (child == 0) {
+        // The other threads of this process are gone in the child, and with
+        // them whoever held a lock: only the library's read and the copy of its
+        // result from here on, then out without any clean-up.
+        ::_exit(writeResult(file, memory.fd) ? 0 : 125);
+    }
+    // The pipe's far end closes when the child ends, however it ends.
+    done[1].reset();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(readSeconds);
+    bool ended = false;
+    while (!ended) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd end{done[0].fd, POLLIN, 0};
+        const int ready = ::poll(&end, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) break;
+        ended = ready > 0;
+    }
+    if (!ended) ::kill(child, SIGKILL);
+    int status = 0;
+    pid_t waited;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {}
+    if (!ended) return fail("the import library took more than " + std::to_string(readSeconds) + " s on it");
+    if (waited != child) return fail("its reading process was lost");
+    if (WIFSIGNALED(status))
+        return fail("the import library failed on it (signal " + std::to_string(WTERMSIG(status)) + ")");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return fail("the import library failed on it (exit code " + std::to_string(WEXITSTATUS(status)) + ")");
+    struct stat written {};
+    if (::fstat(memory.fd, &written) != 0 || written.st_size <= 0) return fail("its reading process gave no result");
+    result.size = static_cast<std::size_t>(written.st_size);
+    void* data = ::mmap(nullptr, result.size, PROT_READ, MAP_PRIVATE, memory.fd, 0);
+    if (data == MAP_FAILED) return fail(std::string("no room for its result: ") + std::strerror(errno));
+    result.data = data;
+    return true;
+}
+
+// Reads records from a read's result, checking that each lies within it.
+class ResultReader {
+public:
+    ResultReader(const void* data, std::size_t size) : at(static_cast<const char*>(data)), end(at + size) {}
+    template <typename T>
+    bool take(T& record) {
+        const T* from = array<T>(1);
+        if (from) std::memcpy(&record, from, sizeof record);
+        return from != nullptr;
+    }
+    // Null when the result holds fewer than `count` items.
+    template <typename T>
+    const T* array(std::size_t count) {
+        if (count > static_cast<std::size_t>(end - at) / sizeof(T)) return nullptr;
+        const T* items = reinterpret_cast<const T*>(at);
+        at += count * sizeof(T);
+        return items;
+    }
+    bool atEnd() const { return at == end; }
+
+private:
+    const char *at, *end;
+};
+
+// The Inventor nodes of a read's result. Every read checks what it takes;
+// false when the result is damaged.
 class SceneBuilder {
 public:
-    explicit SceneBuilder(const aiScene& scene) : meshes(scene.mNumMeshes) {
+    explicit SceneBuilder(ResultReader& from) : in(from) {
         // Front faces run counter-clockwise in every format the library reads;
         // the back of an open surface is lit as brightly as the front.
         hints->vertexOrdering = SoShapeHints::COUNTERCLOCKWISE;
         hints->shapeType = SoShapeHints::UNKNOWN_SHAPE_TYPE;
-        std::vector<McHandle<SoMaterial>> materials(scene.mNumMaterials);
-        for (unsigned int m = 0; m < scene.mNumMaterials; ++m) materials[m] = material(*scene.mMaterials[m]);
-        for (unsigned int i = 0; i < scene.mNumMeshes; ++i) {
-            const aiMesh& mesh = *scene.mMeshes[i];
-            McHandle<SoSeparator> separator = new SoSeparator;
-            if (mesh.mMaterialIndex < materials.size()) separator->addChild(materials[mesh.mMaterialIndex]);
-            separator->addChild(hints);
-            if (addShapes(mesh, separator)) meshes[i] = separator;
-        }
     }
 
-    // Null when the branch holds no geometry, or (with the reason in `error`)
-    // when it is too deep.
-    McHandle<SoSeparator> branch(const aiNode& node, int depth, std::string& error) {
-        if (depth > maxDepth) {
-            error = "its node hierarchy is deeper than " + std::to_string(maxDepth) + " levels";
-            return nullptr;
+    bool material() {
+        MaterialRecord r;
+        if (!in.take(r)) return false;
+        McHandle<SoMaterial> to = new SoMaterial;
+        SoMFColor* colors[4] = {&to->diffuseColor, &to->ambientColor, &to->specularColor, &to->emissiveColor};
+        for (unsigned int k = 0; k < 4; ++k)
+            if (r.set & 1u << k) colors[k]->setValue(unit(r.color[k][0]), unit(r.color[k][1]), unit(r.color[k][2]));
+        if (r.set & hasShininess) to->shininess = unit(r.shininess);
+        if (r.set & hasOpacity) to->transparency = 1 - unit(r.opacity);
+        materials.push_back(to);
+        return true;
+    }
+
+    bool mesh() {
+        MeshRecord r;
+        if (!in.take(r) || r.material < -1 || (r.material >= 0 && std::size_t(r.material) >= materials.size()) ||
+            r.shapes > 3)
+            return false;
+        McHandle<SoSeparator> separator;
+        if (r.shapes > 0) {
+            separator = new SoSeparator;
+            if (r.material >= 0) separator->addChild(materials[r.material]);
+            separator->addChild(hints);
         }
+        for (std::uint32_t s = 0; s < r.shapes; ++s)
+            if (!shape(separator)) return false;
+        meshes.push_back(separator);
+        return true;
+    }
+
+    // Null when the branch holds no geometry; false when the result is
+    // damaged or (with the reason in `tooDeep`) the hierarchy too deep.
+    bool branch(int depth, McHandle<SoSeparator>& to, bool& tooDeep) {
+        NodeRecord r;
+        if (depth > maxDepth) tooDeep = true;
+        if (tooDeep || !in.take(r)) return false;
+        const std::uint32_t* ids = in.array<std::uint32_t>(r.meshes);
+        if (!ids) return false;
         McHandle<SoSeparator> separator = new SoSeparator;
-        if (!node.mTransformation.IsIdentity()) {
+        if (r.transformed) {
             auto* transform = new SoMatrixTransform;
-            SbMatrix matrix;
-            // The library's matrices act on column vectors, Inventor's on rows.
-            for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 4; ++j) matrix[i][j] = node.mTransformation[j][i];
-            transform->matrix = matrix;
+            transform->matrix = SbMatrix(r.matrix);
             separator->addChild(transform);
         }
         const int before = separator->getNumChildren();
-        for (unsigned int i = 0; i < node.mNumMeshes; ++i)
-            if (node.mMeshes[i] < meshes.size() && meshes[node.mMeshes[i]])
-                separator->addChild(meshes[node.mMeshes[i]]);
-        for (unsigned int i = 0; i < node.mNumChildren; ++i) {
-            McHandle<SoSeparator> child = branch(*node.mChildren[i], depth + 1, error);
-            if (!error.empty()) return nullptr;
+        for (std::uint32_t i = 0; i < r.meshes; ++i) {
+            if (ids[i] >= meshes.size()) return false;
+            if (meshes[ids[i]]) separator->addChild(meshes[ids[i]]);
+        }
+        for (std::uint32_t i = 0; i < r.children; ++i) {
+            McHandle<SoSeparator> child;
+            if (!branch(depth + 1, child, tooDeep)) return false;
             if (child) separator->addChild(child);
         }
-        return separator->getNumChildren() > before ? separator : nullptr;
+        to = separator->getNumChildren() > before ? separator : nullptr;
+        return true;
     }
 
 private:
+    bool shape(SoGroup* to) {
+        ShapeRecord r;
+        if (!in.take(r) || r.size < 1 || r.size > 3 || r.normals > 1 || r.colors > 1 || r.points == 0 ||
+            r.points > std::uint32_t(INT32_MAX) || r.corners > std::uint32_t(INT32_MAX) / (r.size + 1) ||
+            (r.size == 1 ? r.corners != 0 : r.corners == 0 || r.corners % r.size != 0))
+            return false;
+        const SbVec3f* points = in.array<SbVec3f>(r.points);
+        const SbVec3f* normals = in.array<SbVec3f>(r.normals ? r.points : 0);
+        const std::uint32_t* colors = in.array<std::uint32_t>(r.colors ? r.points : 0);
+        const std::int32_t* corners = in.array<std::int32_t>(r.corners);
+        if (!points || !normals || !colors || !corners) return false;
+        for (std::uint32_t c = 0; c < r.corners; ++c)
+            if (corners[c] < 0 || std::uint32_t(corners[c]) >= r.points) return false;
+        auto* property = new SoVertexProperty;
+        property->vertex.setValues(0, static_cast<int>(r.points), points);
+        if (r.normals) {
+            property->normal.setValues(0, static_cast<int>(r.points), normals);
+            property->normalBinding = SoVertexProperty::PER_VERTEX_INDEXED;
+        }
+        if (r.colors) {
+            property->orderedRGBA.setValues(0, static_cast<int>(r.points), colors);
+            property->materialBinding = SoVertexProperty::PER_VERTEX_INDEXED;
+        }
+        if (r.size == 1) {
+            auto* shape = new SoPointSet;
+            shape->vertexProperty = property;
+            shape->numPoints = static_cast<int>(r.points);
+            to->addChild(shape);
+            return true;
+        }
+        SoIndexedShape* shape = r.size == 3 ? static_cast<SoIndexedShape*>(new SoIndexedFaceSet) : new SoIndexedLineSet;
+        shape->vertexProperty = property;
+        setIndex(shape->coordIndex, corners, r.corners, r.size);
+        to->addChild(shape);
+        return true;
+    }
+
+    // The corners of primitives of `size` corners, each list ended by -1.
+    static void setIndex(SoMFInt32& index, const std::int32_t* corners, std::size_t count, std::size_t size) {
+        index.setNum(static_cast<int>(count / size * (size + 1)));
+        std::int32_t* out = index.startEditing();
+        for (std::size_t c = 0; c < count; c += size) {
+            for (std::size_t k = 0; k < size; ++k) *out++ = corners[c + k];
+            *out++ = -1;
+        }
+        index.finishEditing();
+    }
+
+    ResultReader& in;
+    std::vector<McHandle<SoMaterial>> materials;
     std::vector<McHandle<SoSeparator>> meshes;  // null where a mesh has no geometry
     McHandle<SoShapeHints> hints = new SoShapeHints;
 };
@@ -493,31 +796,58 @@ private:
 }  // namespace
 
 SoSeparator* HxMeshImport::readFile(const char* file, std::string& error) {
-    Assimp::Importer importer;
-    const aiScene* scene = readScene(importer, file, error);
-    if (!scene) return nullptr;
-    McHandle<SoSeparator> root;
-    if (scene->mRootNode) {
-        std::string why;
-        root = SceneBuilder(*scene).branch(*scene->mRootNode, 0, why);
-        if (!why.empty()) {
-            error = std::string("could not read \"") + file + "\": " + why;
-            return nullptr;
-        }
+    Mapping result;
+    if (!readInChild(file, result, error)) return nullptr;
+    return buildScene(result.data, result.size, file, error);
+}
+
+std::string HxMeshImport::readResult(const char* file, std::string& error) {
+    Mapping result;
+    if (!readInChild(file, result, error)) return {};
+    return std::string(static_cast<const char*>(result.data), result.size);
+}
+
+SoSeparator* HxMeshImport::buildScene(const void* result, std::size_t size, const char* file, std::string& error) {
+    const auto refuse = [&](const std::string& reason) -> SoSeparator* {
+        error = std::string("could not read \"") + file + "\": " + reason;
+        return nullptr;
+    };
+    const char* const damaged = "its reading process gave a damaged result";
+    if (reinterpret_cast<std::uintptr_t>(result) % alignof(std::uint32_t) != 0) return refuse(damaged);
+    ResultReader in(result, size);
+    ResultHeader header;
+    if (!in.take(header) || std::memcmp(header.magic, resultMagic, sizeof resultMagic) != 0 || header.failed > 1 ||
+        header.hasRoot > 1)
+        return refuse(damaged);
+    if (header.failed) {
+        std::uint32_t length = 0;
+        const char* reason = in.take(length) ? in.array<char>(length) : nullptr;
+        if (!reason || length == 0 || !in.atEnd()) return refuse(damaged);
+        error.assign(reason, length);
+        return nullptr;
     }
+    SceneBuilder builder(in);
+    for (std::uint32_t m = 0; m < header.materials; ++m)
+        if (!builder.material()) return refuse(damaged);
+    for (std::uint32_t i = 0; i < header.meshes; ++i)
+        if (!builder.mesh()) return refuse(damaged);
+    McHandle<SoSeparator> root;
+    bool tooDeep = false;
+    if (header.hasRoot && !builder.branch(0, root, tooDeep))
+        return refuse(tooDeep ? "its node hierarchy is deeper than " + std::to_string(maxDepth) + " levels" : damaged);
+    if (!in.atEnd()) return refuse(damaged);
     if (!root) {
         error = std::string("\"") + file + "\" holds no mesh";
         return nullptr;
     }
     // The caller takes the scene as the Inventor library hands a read scene:
     // not referenced.
-    SoSeparator* result = root;
-    result->ref();
+    SoSeparator* scene = root;
+    scene->ref();
     root = nullptr;
-    result->unrefNoDelete();
-    return result;
+    scene->unrefNoDelete();
+    return scene;
 }
-
 std::string HxMeshImport::contentFormat(const char* file) {
     if (isBinaryStl(file)) return "stl";
     Assimp::Importer importer;

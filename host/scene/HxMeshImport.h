@@ -2,6 +2,7 @@
 // 3DS, COLLADA and every other format the Open Asset Import Library reads) as
 // Inventor scenes.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ public:
     // where the normals are computed here; sharper edges stay sharp.
     static const float creaseAngle;
 
-    // Reads `file` into Inventor nodes: a separator per node of the file's
+    // Reads `file` into Inventor nodes, the library's part in a process of its
+    // own (a crash or hang there refuses the file): a separator per node of the file's
     // hierarchy with its transform, in it a separator per mesh with its
     // material and its triangles (lines, points) on shared vertices, with
     // per-vertex normals (computed where the file has none, or only facet
@@ -27,6 +29,14 @@ public:
     // comes from the extension, else from the content. Null, with the reason
     // in `error`, when the file cannot be read or holds no geometry.
     static SoSeparator* readFile(const char* file, std::string& error);
+    // What the reading process hands back for `file`: the bytes readFile
+    // builds the nodes from. Empty, with the reason in `error`, when that
+    // process failed.
+    static std::string readResult(const char* file, std::string& error);
+    // The nodes in a reading process's result (aligned to 4 bytes), as
+    // readFile gives them; null, with the reason in `error`, when the result
+    // says why the file could not be read, is damaged or holds no geometry.
+    static SoSeparator* buildScene(const void* result, std::size_t size, const char* file, std::string& error);
     // The extension (lower case) of the format recognised in the file's
     // content, binary STL included; empty when none is.
     static std::string contentFormat(const char* file);

@@ -3,6 +3,7 @@
 #include "ScriptTestSupport.h"
 
 #include <TestFiles.h>
+#include <gmock/gmock.h>
 #include <scene/HxInventorScene.h>
 #include <viewer/HxViewer.h>
 
@@ -293,6 +294,17 @@ TEST_P(HxMeshFormatTest, refusesEmptyAndDamagedFilesNamingThemAndAddsNothing) {
                     message == "load: \"" + file + "\" holds no mesh")
             << message;
     }
+    EXPECT_TRUE(theObjectPool->objects().empty());
+}
+
+TEST_F(HxMeshImportTest, refusesAFileTheLibraryCrashesOnAndAddsNothing) {
+    // Found by the fuzz target, whose inputs start with a byte choosing the extension.
+    const std::string here = __FILE__, root = here.substr(0, here.rfind("/tests/host/"));
+    const std::string found = slurp(root + "/fuzz/findings/mesh_import-off-reader-crash");
+    ASSERT_FALSE(found.empty());
+    const std::string file = folder.write("found.off", found.substr(1));
+    EXPECT_THAT(evalError("load " + file),
+                ::testing::StartsWith("load: could not read \"" + file + "\": the import library failed on it ("));
     EXPECT_TRUE(theObjectPool->objects().empty());
 }
 
