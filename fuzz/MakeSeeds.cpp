@@ -5,6 +5,7 @@
 #include <HxCircularCameraPath.h>
 #include <HxKeyframeCameraPath.h>
 #include <paths/VeVazaruPath.h>
+#include <scene/HxMeshImport.h>
 #include <session/HxSession.h>
 #include <vornamesh/VornaMesh.h>
 
@@ -28,7 +29,6 @@
 
 #include "CameraPathFlight.h"
 #include "FuzzHost.h"
-#include "MeshImportFormats.h"
 
 namespace {
 
@@ -152,15 +152,20 @@ void descriptionSeeds(const std::string& packageDescription) {
 }
 
 // A coloured tetrahedron with a material, written by the import library's own
-// exporters in the formats the mesh reader's fuzz target chooses from, plus
-// OFF by hand; each seed starts with the byte that chooses its extension.
-void meshSeed(const std::string& name, const std::string& extension, const void* bytes, std::size_t size) {
-    int choice = 0;
-    while (choice < meshImportExtensionCount && extension != meshImportExtensions[choice]) ++choice;
-    check(choice < meshImportExtensionCount, name);
-    std::ofstream out(seed("mesh_import", name), std::ios::binary);
-    out.put(static_cast<char>(choice));
-    out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+// exporters in the common formats, plus OFF by hand; each beside the result
+// its reading process hands back for it.
+void meshSeed(const std::string& name, const void* bytes, std::size_t size) {
+    const std::string file = seed("mesh_import", name);
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+        check(out.good(), name);
+    }
+    std::string error;
+    const std::string result = HxMeshImport::readResult(file.c_str(), error);
+    check(!result.empty(), name + ": " + error);
+    std::ofstream out(file + ".result", std::ios::binary);
+    out.write(result.data(), static_cast<std::streamsize>(result.size()));
     check(out.good(), name);
 }
 
@@ -190,20 +195,19 @@ void meshSeeds() {
     scene.mMaterials = new aiMaterial* [1] { material };
 
     const struct {
-        const char *format, *name, *extension;
-    } exports[] = {{"stl", "ascii.stl", ".stl"},          {"stlb", "binary.stl", ".stl"},
-                   {"stlb", "binary-stl-by-content", ""}, {"ply", "ascii.ply", ".ply"},
-                   {"plyb", "binary.ply", ".ply"},        {"obj", "tetra.obj", ".obj"},
-                   {"gltf2", "tetra.gltf", ".gltf"},      {"glb2", "tetra.glb", ".glb"},
-                   {"collada", "tetra.dae", ".dae"},      {"3ds", "tetra.3ds", ".3ds"}};
+        const char *format, *name;
+    } exports[] = {{"stl", "ascii.stl"},    {"stlb", "binary.stl"}, {"stlb", "binary-stl-by-content"},
+                   {"ply", "ascii.ply"},    {"plyb", "binary.ply"}, {"obj", "tetra.obj"},
+                   {"gltf2", "tetra.gltf"}, {"glb2", "tetra.glb"},  {"collada", "tetra.dae"},
+                   {"3ds", "tetra.3ds"}};
     Assimp::Exporter exporter;
     for (const auto& e : exports) {
         const aiExportDataBlob* blob = exporter.ExportToBlob(&scene, e.format);
         check(blob != nullptr, e.name);
-        meshSeed(e.name, e.extension, blob->data, blob->size);
+        meshSeed(e.name, blob->data, blob->size);
     }
     const std::string off = "OFF\n4 4 0\n0 0 0\n2 0 0\n0 3 0\n0 0 4\n3 0 2 1\n3 0 1 3\n3 0 3 2\n3 1 2 3\n";
-    meshSeed("tetra.off", ".off", off.data(), off.size());
+    meshSeed("tetra.off", off.data(), off.size());
 }
 
 }  // namespace
