@@ -173,46 +173,42 @@ bool hasVertexNormals(const aiMesh& mesh) {
 }
 
 // Gathers the primitives of `size` corners (1 points, 2 lines, 3 triangles,
-// polygons cut into fans), leaving out faces with a corner out of range. Where each corner has a vertex of its own (STL, OBJ), merges
-// the vertices that agree in position, normal and colour (the kept
-// attributes), leaving out those no primitive uses.
-// The table of merged vertices holds each one's number and hash, so that most
-// probes look at the table alone; it grows to stay at most half full.
+// polygons cut into fans), leaving out faces with a corner out of range. Where
+// each corner has a vertex of its own (STL, OBJ), merges the vertices that
+// agree in position, normal and colour (the kept attributes), leaving out
+// those no primitive uses; the merged vertices keep the order of first use.
+// The vertices are sorted by a hash of what they keep rather than looked up
+// in a hash table: a table of millions of vertices is too large for the
+// caches, and each lookup would wait for memory where the sort streams
+// through it.
 class Welder {
 public:
     Welder(const aiMesh& from, bool normals, bool colors) : mesh(from), withNormals(normals), withColors(colors) {}
 
     Geometry weld(unsigned int size) {
-        out.corners.reserve(std::size_t(mesh.mNumFaces) * size);
+        std::vector<std::int32_t> used;
+        used.reserve(std::size_t(mesh.mNumFaces) * size);
+        for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
+            corners(mesh.mFaces[f], size, [&used](unsigned int i) { used.push_back(static_cast<std::int32_t>(i)); });
         // Fewer vertices than corners: the file shares its vertices itself,
         // and they are taken as they are.
-        if (mesh.mNumVertices < std::size_t(mesh.mNumFaces) * size) return shared(size);
-        remap.assign(mesh.mNumVertices, -1);
-        std::size_t size0 = 16;
-        while (size0 < mesh.mNumVertices / 2) size0 *= 2;
-        table.assign(size0, Slot{-1, 0});
-        // Every vertex hashed first, so that the loop below can ask for the
-        // table slot of a vertex a few faces ahead while it works on this one:
-        // the table is too large for the caches, and most lookups would wait.
-        hashes.resize(mesh.mNumVertices);
-        for (unsigned int i = 0; i < mesh.mNumVertices; ++i) hashes[i] = hash(i);
-        constexpr unsigned int ahead = 8;
-        for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
-            if (f + ahead < mesh.mNumFaces && mesh.mFaces[f + ahead].mNumIndices > 0 &&
-                mesh.mFaces[f + ahead].mIndices[0] < mesh.mNumVertices)
-                __builtin_prefetch(&table[hashes[mesh.mFaces[f + ahead].mIndices[0]] & (table.size() - 1)]);
-            corners(mesh.mFaces[f], size, [this](unsigned int i) {
-                out.corners.push_back(remap[i] >= 0 ? remap[i] : (remap[i] = vertex(i)));
-            });
+        if (mesh.mNumVertices < std::size_t(mesh.mNumFaces) * size || used.empty()) return shared(std::move(used));
+        const std::vector<std::int32_t> first = firstOfEach();
+        // The vertices in order of first use, each corner on its vertex's first.
+        std::vector<std::int32_t> number(mesh.mNumVertices, -1);
+        out.corners = std::move(used);
+        for (std::int32_t& corner : out.corners) {
+            std::int32_t& n = number[first[corner]];
+            if (n < 0) n = add(static_cast<unsigned int>(first[corner]));
+            corner = n;
         }
         return std::move(out);
     }
 
 private:
-    Geometry shared(unsigned int size) {
-        for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
-            corners(mesh.mFaces[f], size,
-                    [this](unsigned int i) { out.corners.push_back(static_cast<std::int32_t>(i)); });
+    Geometry shared(std::vector<std::int32_t> used) {
+        out.corners = std::move(used);
+        if (out.corners.empty()) return std::move(out);
         out.points.resize(mesh.mNumVertices);
         std::memcpy(static_cast<void*>(out.points.data()), mesh.mVertices, sizeof(SbVec3f) * mesh.mNumVertices);
         if (withNormals) {
@@ -222,10 +218,6 @@ private:
         for (unsigned int i = 0; withColors && i < mesh.mNumVertices; ++i) out.colors.push_back(colorOf(i));
         return std::move(out);
     }
-    struct Slot {
-        std::int32_t vertex;
-        std::uint32_t hash;
-    };
     // Hands on the corners of the face's primitives of `size` corners: the
     // face itself for points and lines, a fan of triangles for a polygon.
     // Nothing for a face of another kind or with a corner out of range.
@@ -255,42 +247,49 @@ private:
         for (std::uint32_t w : words) h = (h + w) * 0x9E3779B97F4A7C15ull;
         return static_cast<std::uint32_t>(h >> 32);
     }
-    bool same(unsigned int i, std::int32_t j) const {
-        return std::memcmp(&mesh.mVertices[i], &out.points[j], 12) == 0 &&
-               (!withNormals || std::memcmp(&mesh.mNormals[i], &out.normals[j], 12) == 0) &&
-               (!withColors || colorOf(i) == out.colors[j]);
+    bool same(unsigned int i, unsigned int j) const {
+        return std::memcmp(&mesh.mVertices[i], &mesh.mVertices[j], 12) == 0 &&
+               (!withNormals || std::memcmp(&mesh.mNormals[i], &mesh.mNormals[j], 12) == 0) &&
+               (!withColors || colorOf(i) == colorOf(j));
     }
-    std::size_t find(std::uint32_t h, unsigned int i) const {
-        const std::size_t mask = table.size() - 1;
-        std::size_t slot = h & mask;
-        while (table[slot].vertex >= 0 && !(table[slot].hash == h && (i == ~0u || same(i, table[slot].vertex))))
-            slot = (slot + 1) & mask;
-        return slot;
+    // For each vertex, the first of those equal to it.
+    std::vector<std::int32_t> firstOfEach() const {
+        const unsigned int n = mesh.mNumVertices;
+        // Hash above, vertex below; sorted by the hash alone, keeping the
+        // vertices of one hash in order (three stable passes of 11 bits).
+        std::vector<std::uint64_t> keys(n), sorted(n);
+        for (unsigned int i = 0; i < n; ++i) keys[i] = std::uint64_t(hash(i)) << 32 | i;
+        for (int shift = 32; shift < 64; shift += 11) {
+            std::vector<std::uint32_t> start(2049, 0);
+            for (std::uint64_t k : keys) ++start[(k >> shift & 2047) + 1];
+            for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+            for (std::uint64_t k : keys) sorted[start[k >> shift & 2047]++] = k;
+            keys.swap(sorted);
+        }
+        std::vector<std::int32_t> first(n);
+        std::vector<unsigned int> distinct;  // the first of each distinct vertex of one hash
+        constexpr std::size_t ahead = 16;
+        for (std::size_t k = 0; k < n; ++k) {
+            // The vertices come in no order of their own: ask for them ahead.
+            if (k + ahead < n) __builtin_prefetch(&mesh.mVertices[static_cast<std::uint32_t>(keys[k + ahead])]);
+            const auto i = static_cast<std::uint32_t>(keys[k]);
+            if (k == 0 || keys[k] >> 32 != keys[k - 1] >> 32) distinct.clear();
+            std::size_t d = 0;
+            while (d < distinct.size() && !same(i, distinct[d])) ++d;
+            if (d == distinct.size()) distinct.push_back(i);
+            first[i] = static_cast<std::int32_t>(distinct[d]);
+        }
+        return first;
     }
-    void grow() {
-        std::vector<Slot> old(table.size() * 2, Slot{-1, 0});
-        old.swap(table);
-        for (const Slot& s : old)
-            if (s.vertex >= 0) table[find(s.hash, ~0u)] = s;
-    }
-    std::int32_t vertex(unsigned int i) {
-        const std::uint32_t h = hashes[i];
-        const std::size_t slot = find(h, i);
-        if (table[slot].vertex >= 0) return table[slot].vertex;
-        const auto j = static_cast<std::int32_t>(out.points.size());
+    std::int32_t add(unsigned int i) {
         out.points.push_back(vec(mesh.mVertices[i]));
         if (withNormals) out.normals.push_back(vec(mesh.mNormals[i]));
         if (withColors) out.colors.push_back(colorOf(i));
-        table[slot] = {j, h};
-        if (2 * (out.points.size() + 1) > table.size()) grow();
-        return j;
+        return static_cast<std::int32_t>(out.points.size() - 1);
     }
 
     const aiMesh& mesh;
     const bool withNormals, withColors;
-    std::vector<std::int32_t> remap;
-    std::vector<std::uint32_t> hashes;
-    std::vector<Slot> table;
     Geometry out;
 };
 
