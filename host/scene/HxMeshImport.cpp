@@ -37,6 +37,7 @@
 #include <fstream>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <sstream>
 
 const unsigned int HxMeshImport::librarySteps = 0;
@@ -255,11 +256,13 @@ private:
     // For each vertex, the first of those equal to it.
     std::vector<std::int32_t> firstOfEach() const {
         const unsigned int n = mesh.mNumVertices;
-        // Hash above, vertex below; sorted by the hash alone, keeping the
-        // vertices of one hash in order (three stable passes of 11 bits).
+        // Hash above, vertex below; sorted by the hash's top 22 bits alone,
+        // keeping the vertices of one group in order (two stable passes of
+        // 11 bits). Vertices that differ but share a group are few, and the
+        // comparison below tells them apart.
         std::vector<std::uint64_t> keys(n), sorted(n);
         for (unsigned int i = 0; i < n; ++i) keys[i] = std::uint64_t(hash(i)) << 32 | i;
-        for (int shift = 32; shift < 64; shift += 11) {
+        for (int shift = 42; shift < 64; shift += 11) {
             std::vector<std::uint32_t> start(2049, 0);
             for (std::uint64_t k : keys) ++start[(k >> shift & 2047) + 1];
             for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
@@ -267,13 +270,13 @@ private:
             keys.swap(sorted);
         }
         std::vector<std::int32_t> first(n);
-        std::vector<unsigned int> distinct;  // the first of each distinct vertex of one hash
+        std::vector<unsigned int> distinct;  // the first of each distinct vertex of one group
         constexpr std::size_t ahead = 16;
         for (std::size_t k = 0; k < n; ++k) {
             // The vertices come in no order of their own: ask for them ahead.
             if (k + ahead < n) __builtin_prefetch(&mesh.mVertices[static_cast<std::uint32_t>(keys[k + ahead])]);
             const auto i = static_cast<std::uint32_t>(keys[k]);
-            if (k == 0 || keys[k] >> 32 != keys[k - 1] >> 32) distinct.clear();
+            if (k == 0 || keys[k] >> 42 != keys[k - 1] >> 42) distinct.clear();
             std::size_t d = 0;
             while (d < distinct.size() && !same(i, distinct[d])) ++d;
             if (d == distinct.size()) distinct.push_back(i);
@@ -534,7 +537,9 @@ bool writeResult(const char* file, int fd) {
     ResultWriter out(fd);
     std::string error;
     try {
-        Assimp::Importer importer;
+        // Never deleted: the child ends right after, and freeing a large
+        // scene (a million faces, each allocated apart) takes a while.
+        Assimp::Importer& importer = *new Assimp::Importer;
         if (const aiScene* scene = readScene(importer, file, error)) {
             if (!scene->mRootNode || withinDepth(*scene->mRootNode, 0)) {
                 ResultHeader header{};
@@ -585,6 +590,23 @@ struct Mapping {
     }
 };
 
+// Maps the result a reading child left in `fd`.
+bool mapResult(const char* file, int fd, Mapping& result, std::string& error) {
+    struct stat written {};
+    const char* reason = "its reading process gave no result";
+    if (::fstat(fd, &written) == 0 && written.st_size > 0) {
+        void* data = ::mmap(nullptr, static_cast<std::size_t>(written.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (data != MAP_FAILED) {
+            result.data = data;
+            result.size = static_cast<std::size_t>(written.st_size);
+            return true;
+        }
+        reason = "no room for its result";
+    }
+    error = std::string("could not read \"") + file + "\": " + reason;
+    return false;
+}
+
 // Longest a read may take before it is taken for a hang: far beyond what the
 // largest mesh a user has needs.
 constexpr int readSeconds = 120;
@@ -610,7 +632,12 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
         // The other threads of this process are gone in the child, and with
         // them whoever held a lock: only the library's read and the copy of its
         // result from here on, then out without any clean-up.
-        ::_exit(writeResult(file, memory.fd) ? 0 : 125);
+        const bool written = writeResult(file, memory.fd);
+        // The result is whole: said before the exit, whose release of a large
+        // read's memory takes a while that the parent need not wait.
+        const char whole = 1;
+        while (written && ::write(done[1].fd, &whole, 1) < 0 && errno == EINTR) {}
+        ::_exit(written ? 0 : 125);
     }
     // The pipe's far end closes when the child ends, however it ends.
     done[1].reset();
@@ -625,6 +652,14 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
         if (ready < 0 && errno != EINTR) break;
         ended = ready > 0;
     }
+    char whole = 0;
+    if (ended && ::read(done[0].fd, &whole, 1) == 1) {
+        std::thread([child] {
+            int status = 0;
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+        }).detach();
+        return mapResult(file, memory.fd, result, error);
+    }
     if (!ended) ::kill(child, SIGKILL);
     int status = 0;
     pid_t waited;
@@ -635,13 +670,7 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
         return fail("the import library failed on it (signal " + std::to_string(WTERMSIG(status)) + ")");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return fail("the import library failed on it (exit code " + std::to_string(WEXITSTATUS(status)) + ")");
-    struct stat written {};
-    if (::fstat(memory.fd, &written) != 0 || written.st_size <= 0) return fail("its reading process gave no result");
-    result.size = static_cast<std::size_t>(written.st_size);
-    void* data = ::mmap(nullptr, result.size, PROT_READ, MAP_PRIVATE, memory.fd, 0);
-    if (data == MAP_FAILED) return fail(std::string("no room for its result: ") + std::strerror(errno));
-    result.data = data;
-    return true;
+    return fail("its reading process ended without a result");
 }
 
 // Reads records from a read's result, checking that each lies within it.
