@@ -93,8 +93,9 @@ private:
 };
 
 // The library's PLY reader never returns from a header cut short: such a file
-// is refused before it gets there. Headers are short; the first megabyte holds
-// the end of any real one.
+// is refused before it gets there, at once and with the reason, rather than
+// after the reading child's time runs out. Headers are short; the first
+// megabyte holds the end of any real one.
 bool isPlyWithoutHeaderEnd(const char* file) {
     std::ifstream in(file, std::ios::binary);
     std::string start(1 << 20, '\0');
@@ -653,7 +654,9 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
         ended = ready > 0;
     }
     char whole = 0;
-    if (ended && ::read(done[0].fd, &whole, 1) == 1) {
+    ssize_t got = 0;
+    while (ended && (got = ::read(done[0].fd, &whole, 1)) < 0 && errno == EINTR) {}
+    if (ended && got == 1) {
         std::thread([child] {
             int status = 0;
             while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
