@@ -13,6 +13,7 @@
 #include <hxcore/HxObjectPool.h>
 #include <hxcore/HxUndoHistory.h>
 #include <mc/McTypeInfo.h>
+#include <scene/HxMeshImport.h>
 #include <session/HxMovieCommand.h>
 #include <session/HxPortPanels.h>
 #include <viewer/HxController.h>
@@ -418,7 +419,8 @@ void VornaMainWindow::fillSaveMenu(QMenu* menu) {
 }
 
 void VornaMainWindow::openFile() {
-    // Data files, then every reader's extension: the packages' and the host's.
+    // Data files, then every reader's extension: the packages' and the host's
+    // (Inventor and VRML scenes, meshes).
     std::set<QString> extensions{"vm", "brio"};
     const HxPackageLoader& readers = HxApplication::packages();
     for (const auto& package : readers.packages())
@@ -427,7 +429,11 @@ void VornaMainWindow::openFile() {
     for (const auto& reader : readers.hostReaders()) extensions.insert(QString::fromStdString(reader.entry.extension));
     QStringList patterns;
     for (const QString& e : extensions) patterns << "*." + e;
-    const QString filter = tr("Scenes and data (%1);;All files (*)").arg(patterns.join(' '));
+    // The mesh formats once more on their own, for a shorter list to pick from.
+    QStringList meshes;
+    for (const std::string& e : HxMeshImport::extensions()) meshes << "*." + QString::fromStdString(e);
+    const QString filter =
+        tr("Scenes and data (%1);;Meshes (%2);;All files (*)").arg(patterns.join(' '), meshes.join(' '));
     const QString file = QFileDialog::getOpenFileName(this, tr("Open"), lastFolder("open"), filter);
     if (file.isEmpty()) return;
     rememberFolder("open", file);

@@ -7,6 +7,8 @@ find_package(SoQt CONFIG REQUIRED)
 find_package(TCL REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(PNG REQUIRED)
+# Mesh files (STL, PLY, OBJ, glTF ...) that load reads into scenes.
+find_package(assimp CONFIG REQUIRED)
 # Video files of the movie command.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)

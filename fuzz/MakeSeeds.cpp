@@ -1,9 +1,11 @@
-// Writes the fuzz targets' seed corpora with the project's own writers:
+// Writes the fuzz targets' seed corpora with the project's own writers (and
+// meshes with the import library's exporters):
 //   fuzz_make_seeds <folder>   (normally fuzz/corpus; run again when a format changes)
 // Each target's seeds go to <folder>/<target>/; files already there stay.
 #include <HxCircularCameraPath.h>
 #include <HxKeyframeCameraPath.h>
 #include <paths/VeVazaruPath.h>
+#include <scene/HxMeshImport.h>
 #include <session/HxSession.h>
 #include <vornamesh/VornaMesh.h>
 
@@ -14,6 +16,9 @@
 #include <Inventor/nodes/SoOrthographicCamera.h>
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <assimp/Exporter.hpp>
+#include <assimp/material.h>
+#include <assimp/scene.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -146,6 +151,65 @@ void descriptionSeeds(const std::string& packageDescription) {
            "if {[catch {dataClass}]} { dataClass [twice B] }\n";
 }
 
+// A coloured tetrahedron with a material, written by the import library's own
+// exporters in the common formats, plus OFF by hand; each beside the result
+// its reading process hands back for it.
+void meshSeed(const std::string& name, const void* bytes, std::size_t size) {
+    const std::string file = seed("mesh_import", name);
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+        check(out.good(), name);
+    }
+    std::string error;
+    const std::string result = HxMeshImport::readResult(file.c_str(), error);
+    check(!result.empty(), name + ": " + error);
+    std::ofstream out(file + ".result", std::ios::binary);
+    out.write(result.data(), static_cast<std::streamsize>(result.size()));
+    check(out.good(), name);
+}
+
+void meshSeeds() {
+    aiScene scene;
+    scene.mRootNode = new aiNode;
+    scene.mRootNode->mNumMeshes = 1;
+    scene.mRootNode->mMeshes = new unsigned int[1]{0};
+    auto* mesh = new aiMesh;
+    mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    mesh->mNumVertices = 4;
+    mesh->mVertices = new aiVector3D[4]{{0, 0, 0}, {2, 0, 0}, {0, 3, 0}, {0, 0, 4}};
+    mesh->mColors[0] = new aiColor4D[4]{{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 1, 0, 1}};
+    mesh->mNumFaces = 4;
+    mesh->mFaces = new aiFace[4];
+    const unsigned int faces[4][3] = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
+    for (int f = 0; f < 4; ++f) {
+        mesh->mFaces[f].mNumIndices = 3;
+        mesh->mFaces[f].mIndices = new unsigned int[3]{faces[f][0], faces[f][1], faces[f][2]};
+    }
+    scene.mNumMeshes = 1;
+    scene.mMeshes = new aiMesh* [1] { mesh };
+    auto* material = new aiMaterial;
+    const aiColor3D paint(0.2f, 0.4f, 0.8f);
+    material->AddProperty(&paint, 1, AI_MATKEY_COLOR_DIFFUSE);
+    scene.mNumMaterials = 1;
+    scene.mMaterials = new aiMaterial* [1] { material };
+
+    const struct {
+        const char *format, *name;
+    } exports[] = {{"stl", "ascii.stl"},    {"stlb", "binary.stl"}, {"stlb", "binary-stl-by-content"},
+                   {"ply", "ascii.ply"},    {"plyb", "binary.ply"}, {"obj", "tetra.obj"},
+                   {"gltf2", "tetra.gltf"}, {"glb2", "tetra.glb"},  {"collada", "tetra.dae"},
+                   {"3ds", "tetra.3ds"}};
+    Assimp::Exporter exporter;
+    for (const auto& e : exports) {
+        const aiExportDataBlob* blob = exporter.ExportToBlob(&scene, e.format);
+        check(blob != nullptr, e.name);
+        meshSeed(e.name, blob->data, blob->size);
+    }
+    const std::string off = "OFF\n4 4 0\n0 0 0\n2 0 0\n0 3 0\n0 0 4\n3 0 2 1\n3 0 1 3\n3 0 3 2\n3 1 2 3\n";
+    meshSeed("tetra.off", off.data(), off.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +224,7 @@ int main(int argc, char** argv) {
     keyframePathSeeds();
     circularPathSeeds();
     descriptionSeeds(VEVAZARU_DESCRIPTION);
+    meshSeeds();
     HxSession::shutdown();
     return 0;
 }

@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev libqt5opengl5-dev
   tcl-dev libedit-dev zlib1g-dev libpng-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libqt5charts5-dev libqt5svg5-dev
+  libqt5charts5-dev libqt5svg5-dev libassimp-dev
   libglew-dev libgl1-mesa-dri libegl-mesa0 libegl-dev libopengl-dev
   libxcb1-dev xvfb xauth
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -11,6 +11,7 @@
 #include <Inventor/actions/SoWriteAction.h>
 #include <Inventor/errors/SoReadError.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <QDir>
 #include <cstring>
 #include <tcl.h>
 
@@ -152,6 +153,17 @@ int HxInventorScene::writeInventor(const char* file) {
         return 0;
     }
     return 1;
+}
+
+int HxInventorScene::saveCreation(FILE* fp, const char* dataDir, unsigned int flags) {
+    if (sourceFile.empty()) return HxData::saveCreation(fp, dataDir, flags);
+    const QString source = QString::fromLocal8Bit(sourceFile.c_str());
+    const QString relative = QDir(QString::fromLocal8Bit(dataDir && *dataDir ? dataDir : ".")).relativeFilePath(source);
+    // A file outside the network's folder is found by its absolute path.
+    const bool outside = relative.startsWith("../");
+    const std::string path = (outside ? source : relative).toLocal8Bit().toStdString();
+    const std::string where = outside ? "{" + path + "}" : "[file join [file dirname [info script]] {" + path + "}]";
+    return std::fprintf(fp, "[load %s] setLabel {%s}\n", where.c_str(), getName()) < 0 ? 1 : 0;
 }
 
 namespace {

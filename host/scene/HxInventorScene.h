@@ -45,6 +45,16 @@ public:
     // fails. Returns 1 on success, 0 (with a console message) on failure.
     int writeInventor(const char* file);
 
+    // The file (an absolute path) that saved networks load the scene from
+    // again, for scenes read from a file that only another library reads;
+    // empty (the default): saved networks save an Inventor copy beside them.
+    void setSourceFile(const std::string& file) { sourceFile = file; }
+    const std::string& getSourceFile() const { return sourceFile; }
+    // With a source file, the line that loads it, by a path relative to the
+    // network's folder when the file lies in or below it; else as for any data.
+    int saveCreation(FILE* fp, const char* dataDir, unsigned int flags) override;
+
 private:
     McHandle<SoSeparator> root;
+    std::string sourceFile;
 };

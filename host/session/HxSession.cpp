@@ -1,6 +1,7 @@
 #include <hxcore/HxApplication.h>
 #include <hxcore/HxObjectPool.h>
 #include <scene/HxInventorScene.h>
+#include <scene/HxMeshImport.h>
 #include <session/HxPortPanels.h>
 #include <session/HxSession.h>
 #include <viewer/HxController.h>
@@ -36,6 +37,7 @@ void HxSession::start() {
     hxRegisterHostCommands();
     hxRegisterViewerCommands();
     HxInventorScene::registerReaderAndCommands();
+    HxMeshImport::registerReaders();  // after the scene reader: Inventor headers come first
     hxRegisterMovieCommand();
     hxRegisterNetworkCommands();
     HxPortPanels::followPool();

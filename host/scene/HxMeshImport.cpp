@@ -1,0 +1,938 @@
+#include <hxcore/HxApplication.h>
+#include <mc/McHandle.h>
+#include <scene/HxInventorScene.h>
+#include <scene/HxMeshImport.h>
+
+#include <Inventor/nodes/SoIndexedFaceSet.h>
+#include <Inventor/nodes/SoIndexedLineSet.h>
+#include <Inventor/nodes/SoIndexedShape.h>
+#include <Inventor/nodes/SoMaterial.h>
+#include <Inventor/nodes/SoMatrixTransform.h>
+#include <Inventor/nodes/SoPointSet.h>
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoShapeHints.h>
+#include <Inventor/nodes/SoVertexProperty.h>
+#include <QFileInfo>
+#include <assimp/BaseImporter.h>
+#include <assimp/DefaultIOSystem.h>
+#include <assimp/Importer.hpp>
+#include <assimp/importerdesc.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <sstream>
+
+const unsigned int HxMeshImport::librarySteps = 0;
+const float HxMeshImport::creaseAngle = 60;
+
+namespace {
+
+// Deeper hierarchies are refused: showing them would exhaust the stack.
+constexpr int maxDepth = 256;
+
+// Plain string work: this runs in the reading child, which leaves Qt alone.
+std::string extensionOf(const char* file) {
+    const std::string path = file, name = path.substr(path.rfind('/') + 1);
+    const std::size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+// The first line of a library message, which is the one worth showing; some
+// quote the rest of the file in it.
+std::string firstLine(const std::string& text) {
+    const std::string line = text.substr(0, text.find('\n'));
+    return line.size() > 160 ? line.substr(0, 150) + "..." : line;
+}
+
+// Binary STL has no signature: an 80-byte header, a little-endian triangle
+// count and 50 bytes per triangle. The size has to match the count exactly.
+bool isBinaryStl(const char* file) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+    unsigned char count[4] = {};
+    if (size < 84 || !in.seekg(80) || !in.read(reinterpret_cast<char*>(count), 4)) return false;
+    const std::streamoff triangles = count[0] | count[1] << 8 | count[2] << 16 | std::streamoff(count[3]) << 24;
+    return triangles > 0 && size == 84 + 50 * triangles;
+}
+
+// Opens one made-up name (the file under the extension of its real format) as
+// the real file, and every other name as itself, so that files the one refers
+// to (materials, buffers) are still found beside it.
+class AliasIOSystem : public Assimp::DefaultIOSystem {
+public:
+    AliasIOSystem(std::string aliasName, std::string realFile)
+        : alias(std::move(aliasName)), file(std::move(realFile)) {}
+    bool Exists(const char* name) const override { return DefaultIOSystem::Exists(redirect(name)); }
+    Assimp::IOStream* Open(const char* name, const char* mode) override {
+        return DefaultIOSystem::Open(redirect(name), mode);
+    }
+
+private:
+    const char* redirect(const char* name) const { return alias == name ? file.c_str() : name; }
+    std::string alias, file;
+};
+
+// The library's PLY reader never returns from a header cut short: such a file
+// is refused before it gets there, at once and with the reason, rather than
+// after the reading child's time runs out. Headers are short; the first
+// megabyte holds the end of any real one.
+bool isPlyWithoutHeaderEnd(const char* file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string start(1 << 20, '\0');
+    in.read(&start[0], static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(in.gcount()));
+    return (start.rfind("ply", 0) == 0 || start.rfind("PLY", 0) == 0) && start.find("end_header") == std::string::npos;
+}
+
+// Reads the file by its extension, else (where that fails or finds nothing)
+// as the format its content shows.
+const aiScene* readScene(Assimp::Importer& importer, const char* file, std::string& error) {
+    if (isPlyWithoutHeaderEnd(file)) {
+        error = std::string("could not read \"") + file + "\": its PLY header has no end_header line";
+        return nullptr;
+    }
+    std::string reason;  // empty when the last read found no geometry
+    const auto read = [&importer, &reason](const std::string& name) -> const aiScene* {
+        try {
+            if (const aiScene* scene = importer.ReadFile(name, HxMeshImport::librarySteps)) {
+                for (unsigned int i = 0; i < scene->mNumMeshes; ++i)
+                    if (scene->mMeshes[i]->mNumFaces > 0) return scene;
+                reason.clear();
+                return nullptr;
+            }
+            reason = importer.GetErrorString();
+        } catch (const std::exception& failure) {
+            reason = failure.what();
+        }
+        return nullptr;
+    };
+    if (const aiScene* scene = read(file)) return scene;
+    const std::string format = HxMeshImport::contentFormat(file);
+    if (!format.empty() && format != extensionOf(file)) {
+        const std::string alias = std::string(file) + "." + format;
+        importer.SetIOHandler(new AliasIOSystem(alias, file));
+        if (const aiScene* scene = read(alias)) return scene;
+    }
+    error = reason.empty() ? std::string("\"") + file + "\" holds no mesh"
+                           : std::string("could not read \"") + file + "\": " + firstLine(reason);
+    return nullptr;
+}
+
+float unit(float v) { return v > 0 ? (v < 1 ? v : 1) : 0; }  // NaN gives 0
+
+std::uint32_t packColor(const aiColor4D& c) {
+    const auto byte = [](float v) { return static_cast<std::uint32_t>(std::lround(unit(v) * 255)); };
+    return byte(c.r) << 24 | byte(c.g) << 16 | byte(c.b) << 8 | byte(c.a);
+}
+
+SbVec3f vec(const aiVector3D& v) { return {v.x, v.y, v.z}; }
+static_assert(sizeof(SbVec3f) == sizeof(aiVector3D), "both three floats");
+
+// One mesh as the Inventor nodes take it: shared vertices and, for lines and
+// triangles, the vertices of each primitive in turn.
+struct Geometry {
+    std::vector<SbVec3f> points, normals;
+    std::vector<std::uint32_t> colors;  // 0xRRGGBBAA; empty when the mesh has none
+    std::vector<std::int32_t> corners;
+};
+
+// Normals that are the same at the three corners of every triangle are the
+// faces' own (as STL stores them), not the vertices'.
+bool hasVertexNormals(const aiMesh& mesh) {
+    if (!mesh.HasNormals()) return false;
+    const auto same = [&mesh](unsigned int a, unsigned int b) {
+        return std::memcmp(&mesh.mNormals[a], &mesh.mNormals[b], sizeof(aiVector3D)) == 0;
+    };
+    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices != 3) return true;
+        const unsigned int* i = face.mIndices;
+        if (i[0] < mesh.mNumVertices && i[1] < mesh.mNumVertices && i[2] < mesh.mNumVertices &&
+            !(same(i[0], i[1]) && same(i[0], i[2])))
+            return true;
+    }
+    return false;
+}
+
+// Gathers the primitives of `size` corners (1 points, 2 lines, 3 triangles,
+// polygons cut into fans), leaving out faces with a corner out of range. Where
+// each corner has a vertex of its own (STL, OBJ), merges the vertices that
+// agree in position, normal and colour (the kept attributes), leaving out
+// those no primitive uses; the merged vertices keep the order of first use.
+// The vertices are sorted by a hash of what they keep rather than looked up
+// in a hash table: a table of millions of vertices is too large for the
+// caches, and each lookup would wait for memory where the sort streams
+// through it.
+class Welder {
+public:
+    Welder(const aiMesh& from, bool normals, bool colors) : mesh(from), withNormals(normals), withColors(colors) {}
+
+    Geometry weld(unsigned int size) {
+        std::vector<std::int32_t> used;
+        used.reserve(std::size_t(mesh.mNumFaces) * size);
+        for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
+            corners(mesh.mFaces[f], size, [&used](unsigned int i) { used.push_back(static_cast<std::int32_t>(i)); });
+        // Fewer vertices than corners: the file shares its vertices itself,
+        // and they are taken as they are.
+        if (mesh.mNumVertices < std::size_t(mesh.mNumFaces) * size || used.empty()) return shared(std::move(used));
+        const std::vector<std::int32_t> first = firstOfEach();
+        // The vertices in order of first use, each corner on its vertex's first.
+        std::vector<std::int32_t> number(mesh.mNumVertices, -1);
+        out.corners = std::move(used);
+        for (std::int32_t& corner : out.corners) {
+            std::int32_t& n = number[first[corner]];
+            if (n < 0) n = add(static_cast<unsigned int>(first[corner]));
+            corner = n;
+        }
+        return std::move(out);
+    }
+
+private:
+    Geometry shared(std::vector<std::int32_t> used) {
+        out.corners = std::move(used);
+        if (out.corners.empty()) return std::move(out);
+        out.points.resize(mesh.mNumVertices);
+        std::memcpy(static_cast<void*>(out.points.data()), mesh.mVertices, sizeof(SbVec3f) * mesh.mNumVertices);
+        if (withNormals) {
+            out.normals.resize(mesh.mNumVertices);
+            std::memcpy(static_cast<void*>(out.normals.data()), mesh.mNormals, sizeof(SbVec3f) * mesh.mNumVertices);
+        }
+        for (unsigned int i = 0; withColors && i < mesh.mNumVertices; ++i) out.colors.push_back(colorOf(i));
+        return std::move(out);
+    }
+    // Hands on the corners of the face's primitives of `size` corners: the
+    // face itself for points and lines, a fan of triangles for a polygon.
+    // Nothing for a face of another kind or with a corner out of range.
+    template <typename Take>
+    void corners(const aiFace& face, unsigned int size, Take take) const {
+        const unsigned int n = face.mNumIndices;
+        if (size < 3 ? n != size : n < 3) return;
+        for (unsigned int k = 0; k < n; ++k)
+            if (face.mIndices[k] >= mesh.mNumVertices) return;
+        if (size < 3) {
+            for (unsigned int k = 0; k < n; ++k) take(face.mIndices[k]);
+            return;
+        }
+        for (unsigned int k = 1; k + 1 < n; ++k) {
+            take(face.mIndices[0]);
+            take(face.mIndices[k]);
+            take(face.mIndices[k + 1]);
+        }
+    }
+    std::uint32_t colorOf(unsigned int i) const { return packColor(mesh.mColors[0][i]); }
+    std::uint32_t hash(unsigned int i) const {
+        std::uint32_t words[7] = {};
+        std::memcpy(words, &mesh.mVertices[i], 12);
+        if (withNormals) std::memcpy(words + 3, &mesh.mNormals[i], 12);
+        if (withColors) words[6] = colorOf(i);
+        std::uint64_t h = 0;
+        for (std::uint32_t w : words) h = (h + w) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::uint32_t>(h >> 32);
+    }
+    bool same(unsigned int i, unsigned int j) const {
+        return std::memcmp(&mesh.mVertices[i], &mesh.mVertices[j], 12) == 0 &&
+               (!withNormals || std::memcmp(&mesh.mNormals[i], &mesh.mNormals[j], 12) == 0) &&
+               (!withColors || colorOf(i) == colorOf(j));
+    }
+    // For each vertex, the first of those equal to it.
+    std::vector<std::int32_t> firstOfEach() const {
+        const unsigned int n = mesh.mNumVertices;
+        // Hash above, vertex below; sorted by the hash's top 22 bits alone,
+        // keeping the vertices of one group in order (two stable passes of
+        // 11 bits). Vertices that differ but share a group are few, and the
+        // comparison below tells them apart.
+        std::vector<std::uint64_t> keys(n), sorted(n);
+        for (unsigned int i = 0; i < n; ++i) keys[i] = std::uint64_t(hash(i)) << 32 | i;
+        for (int shift = 42; shift < 64; shift += 11) {
+            std::vector<std::uint32_t> start(2049, 0);
+            for (std::uint64_t k : keys) ++start[(k >> shift & 2047) + 1];
+            for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+            for (std::uint64_t k : keys) sorted[start[k >> shift & 2047]++] = k;
+            keys.swap(sorted);
+        }
+        std::vector<std::int32_t> first(n);
+        std::vector<unsigned int> distinct;  // the first of each distinct vertex of one group
+        constexpr std::size_t ahead = 16;
+        for (std::size_t k = 0; k < n; ++k) {
+            // The vertices come in no order of their own: ask for them ahead.
+            if (k + ahead < n) __builtin_prefetch(&mesh.mVertices[static_cast<std::uint32_t>(keys[k + ahead])]);
+            const auto i = static_cast<std::uint32_t>(keys[k]);
+            if (k == 0 || keys[k] >> 42 != keys[k - 1] >> 42) distinct.clear();
+            std::size_t d = 0;
+            while (d < distinct.size() && !same(i, distinct[d])) ++d;
+            if (d == distinct.size()) distinct.push_back(i);
+            first[i] = static_cast<std::int32_t>(distinct[d]);
+        }
+        return first;
+    }
+    std::int32_t add(unsigned int i) {
+        out.points.push_back(vec(mesh.mVertices[i]));
+        if (withNormals) out.normals.push_back(vec(mesh.mNormals[i]));
+        if (withColors) out.colors.push_back(colorOf(i));
+        return static_cast<std::int32_t>(out.points.size() - 1);
+    }
+
+    const aiMesh& mesh;
+    const bool withNormals, withColors;
+    Geometry out;
+};
+
+// Per-vertex normals of triangles: the area-weighted mean of the faces round a
+// vertex. Where faces meet at more than the crease angle, the vertex is split,
+// one copy for each group of faces within that angle of the group's first.
+// Plain float arithmetic: the Inventor vector operations are library calls.
+void computeNormals(Geometry& g) {
+    const std::size_t triangles = g.corners.size() / 3, vertices = g.points.size();
+    // Each face's normal, its length twice the face's area, and its direction.
+    std::vector<float> area(3 * triangles), unit(3 * triangles);
+    for (std::size_t f = 0; f < triangles; ++f) {
+        const float *a = g.points[g.corners[3 * f]].getValue(), *b = g.points[g.corners[3 * f + 1]].getValue(),
+                    *c = g.points[g.corners[3 * f + 2]].getValue();
+        const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
+        const float vx = c[0] - a[0], vy = c[1] - a[1], vz = c[2] - a[2];
+        float* n = &area[3 * f];
+        n[0] = uy * vz - uz * vy, n[1] = uz * vx - ux * vz, n[2] = ux * vy - uy * vx;
+        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        // A face without area (or with numbers that are not finite) has no direction.
+        const float scale = length > 0 && std::isfinite(length) ? 1 / length : 0;
+        for (int k = 0; k < 3; ++k) unit[3 * f + k] = n[k] * scale;
+    }
+    // The corners at each vertex, vertex by vertex.
+    std::vector<std::uint32_t> first(vertices + 1, 0), cornersOf(g.corners.size());
+    for (std::int32_t v : g.corners) ++first[v + 1];
+    for (std::size_t v = 0; v < vertices; ++v) first[v + 1] += first[v];
+    std::vector<std::uint32_t> at(first.begin(), first.end() - 1);
+    for (std::size_t c = 0; c < g.corners.size(); ++c) cornersOf[at[g.corners[c]]++] = static_cast<std::uint32_t>(c);
+
+    const float cosCrease = std::cos(HxMeshImport::creaseAngle * float(M_PI) / 180);
+    struct Group {
+        float seed[3], sum[3];
+        std::int32_t vertex;
+    };
+    std::vector<Group> groups;
+    g.normals.resize(vertices);
+    for (std::size_t v = 0; v < vertices; ++v) {
+        groups.clear();
+        for (std::uint32_t k = first[v]; k < first[v + 1]; ++k) {
+            const std::uint32_t c = cornersOf[k];
+            const float *n = &area[3 * (c / 3)], *d = &unit[3 * (c / 3)];
+            // A face without area joins the first group and adds nothing to it;
+            // a group begun by one takes its direction from the next face.
+            const bool flat = d[0] == 0 && d[1] == 0 && d[2] == 0;
+            Group* group = nullptr;
+            for (Group& candidate : groups) {
+                float* seed = candidate.seed;
+                if (seed[0] == 0 && seed[1] == 0 && seed[2] == 0) seed[0] = d[0], seed[1] = d[1], seed[2] = d[2];
+                if (flat || seed[0] * d[0] + seed[1] * d[1] + seed[2] * d[2] >= cosCrease) {
+                    group = &candidate;
+                    break;
+                }
+            }
+            if (!group) {
+                auto copy = static_cast<std::int32_t>(v);
+                if (!groups.empty()) {
+                    copy = static_cast<std::int32_t>(g.points.size());
+                    g.points.push_back(g.points[v]);
+                    g.normals.emplace_back();
+                    if (!g.colors.empty()) g.colors.push_back(g.colors[v]);
+                }
+                groups.push_back({{d[0], d[1], d[2]}, {0, 0, 0}, copy});
+                group = &groups.back();
+            }
+            if (!flat)
+                for (int k3 = 0; k3 < 3; ++k3) group->sum[k3] += n[k3];
+            g.corners[c] = group->vertex;
+        }
+        for (const Group& group : groups) {
+            const float* s = group.sum;
+            const float length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+            g.normals[group.vertex] = length > 0 && std::isfinite(length)
+                                          ? SbVec3f(s[0] / length, s[1] / length, s[2] / length)
+                                          : SbVec3f(0, 0, 1);
+        }
+    }
+}
+
+// The result of a read as the reading child hands it over: records of 32-bit
+// words in the machine's own order, each array after the record that counts
+// it. A header; then the reason (its length and bytes) where the read failed,
+// else the materials, the meshes (each with its shapes) and the node
+// hierarchy in pre-order.
+constexpr char resultMagic[8] = {'V', 'M', 'E', 'S', 'H', 'R', 'E', 'S'};
+struct ResultHeader {
+    char magic[8];
+    std::uint32_t failed, materials, meshes, hasRoot;
+};
+// The colours set (bit k for color[k]: diffuse, ambient, specular, emissive),
+// then whether shininess (bit 4) and opacity (bit 5) are; values as the file
+// has them, the shininess already on Inventor's scale.
+struct MaterialRecord {
+    std::uint32_t set;
+    float color[4][3];
+    float shininess, opacity;
+};
+constexpr std::uint32_t hasShininess = 1u << 4, hasOpacity = 1u << 5;
+struct MeshRecord {
+    std::int32_t material;  // -1: none
+    std::uint32_t shapes;
+};
+// Triangles, lines (corners of each primitive in turn) or points (no corners),
+// then the points, normals where `normals`, colours (0xRRGGBBAA) where
+// `colors`, and corners.
+struct ShapeRecord {
+    std::uint32_t size, points, normals, colors, corners;
+};
+// The transform as Inventor takes it (acting on row vectors); the indices of
+// its meshes follow, then its children.
+struct NodeRecord {
+    float matrix[4][4];
+    std::uint32_t transformed, meshes, children;
+};
+static_assert(sizeof(SbVec3f) == 12 && alignof(SbVec3f) <= 4, "points go as three floats");
+
+// Writes to a file descriptor, gathering small records into larger writes.
+class ResultWriter {
+public:
+    explicit ResultWriter(int to) : fd(to) {}
+    template <typename T>
+    void put(const T& record) {
+        put(&record, sizeof record);
+    }
+    template <typename T>
+    void put(const std::vector<T>& array) {
+        put(array.data(), array.size() * sizeof(T));
+    }
+    void put(const void* data, std::size_t size) {
+        if (buffer.size() + size > capacity) flush();
+        if (size >= capacity)
+            send(data, size);
+        else
+            buffer.append(static_cast<const char*>(data), size);
+    }
+    // Drops what was written, to write something else in its place.
+    void restart() {
+        buffer.clear();
+        ok = ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+    }
+    bool finish() {
+        flush();
+        return ok;
+    }
+
+private:
+    void flush() {
+        send(buffer.data(), buffer.size());
+        buffer.clear();
+    }
+    void send(const void* data, std::size_t size) {
+        const char* from = static_cast<const char*>(data);
+        while (ok && size > 0) {
+            const ssize_t written = ::write(fd, from, size);
+            if (written < 0 && errno == EINTR) continue;
+            ok = written > 0;
+            from += ok ? written : 0;
+            size -= ok ? static_cast<std::size_t>(written) : size;
+        }
+    }
+    static constexpr std::size_t capacity = 1 << 16;
+    const int fd;
+    std::string buffer;
+    bool ok = true;
+};
+
+MaterialRecord materialRecord(const aiMaterial& from) {
+    MaterialRecord to{};
+    const auto color = [&from, &to](unsigned int k, const char* key, unsigned int type, unsigned int index) {
+        aiColor3D c;
+        if (from.Get(key, type, index, c) != AI_SUCCESS) return;
+        to.set |= 1u << k;
+        to.color[k][0] = c.r, to.color[k][1] = c.g, to.color[k][2] = c.b;
+    };
+    color(0, AI_MATKEY_COLOR_DIFFUSE);
+    color(1, AI_MATKEY_COLOR_AMBIENT);
+    color(2, AI_MATKEY_COLOR_SPECULAR);
+    color(3, AI_MATKEY_COLOR_EMISSIVE);
+    // The files' shininess is a Phong exponent (up to 128 in GL); Inventor's runs from 0 to 1.
+    float value = 0;
+    if (from.Get(AI_MATKEY_SHININESS, value) == AI_SUCCESS) to.set |= hasShininess, to.shininess = value / 128;
+    if (from.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) to.set |= hasOpacity, to.opacity = value;
+    return to;
+}
+
+// A mesh's triangles, lines and points, each kind where it has some.
+void writeMesh(const aiMesh& mesh, unsigned int materials, ResultWriter& out) {
+    const bool colors = mesh.HasVertexColors(0), normals = hasVertexNormals(mesh);
+    Geometry shapes[3] = {Welder(mesh, normals, colors).weld(3), Welder(mesh, false, colors).weld(2),
+                          Welder(mesh, false, colors).weld(1)};
+    if (!normals && !shapes[0].corners.empty()) computeNormals(shapes[0]);
+    std::uint32_t count = 0;
+    for (const Geometry& g : shapes) count += !g.corners.empty();
+    out.put(MeshRecord{mesh.mMaterialIndex < materials ? static_cast<std::int32_t>(mesh.mMaterialIndex) : -1, count});
+    for (std::uint32_t size = 3; size > 0; --size) {
+        Geometry& g = shapes[3 - size];
+        if (g.corners.empty()) continue;
+        if (size == 1) g.corners.clear();  // the point set takes its points in turn
+        const auto points = static_cast<std::uint32_t>(g.points.size());
+        out.put(ShapeRecord{size, points, !g.normals.empty(), !g.colors.empty(),
+                            static_cast<std::uint32_t>(g.corners.size())});
+        out.put(g.points);
+        out.put(g.normals);
+        out.put(g.colors);
+        out.put(g.corners);
+    }
+}
+
+// Whether the hierarchy is at most maxDepth levels deep (looking no deeper).
+bool withinDepth(const aiNode& node, int depth) {
+    if (depth > maxDepth) return false;
+    for (unsigned int i = 0; i < node.mNumChildren; ++i)
+        if (!withinDepth(*node.mChildren[i], depth + 1)) return false;
+    return true;
+}
+
+void writeNode(const aiNode& node, ResultWriter& out) {
+    NodeRecord record{};
+    // The library's matrices act on column vectors, Inventor's on rows.
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) record.matrix[i][j] = node.mTransformation[j][i];
+    record.transformed = !node.mTransformation.IsIdentity();
+    record.meshes = node.mNumMeshes;
+    record.children = node.mNumChildren;
+    out.put(record);
+    out.put(node.mMeshes, sizeof(unsigned int) * node.mNumMeshes);
+    for (unsigned int i = 0; i < node.mNumChildren; ++i) writeNode(*node.mChildren[i], out);
+}
+
+void writeFailure(const std::string& reason, ResultWriter& out) {
+    ResultHeader header{};
+    std::memcpy(header.magic, resultMagic, sizeof resultMagic);
+    header.failed = 1;
+    out.put(header);
+    out.put(static_cast<std::uint32_t>(reason.size()));
+    out.put(reason.data(), reason.size());
+}
+
+// The reading child's work: reads the file and writes what it found, or why
+// it found nothing. False only when the result could not be written.
+bool writeResult(const char* file, int fd) {
+    ResultWriter out(fd);
+    std::string error;
+    try {
+        // Never deleted: the child ends right after, and freeing a large
+        // scene (a million faces, each allocated apart) takes a while.
+        Assimp::Importer& importer = *new Assimp::Importer;
+        if (const aiScene* scene = readScene(importer, file, error)) {
+            if (!scene->mRootNode || withinDepth(*scene->mRootNode, 0)) {
+                ResultHeader header{};
+                std::memcpy(header.magic, resultMagic, sizeof resultMagic);
+                header.materials = scene->mNumMaterials;
+                header.meshes = scene->mNumMeshes;
+                header.hasRoot = scene->mRootNode != nullptr;
+                out.put(header);
+                for (unsigned int m = 0; m < scene->mNumMaterials; ++m) out.put(materialRecord(*scene->mMaterials[m]));
+                for (unsigned int i = 0; i < scene->mNumMeshes; ++i)
+                    writeMesh(*scene->mMeshes[i], scene->mNumMaterials, out);
+                if (scene->mRootNode) writeNode(*scene->mRootNode, out);
+                return out.finish();
+            }
+            error = std::string("could not read \"") + file + "\": its node hierarchy is deeper than " +
+                    std::to_string(maxDepth) + " levels";
+        }
+    } catch (const std::exception& failure) {
+        out.restart();
+        error = std::string("could not read \"") + file + "\": " + failure.what();
+    }
+    writeFailure(error, out);
+    return out.finish();
+}
+
+// A file descriptor, closed with its owner.
+struct Descriptor {
+    int fd = -1;
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+    void reset() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+// A file mapped into memory, read only; unmapped with its owner.
+struct Mapping {
+    void* data = nullptr;
+    std::size_t size = 0;
+    Mapping() = default;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    ~Mapping() {
+        if (data) ::munmap(data, size);
+    }
+};
+
+// Maps the result a reading child left in `fd`.
+bool mapResult(const char* file, int fd, Mapping& result, std::string& error) {
+    struct stat written {};
+    const char* reason = "its reading process gave no result";
+    if (::fstat(fd, &written) == 0 && written.st_size > 0) {
+        void* data = ::mmap(nullptr, static_cast<std::size_t>(written.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (data != MAP_FAILED) {
+            result.data = data;
+            result.size = static_cast<std::size_t>(written.st_size);
+            return true;
+        }
+        reason = "no room for its result";
+    }
+    error = std::string("could not read \"") + file + "\": " + reason;
+    return false;
+}
+
+// Longest a read may take before it is taken for a hang: far beyond what the
+// largest mesh a user has needs.
+constexpr int readSeconds = 120;
+
+// Reads the file in a child process of its own, which writes its result to
+// memory shared with this one: whatever the library does on a damaged file
+// (crashes, fails one of its assertions, never returns), this process carries
+// on. False, with the reason in `error`, when the child failed.
+bool readInChild(const char* file, Mapping& result, std::string& error) {
+    const auto fail = [&](const std::string& reason) {
+        error = std::string("could not read \"") + file + "\": " + reason;
+        return false;
+    };
+    Descriptor memory, done[2];
+    int ends[2];
+    memory.fd = ::memfd_create("vorna-mesh-read", MFD_CLOEXEC);
+    if (memory.fd < 0 || ::pipe2(ends, O_CLOEXEC) != 0)
+        return fail(std::string("no room to read it: ") + std::strerror(errno));
+    done[0].fd = ends[0], done[1].fd = ends[1];
+    const pid_t child = ::fork();
+    if (child < 0) return fail(std::string("no process to read it: ") + std::strerror(errno));
+    if (child == 0) {
+        // The other threads of this process are gone in the child, and with
+        // them whoever held a lock: only the library's read and the copy of its
+        // result from here on, then out without any clean-up.
+        const bool written = writeResult(file, memory.fd);
+        // The result is whole: said before the exit, whose release of a large
+        // read's memory takes a while that the parent need not wait.
+        const char whole = 1;
+        while (written && ::write(done[1].fd, &whole, 1) < 0 && errno == EINTR) {}
+        ::_exit(written ? 0 : 125);
+    }
+    // The pipe's far end closes when the child ends, however it ends.
+    done[1].reset();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(readSeconds);
+    bool ended = false;
+    while (!ended) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd end{done[0].fd, POLLIN, 0};
+        const int ready = ::poll(&end, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) break;
+        ended = ready > 0;
+    }
+    char whole = 0;
+    ssize_t got = 0;
+    while (ended && (got = ::read(done[0].fd, &whole, 1)) < 0 && errno == EINTR) {}
+    if (ended && got == 1) {
+        std::thread([child] {
+            int status = 0;
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+        }).detach();
+        return mapResult(file, memory.fd, result, error);
+    }
+    if (!ended) ::kill(child, SIGKILL);
+    int status = 0;
+    pid_t waited;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {}
+    if (!ended) return fail("the import library took more than " + std::to_string(readSeconds) + " s on it");
+    if (waited != child) return fail("its reading process was lost");
+    if (WIFSIGNALED(status))
+        return fail("the import library failed on it (signal " + std::to_string(WTERMSIG(status)) + ")");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return fail("the import library failed on it (exit code " + std::to_string(WEXITSTATUS(status)) + ")");
+    return fail("its reading process ended without a result");
+}
+
+// Reads records from a read's result, checking that each lies within it.
+class ResultReader {
+public:
+    ResultReader(const void* data, std::size_t size) : at(static_cast<const char*>(data)), end(at + size) {}
+    template <typename T>
+    bool take(T& record) {
+        const T* from = array<T>(1);
+        if (from) std::memcpy(&record, from, sizeof record);
+        return from != nullptr;
+    }
+    // Null when the result holds fewer than `count` items.
+    template <typename T>
+    const T* array(std::size_t count) {
+        if (count > static_cast<std::size_t>(end - at) / sizeof(T)) return nullptr;
+        const T* items = reinterpret_cast<const T*>(at);
+        at += count * sizeof(T);
+        return items;
+    }
+    bool atEnd() const { return at == end; }
+
+private:
+    const char *at, *end;
+};
+
+// The Inventor nodes of a read's result. Every read checks what it takes;
+// false when the result is damaged.
+class SceneBuilder {
+public:
+    explicit SceneBuilder(ResultReader& from) : in(from) {
+        // Front faces run counter-clockwise in every format the library reads;
+        // the back of an open surface is lit as brightly as the front.
+        hints->vertexOrdering = SoShapeHints::COUNTERCLOCKWISE;
+        hints->shapeType = SoShapeHints::UNKNOWN_SHAPE_TYPE;
+    }
+
+    bool material() {
+        MaterialRecord r;
+        if (!in.take(r)) return false;
+        McHandle<SoMaterial> to = new SoMaterial;
+        SoMFColor* colors[4] = {&to->diffuseColor, &to->ambientColor, &to->specularColor, &to->emissiveColor};
+        for (unsigned int k = 0; k < 4; ++k)
+            if (r.set & 1u << k) colors[k]->setValue(unit(r.color[k][0]), unit(r.color[k][1]), unit(r.color[k][2]));
+        if (r.set & hasShininess) to->shininess = unit(r.shininess);
+        if (r.set & hasOpacity) to->transparency = 1 - unit(r.opacity);
+        materials.push_back(to);
+        return true;
+    }
+
+    bool mesh() {
+        MeshRecord r;
+        if (!in.take(r) || r.material < -1 || (r.material >= 0 && std::size_t(r.material) >= materials.size()) ||
+            r.shapes > 3)
+            return false;
+        McHandle<SoSeparator> separator;
+        if (r.shapes > 0) {
+            separator = new SoSeparator;
+            if (r.material >= 0) separator->addChild(materials[r.material]);
+            separator->addChild(hints);
+        }
+        for (std::uint32_t s = 0; s < r.shapes; ++s)
+            if (!shape(separator)) return false;
+        meshes.push_back(separator);
+        return true;
+    }
+
+    // Null when the branch holds no geometry; false when the result is
+    // damaged or (with the reason in `tooDeep`) the hierarchy too deep.
+    bool branch(int depth, McHandle<SoSeparator>& to, bool& tooDeep) {
+        NodeRecord r;
+        if (depth > maxDepth) tooDeep = true;
+        if (tooDeep || !in.take(r)) return false;
+        const std::uint32_t* ids = in.array<std::uint32_t>(r.meshes);
+        if (!ids) return false;
+        McHandle<SoSeparator> separator = new SoSeparator;
+        if (r.transformed) {
+            auto* transform = new SoMatrixTransform;
+            transform->matrix = SbMatrix(r.matrix);
+            separator->addChild(transform);
+        }
+        const int before = separator->getNumChildren();
+        for (std::uint32_t i = 0; i < r.meshes; ++i) {
+            if (ids[i] >= meshes.size()) return false;
+            if (meshes[ids[i]]) separator->addChild(meshes[ids[i]]);
+        }
+        for (std::uint32_t i = 0; i < r.children; ++i) {
+            McHandle<SoSeparator> child;
+            if (!branch(depth + 1, child, tooDeep)) return false;
+            if (child) separator->addChild(child);
+        }
+        to = separator->getNumChildren() > before ? separator : nullptr;
+        return true;
+    }
+
+private:
+    bool shape(SoGroup* to) {
+        ShapeRecord r;
+        if (!in.take(r) || r.size < 1 || r.size > 3 || r.normals > 1 || r.colors > 1 || r.points == 0 ||
+            r.points > std::uint32_t(INT32_MAX) || r.corners > std::uint32_t(INT32_MAX) / (r.size + 1) ||
+            (r.size == 1 ? r.corners != 0 : r.corners == 0 || r.corners % r.size != 0))
+            return false;
+        const SbVec3f* points = in.array<SbVec3f>(r.points);
+        const SbVec3f* normals = in.array<SbVec3f>(r.normals ? r.points : 0);
+        const std::uint32_t* colors = in.array<std::uint32_t>(r.colors ? r.points : 0);
+        const std::int32_t* corners = in.array<std::int32_t>(r.corners);
+        if (!points || !normals || !colors || !corners) return false;
+        for (std::uint32_t c = 0; c < r.corners; ++c)
+            if (corners[c] < 0 || std::uint32_t(corners[c]) >= r.points) return false;
+        auto* property = new SoVertexProperty;
+        property->vertex.setValues(0, static_cast<int>(r.points), points);
+        if (r.normals) {
+            property->normal.setValues(0, static_cast<int>(r.points), normals);
+            property->normalBinding = SoVertexProperty::PER_VERTEX_INDEXED;
+        }
+        if (r.colors) {
+            property->orderedRGBA.setValues(0, static_cast<int>(r.points), colors);
+            property->materialBinding = SoVertexProperty::PER_VERTEX_INDEXED;
+        }
+        if (r.size == 1) {
+            auto* shape = new SoPointSet;
+            shape->vertexProperty = property;
+            shape->numPoints = static_cast<int>(r.points);
+            to->addChild(shape);
+            return true;
+        }
+        SoIndexedShape* shape = r.size == 3 ? static_cast<SoIndexedShape*>(new SoIndexedFaceSet) : new SoIndexedLineSet;
+        shape->vertexProperty = property;
+        setIndex(shape->coordIndex, corners, r.corners, r.size);
+        to->addChild(shape);
+        return true;
+    }
+
+    // The corners of primitives of `size` corners, each list ended by -1.
+    static void setIndex(SoMFInt32& index, const std::int32_t* corners, std::size_t count, std::size_t size) {
+        index.setNum(static_cast<int>(count / size * (size + 1)));
+        std::int32_t* out = index.startEditing();
+        for (std::size_t c = 0; c < count; c += size) {
+            for (std::size_t k = 0; k < size; ++k) *out++ = corners[c + k];
+            *out++ = -1;
+        }
+        index.finishEditing();
+    }
+
+    ResultReader& in;
+    std::vector<McHandle<SoMaterial>> materials;
+    std::vector<McHandle<SoSeparator>> meshes;  // null where a mesh has no geometry
+    McHandle<SoShapeHints> hints = new SoShapeHints;
+};
+
+}  // namespace
+
+SoSeparator* HxMeshImport::readFile(const char* file, std::string& error) {
+    Mapping result;
+    if (!readInChild(file, result, error)) return nullptr;
+    return buildScene(result.data, result.size, file, error);
+}
+
+std::string HxMeshImport::readResult(const char* file, std::string& error) {
+    Mapping result;
+    if (!readInChild(file, result, error)) return {};
+    return std::string(static_cast<const char*>(result.data), result.size);
+}
+
+SoSeparator* HxMeshImport::buildScene(const void* result, std::size_t size, const char* file, std::string& error) {
+    const auto refuse = [&](const std::string& reason) -> SoSeparator* {
+        error = std::string("could not read \"") + file + "\": " + reason;
+        return nullptr;
+    };
+    const char* const damaged = "its reading process gave a damaged result";
+    if (reinterpret_cast<std::uintptr_t>(result) % alignof(std::uint32_t) != 0) return refuse(damaged);
+    ResultReader in(result, size);
+    ResultHeader header;
+    if (!in.take(header) || std::memcmp(header.magic, resultMagic, sizeof resultMagic) != 0 || header.failed > 1 ||
+        header.hasRoot > 1)
+        return refuse(damaged);
+    if (header.failed) {
+        std::uint32_t length = 0;
+        const char* reason = in.take(length) ? in.array<char>(length) : nullptr;
+        if (!reason || length == 0 || !in.atEnd()) return refuse(damaged);
+        error.assign(reason, length);
+        return nullptr;
+    }
+    SceneBuilder builder(in);
+    for (std::uint32_t m = 0; m < header.materials; ++m)
+        if (!builder.material()) return refuse(damaged);
+    for (std::uint32_t i = 0; i < header.meshes; ++i)
+        if (!builder.mesh()) return refuse(damaged);
+    McHandle<SoSeparator> root;
+    bool tooDeep = false;
+    if (header.hasRoot && !builder.branch(0, root, tooDeep))
+        return refuse(tooDeep ? "its node hierarchy is deeper than " + std::to_string(maxDepth) + " levels" : damaged);
+    if (!in.atEnd()) return refuse(damaged);
+    if (!root) {
+        error = std::string("\"") + file + "\" holds no mesh";
+        return nullptr;
+    }
+    // The caller takes the scene as the Inventor library hands a read scene:
+    // not referenced.
+    SoSeparator* scene = root;
+    scene->ref();
+    root = nullptr;
+    scene->unrefNoDelete();
+    return scene;
+}
+std::string HxMeshImport::contentFormat(const char* file) {
+    if (isBinaryStl(file)) return "stl";
+    Assimp::Importer importer;
+    for (std::size_t i = 0; i < importer.GetImporterCount(); ++i) {
+        try {
+            if (!importer.GetImporter(i)->CanRead(file, importer.GetIOHandler(), true)) continue;
+        } catch (const std::exception&) {
+            continue;
+        }
+        std::istringstream extensions(importer.GetImporterInfo(i)->mFileExtensions);
+        std::string first;
+        extensions >> first;
+        return first;
+    }
+    return {};
+}
+
+std::vector<std::string> HxMeshImport::extensions() {
+    std::string list;
+    Assimp::Importer().GetExtensionList(list);
+    std::vector<std::string> result;
+    std::istringstream in(list);
+    // "*.3ds;*.obj;...": extensions with a dot of their own ("mesh.xml") end in
+    // one that is listed as well.
+    for (std::string item; std::getline(in, item, ';');) {
+        const std::string extension = item.substr(item.find('.') + 1);
+        if (!extension.empty() && extension.find('.') == std::string::npos) result.push_back(extension);
+    }
+    return result;
+}
+
+HxInventorScene* HxMeshImport::load(const char* file, std::string& error) {
+    SoSeparator* scene = readFile(file, error);
+    if (!scene) return nullptr;
+    HxInventorScene* object = HxInventorScene::createInstance();
+    object->setScene(scene);
+    object->setSourceFile(QFileInfo(QString::fromLocal8Bit(file)).absoluteFilePath().toLocal8Bit().constData());
+    HxData::registerData(object, file);
+    return object;
+}
+
+void HxMeshImport::registerReaders() {
+    HxPackageLoader& readers = HxApplication::packages();
+    std::set<std::string> taken;
+    for (const auto& reader : readers.hostReaders()) taken.insert(reader.entry.extension);
+    const HxPackageLoader::ReadFunction read = [](const char* file, std::string& error) {
+        return load(file, error) != nullptr;
+    };
+    // Files of extensions no reader has are taken by their content; one
+    // entry says so for all.
+    std::function<bool(const char*)> claims = [](const char* file) { return !contentFormat(file).empty(); };
+    for (const std::string& extension : extensions()) {
+        if (!taken.insert(extension).second) continue;
+        readers.addHostReader({{extension, "Mesh (" + extension + ")", ""}, read, std::move(claims)});
+        claims = nullptr;
+    }
+}
