@@ -160,8 +160,10 @@ QString speedSummaryLine(const speedprofile::Ratios& ratios) {
     return line;
 }
 
-SpeedPlotView::SpeedPlotView(QWidget* parent) : QChartView(parent), plot(new SpeedChart) {
-    setChart(plot);
+// Given to the view's constructor: a view made without a chart makes one of
+// its own, which a later setChart() would not delete.
+SpeedPlotView::SpeedPlotView(QWidget* parent)
+    : QChartView(new SpeedChart, parent), plot(static_cast<SpeedChart*>(chart())) {
     setRenderHint(QPainter::Antialiasing);
     setObjectName("speedPlot");
     setToolTip(tr("The camera's speed along the path; click to move the time slider there"));
