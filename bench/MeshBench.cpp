@@ -10,6 +10,8 @@
 //    given the same triangles; the first frame after a shape is made includes
 //    building Coin's caches for it.
 // Run from a Release build; the drawing renders offscreen through EGL.
+#include "BenchTempDir.h"
+
 #include <hxcore/HxApplication.h>
 #include <mc/McHandle.h>
 #include <scene/HxMeshImport.h>
@@ -39,19 +41,6 @@
 #include <vector>
 
 namespace {
-
-const std::string& tempDir() {
-    static struct Dir {
-        std::string path;
-        Dir() {
-            char pattern[] = "/tmp/vorna-bench-XXXXXX";
-            if (!mkdtemp(pattern)) std::abort();
-            path = pattern;
-        }
-        ~Dir() { std::filesystem::remove_all(path); }
-    } dir;
-    return dir.path;
-}
 
 // A torus of rows x columns quads, two triangles each, closed in both
 // directions: (rows * columns) shared vertices, each with a colour.
@@ -83,7 +72,7 @@ void put(std::FILE* f, const void* data, std::size_t size) {
 }
 
 std::string writeStl(const Torus& t) {
-    const std::string path = tempDir() + "/torus.stl";
+    const std::string path = benchTempDir() + "/torus.stl";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     const char header[80] = "binary STL";
     put(f, header, 80);
@@ -103,7 +92,7 @@ std::string writeStl(const Torus& t) {
 }
 
 std::string writePly(const Torus& t) {
-    const std::string path = tempDir() + "/torus.ply";
+    const std::string path = benchTempDir() + "/torus.ply";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     std::fprintf(f,
                  "ply\nformat binary_little_endian 1.0\nelement vertex %zu\nproperty float x\nproperty float y\n"

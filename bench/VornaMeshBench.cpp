@@ -1,5 +1,7 @@
 // Reading data files whose header holds many parameters: the time per file
 // should grow with the number of parameters, not with its square.
+#include "BenchTempDir.h"
+
 #include <vornamesh/VornaMesh.h>
 
 #include <benchmark/benchmark.h>
@@ -10,20 +12,6 @@
 #include <string>
 
 namespace {
-
-// A fresh folder, removed with its files when the program ends.
-const std::string& tempDir() {
-    static struct Dir {
-        std::string path;
-        Dir() {
-            char pattern[] = "/tmp/vorna-bench-XXXXXX";
-            if (!mkdtemp(pattern)) std::abort();
-            path = pattern;
-        }
-        ~Dir() { std::filesystem::remove_all(path); }
-    } dir;
-    return dir.path;
-}
 
 // A data file with `count` parameters (reals, one value each) in its first
 // bundle, written once per count.
@@ -36,7 +24,7 @@ const std::string& fileWithParameters(int count) {
         const double value = 0.5 * i;
         mesh.parameters.set(("Parameter" + std::to_string(i)).c_str(), 1, &value, HxParamBundle::Replace);
     }
-    const std::string path = tempDir() + "/parameters" + std::to_string(count) + ".vm";
+    const std::string path = benchTempDir() + "/parameters" + std::to_string(count) + ".vm";
     if (!mesh.write(path.c_str(), false, nullptr, true, false)) std::abort();
     return files.emplace(count, path).first->second;
 }
