@@ -3,8 +3,13 @@
 // binary PLY (shared vertices with colours, no normals).
 //  - BM_read: the library's own reading of the file (with the processing steps
 //    our load asks of it) and our whole load into Inventor nodes, each
-//    iteration timing both on the same file; the counter "vs_library" is the
-//    ratio of the two.
+//    iteration timing both on the same file. The counter "vs_library" is the
+//    ratio of the two, each with the release of what it read (the library's
+//    scene, the nodes); "vs_library_read" leaves the releases out.
+//  - BM_build: the part of our load in this process, from the reading
+//    process's result to the nodes.
+//  - BM_merge: merging the vertices of the torus as STL has them, without and
+//    with computing normals.
 //  - BM_draw / BM_firstFrame: one frame at 1920 x 1080 offscreen (drawn and read
 //    back), for the shape the load makes and for the other ways Coin can be
 //    given the same triangles; the first frame after a shape is made includes
@@ -14,6 +19,7 @@
 
 #include <hxcore/HxApplication.h>
 #include <mc/McHandle.h>
+#include <scene/HxMeshGeometry.h>
 #include <scene/HxMeshImport.h>
 #include <viewer/HxViewer.h>
 
@@ -36,7 +42,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,18 +132,21 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 void BM_read(benchmark::State& state) {
     const std::string& path = file(static_cast<int>(state.range(0)));
-    double library = 0, ours = 0;
+    // Seconds to read, and to read and free what was read.
+    double libraryRead = 0, library = 0, oursRead = 0, ours = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
         {
             Assimp::Importer importer;
             if (!importer.ReadFile(path, HxMeshImport::librarySteps)) state.SkipWithError("the library failed");
+            libraryRead += secondsSince(start);
         }
         library += secondsSince(start);
         start = std::chrono::steady_clock::now();
         std::string error;
         McHandle<SoSeparator> scene = HxMeshImport::readFile(path.c_str(), error);
         if (!scene) state.SkipWithError(error.c_str());
+        oursRead += secondsSince(start);
         scene = nullptr;
         const double seconds = secondsSince(start);
         ours += seconds;
@@ -142,6 +154,51 @@ void BM_read(benchmark::State& state) {
     }
     state.counters["library_ms"] = 1000 * library / double(state.iterations());
     state.counters["vs_library"] = ours / library;
+    state.counters["vs_library_read"] = oursRead / libraryRead;
+}
+
+// Building the nodes from the reading process's result for the file: the
+// part of a load that runs in this process.
+void BM_build(benchmark::State& state) {
+    const std::string& path = file(static_cast<int>(state.range(0)));
+    std::string error;
+    const std::string result = HxMeshImport::readResult(path.c_str(), error);
+    if (result.empty()) state.SkipWithError(error.c_str());
+    std::vector<std::uint32_t> aligned(result.size() / 4 + 1);
+    std::memcpy(aligned.data(), result.data(), result.size());
+    for (auto _ : state) {
+        McHandle<SoSeparator> scene = HxMeshImport::buildScene(aligned.data(), result.size(), path.c_str(), error);
+        if (!scene) state.SkipWithError(error.c_str());
+        state.PauseTiming();
+        scene = nullptr;
+        state.ResumeTiming();
+    }
+}
+
+// Merging the vertices of the torus as STL gives it (each corner a vertex of
+// its own), without and with computing the normals.
+void BM_merge(benchmark::State& state) {
+    static const std::vector<SbVec3f> points = [] {
+        const Torus torus;
+        std::vector<SbVec3f> each;
+        for (std::int32_t i : torus.triangles) each.emplace_back(torus.point(i));
+        return each;
+    }();
+    HxMeshGeometry::Vertices vertices;
+    vertices.points = points.data();
+    vertices.count = points.size();
+    std::optional<float> smoothing;
+    if (state.range(0)) smoothing = HxMeshImport::creaseAngle;
+    state.SetLabel(smoothing ? "with normals" : "vertices only");
+    for (auto _ : state) {
+        state.PauseTiming();
+        HxMeshGeometry g;
+        g.corners.resize(points.size());
+        std::iota(g.corners.begin(), g.corners.end(), 0);
+        state.ResumeTiming();
+        g.build(vertices, smoothing);
+        benchmark::DoNotOptimize(g.points.data());
+    }
 }
 
 // The triangles of the loaded PLY torus, given to Coin in other ways.
@@ -282,7 +339,9 @@ void BM_firstFrame(benchmark::State& state) {
 }
 
 // Reads and frames take from a tenth of a second to seconds: fixed counts keep a run short.
-BENCHMARK(BM_read)->DenseRange(0, 1)->Iterations(3)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_read)->DenseRange(0, 1)->Iterations(5)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_build)->DenseRange(0, 1)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_merge)->DenseRange(0, 1)->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_draw)->DenseRange(0, shapes - 1)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_firstFrame)->DenseRange(0, shapes - 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 

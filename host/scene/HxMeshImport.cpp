@@ -1,6 +1,8 @@
 #include <hxcore/HxApplication.h>
 #include <mc/McHandle.h>
+#include <mc/McLargeAllocator.h>
 #include <scene/HxInventorScene.h>
+#include <scene/HxMeshGeometry.h>
 #include <scene/HxMeshImport.h>
 
 #include <Inventor/nodes/SoIndexedFaceSet.h>
@@ -20,6 +22,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -28,12 +31,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <fstream>
 #include <set>
 #include <stdexcept>
@@ -145,16 +150,7 @@ std::uint32_t packColor(const aiColor4D& c) {
     return byte(c.r) << 24 | byte(c.g) << 16 | byte(c.b) << 8 | byte(c.a);
 }
 
-SbVec3f vec(const aiVector3D& v) { return {v.x, v.y, v.z}; }
 static_assert(sizeof(SbVec3f) == sizeof(aiVector3D), "both three floats");
-
-// One mesh as the Inventor nodes take it: shared vertices and, for lines and
-// triangles, the vertices of each primitive in turn.
-struct Geometry {
-    std::vector<SbVec3f> points, normals;
-    std::vector<std::uint32_t> colors;  // 0xRRGGBBAA; empty when the mesh has none
-    std::vector<std::int32_t> corners;
-};
 
 // Normals that are the same at the three corners of every triangle are the
 // faces' own (as STL stores them), not the vertices'.
@@ -174,202 +170,42 @@ bool hasVertexNormals(const aiMesh& mesh) {
     return false;
 }
 
-// Gathers the primitives of `size` corners (1 points, 2 lines, 3 triangles,
-// polygons cut into fans), leaving out faces with a corner out of range. Where
-// each corner has a vertex of its own (STL, OBJ), merges the vertices that
-// agree in position, normal and colour (the kept attributes), leaving out
-// those no primitive uses; the merged vertices keep the order of first use.
-// The vertices are sorted by a hash of what they keep rather than looked up
-// in a hash table: a table of millions of vertices is too large for the
-// caches, and each lookup would wait for memory where the sort streams
-// through it.
-class Welder {
-public:
-    Welder(const aiMesh& from, bool normals, bool colors) : mesh(from), withNormals(normals), withColors(colors) {}
+// Kinds of primitives by their number of corners: points, lines, triangles.
+constexpr unsigned int kinds = 3;
 
-    Geometry weld(unsigned int size) {
-        std::vector<std::int32_t> used;
-        used.reserve(std::size_t(mesh.mNumFaces) * size);
-        for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
-            corners(mesh.mFaces[f], size, [&used](unsigned int i) { used.push_back(static_cast<std::int32_t>(i)); });
-        // Fewer vertices than corners: the file shares its vertices itself,
-        // and they are taken as they are.
-        if (mesh.mNumVertices < std::size_t(mesh.mNumFaces) * size || used.empty()) return shared(std::move(used));
-        const std::vector<std::int32_t> first = firstOfEach();
-        // The vertices in order of first use, each corner on its vertex's first.
-        std::vector<std::int32_t> number(mesh.mNumVertices, -1);
-        out.corners = std::move(used);
-        for (std::int32_t& corner : out.corners) {
-            std::int32_t& n = number[first[corner]];
-            if (n < 0) n = add(static_cast<unsigned int>(first[corner]));
-            corner = n;
-        }
-        return std::move(out);
-    }
-
-private:
-    Geometry shared(std::vector<std::int32_t> used) {
-        out.corners = std::move(used);
-        if (out.corners.empty()) return std::move(out);
-        out.points.resize(mesh.mNumVertices);
-        std::memcpy(static_cast<void*>(out.points.data()), mesh.mVertices, sizeof(SbVec3f) * mesh.mNumVertices);
-        if (withNormals) {
-            out.normals.resize(mesh.mNumVertices);
-            std::memcpy(static_cast<void*>(out.normals.data()), mesh.mNormals, sizeof(SbVec3f) * mesh.mNumVertices);
-        }
-        for (unsigned int i = 0; withColors && i < mesh.mNumVertices; ++i) out.colors.push_back(colorOf(i));
-        return std::move(out);
-    }
-    // Hands on the corners of the face's primitives of `size` corners: the
-    // face itself for points and lines, a fan of triangles for a polygon.
-    // Nothing for a face of another kind or with a corner out of range.
-    template <typename Take>
-    void corners(const aiFace& face, unsigned int size, Take take) const {
-        const unsigned int n = face.mNumIndices;
-        if (size < 3 ? n != size : n < 3) return;
-        for (unsigned int k = 0; k < n; ++k)
-            if (face.mIndices[k] >= mesh.mNumVertices) return;
-        if (size < 3) {
-            for (unsigned int k = 0; k < n; ++k) take(face.mIndices[k]);
-            return;
-        }
-        for (unsigned int k = 1; k + 1 < n; ++k) {
-            take(face.mIndices[0]);
-            take(face.mIndices[k]);
-            take(face.mIndices[k + 1]);
-        }
-    }
-    std::uint32_t colorOf(unsigned int i) const { return packColor(mesh.mColors[0][i]); }
-    std::uint32_t hash(unsigned int i) const {
-        std::uint32_t words[7] = {};
-        std::memcpy(words, &mesh.mVertices[i], 12);
-        if (withNormals) std::memcpy(words + 3, &mesh.mNormals[i], 12);
-        if (withColors) words[6] = colorOf(i);
-        std::uint64_t h = 0;
-        for (std::uint32_t w : words) h = (h + w) * 0x9E3779B97F4A7C15ull;
-        return static_cast<std::uint32_t>(h >> 32);
-    }
-    bool same(unsigned int i, unsigned int j) const {
-        return std::memcmp(&mesh.mVertices[i], &mesh.mVertices[j], 12) == 0 &&
-               (!withNormals || std::memcmp(&mesh.mNormals[i], &mesh.mNormals[j], 12) == 0) &&
-               (!withColors || colorOf(i) == colorOf(j));
-    }
-    // For each vertex, the first of those equal to it.
-    std::vector<std::int32_t> firstOfEach() const {
-        const unsigned int n = mesh.mNumVertices;
-        // Hash above, vertex below; sorted by the hash's top 22 bits alone,
-        // keeping the vertices of one group in order (two stable passes of
-        // 11 bits). Vertices that differ but share a group are few, and the
-        // comparison below tells them apart.
-        std::vector<std::uint64_t> keys(n), sorted(n);
-        for (unsigned int i = 0; i < n; ++i) keys[i] = std::uint64_t(hash(i)) << 32 | i;
-        for (int shift = 42; shift < 64; shift += 11) {
-            std::vector<std::uint32_t> start(2049, 0);
-            for (std::uint64_t k : keys) ++start[(k >> shift & 2047) + 1];
-            for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
-            for (std::uint64_t k : keys) sorted[start[k >> shift & 2047]++] = k;
-            keys.swap(sorted);
-        }
-        std::vector<std::int32_t> first(n);
-        std::vector<unsigned int> distinct;  // the first of each distinct vertex of one group
-        constexpr std::size_t ahead = 16;
-        for (std::size_t k = 0; k < n; ++k) {
-            // The vertices come in no order of their own: ask for them ahead.
-            if (k + ahead < n) __builtin_prefetch(&mesh.mVertices[static_cast<std::uint32_t>(keys[k + ahead])]);
-            const auto i = static_cast<std::uint32_t>(keys[k]);
-            if (k == 0 || keys[k] >> 42 != keys[k - 1] >> 42) distinct.clear();
-            std::size_t d = 0;
-            while (d < distinct.size() && !same(i, distinct[d])) ++d;
-            if (d == distinct.size()) distinct.push_back(i);
-            first[i] = static_cast<std::int32_t>(distinct[d]);
-        }
-        return first;
-    }
-    std::int32_t add(unsigned int i) {
-        out.points.push_back(vec(mesh.mVertices[i]));
-        if (withNormals) out.normals.push_back(vec(mesh.mNormals[i]));
-        if (withColors) out.colors.push_back(colorOf(i));
-        return static_cast<std::int32_t>(out.points.size() - 1);
-    }
-
-    const aiMesh& mesh;
-    const bool withNormals, withColors;
-    Geometry out;
+// The most corners of each kind (index: corners - 1) the mesh's faces make,
+// polygons cut into fans of triangles, and how many vertices the faces name.
+struct CornerCounts {
+    std::array<std::size_t, kinds> most{};
+    std::size_t named = 0;
 };
-
-// Per-vertex normals of triangles: the area-weighted mean of the faces round a
-// vertex. Where faces meet at more than the crease angle, the vertex is split,
-// one copy for each group of faces within that angle of the group's first.
-// Plain float arithmetic: the Inventor vector operations are library calls.
-void computeNormals(Geometry& g) {
-    const std::size_t triangles = g.corners.size() / 3, vertices = g.points.size();
-    // Each face's normal, its length twice the face's area, and its direction.
-    std::vector<float> area(3 * triangles), unit(3 * triangles);
-    for (std::size_t f = 0; f < triangles; ++f) {
-        const float *a = g.points[g.corners[3 * f]].getValue(), *b = g.points[g.corners[3 * f + 1]].getValue(),
-                    *c = g.points[g.corners[3 * f + 2]].getValue();
-        const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
-        const float vx = c[0] - a[0], vy = c[1] - a[1], vz = c[2] - a[2];
-        float* n = &area[3 * f];
-        n[0] = uy * vz - uz * vy, n[1] = uz * vx - ux * vz, n[2] = ux * vy - uy * vx;
-        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        // A face without area (or with numbers that are not finite) has no direction.
-        const float scale = length > 0 && std::isfinite(length) ? 1 / length : 0;
-        for (int k = 0; k < 3; ++k) unit[3 * f + k] = n[k] * scale;
+CornerCounts countCorners(const aiMesh& mesh) {
+    CornerCounts counts;
+    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
+        const unsigned int n = mesh.mFaces[f].mNumIndices;
+        if (n >= 3) counts.most[2] += 3 * std::size_t(n - 2);
+        if (n == 2 || n == 1) counts.most[n - 1] += n;
+        counts.named += n;
     }
-    // The corners at each vertex, vertex by vertex.
-    std::vector<std::uint32_t> first(vertices + 1, 0), cornersOf(g.corners.size());
-    for (std::int32_t v : g.corners) ++first[v + 1];
-    for (std::size_t v = 0; v < vertices; ++v) first[v + 1] += first[v];
-    std::vector<std::uint32_t> at(first.begin(), first.end() - 1);
-    for (std::size_t c = 0; c < g.corners.size(); ++c) cornersOf[at[g.corners[c]]++] = static_cast<std::uint32_t>(c);
+    return counts;
+}
 
-    const float cosCrease = std::cos(HxMeshImport::creaseAngle * float(M_PI) / 180);
-    struct Group {
-        float seed[3], sum[3];
-        std::int32_t vertex;
-    };
-    std::vector<Group> groups;
-    g.normals.resize(vertices);
-    for (std::size_t v = 0; v < vertices; ++v) {
-        groups.clear();
-        for (std::uint32_t k = first[v]; k < first[v + 1]; ++k) {
-            const std::uint32_t c = cornersOf[k];
-            const float *n = &area[3 * (c / 3)], *d = &unit[3 * (c / 3)];
-            // A face without area joins the first group and adds nothing to it;
-            // a group begun by one takes its direction from the next face.
-            const bool flat = d[0] == 0 && d[1] == 0 && d[2] == 0;
-            Group* group = nullptr;
-            for (Group& candidate : groups) {
-                float* seed = candidate.seed;
-                if (seed[0] == 0 && seed[1] == 0 && seed[2] == 0) seed[0] = d[0], seed[1] = d[1], seed[2] = d[2];
-                if (flat || seed[0] * d[0] + seed[1] * d[1] + seed[2] * d[2] >= cosCrease) {
-                    group = &candidate;
-                    break;
-                }
-            }
-            if (!group) {
-                auto copy = static_cast<std::int32_t>(v);
-                if (!groups.empty()) {
-                    copy = static_cast<std::int32_t>(g.points.size());
-                    g.points.push_back(g.points[v]);
-                    g.normals.emplace_back();
-                    if (!g.colors.empty()) g.colors.push_back(g.colors[v]);
-                }
-                groups.push_back({{d[0], d[1], d[2]}, {0, 0, 0}, copy});
-                group = &groups.back();
-            }
-            if (!flat)
-                for (int k3 = 0; k3 < 3; ++k3) group->sum[k3] += n[k3];
-            g.corners[c] = group->vertex;
+// Adds the corners of the mesh's primitives of `size` corners, leaving out
+// faces of another kind or with a corner out of range.
+template <typename Corners>
+void addCorners(const aiMesh& mesh, unsigned int size, Corners& corners) {
+    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        const unsigned int n = face.mNumIndices;
+        const unsigned int* index = face.mIndices;
+        if (size < 3 ? n != size : n < 3) continue;
+        if (std::any_of(index, index + n, [&mesh](unsigned int i) { return i >= mesh.mNumVertices; })) continue;
+        if (size < 3) {
+            corners.insert(corners.end(), index, index + n);
+            continue;
         }
-        for (const Group& group : groups) {
-            const float* s = group.sum;
-            const float length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
-            g.normals[group.vertex] = length > 0 && std::isfinite(length)
-                                          ? SbVec3f(s[0] / length, s[1] / length, s[2] / length)
-                                          : SbVec3f(0, 0, 1);
-        }
+        for (unsigned int k = 1; k + 1 < n; ++k)
+            for (unsigned int i : {index[0], index[k], index[k + 1]}) corners.push_back(static_cast<std::int32_t>(i));
     }
 }
 
@@ -418,8 +254,8 @@ public:
     void put(const T& record) {
         put(&record, sizeof record);
     }
-    template <typename T>
-    void put(const std::vector<T>& array) {
+    template <typename T, typename Allocator>
+    void put(const std::vector<T, Allocator>& array) {
         put(array.data(), array.size() * sizeof(T));
     }
     void put(const void* data, std::size_t size) {
@@ -481,15 +317,32 @@ MaterialRecord materialRecord(const aiMaterial& from) {
 
 // A mesh's triangles, lines and points, each kind where it has some.
 void writeMesh(const aiMesh& mesh, unsigned int materials, ResultWriter& out) {
-    const bool colors = mesh.HasVertexColors(0), normals = hasVertexNormals(mesh);
-    Geometry shapes[3] = {Welder(mesh, normals, colors).weld(3), Welder(mesh, false, colors).weld(2),
-                          Welder(mesh, false, colors).weld(1)};
-    if (!normals && !shapes[0].corners.empty()) computeNormals(shapes[0]);
+    const bool normals = hasVertexNormals(mesh);
+    std::vector<std::uint32_t> colors;
+    for (unsigned int i = 0; mesh.HasVertexColors(0) && i < mesh.mNumVertices; ++i)
+        colors.push_back(packColor(mesh.mColors[0][i]));
+    const CornerCounts counts = countCorners(mesh);
+    HxMeshGeometry shapes[kinds];  // triangles, lines, points
+    for (unsigned int size = kinds; size > 0; --size) {
+        HxMeshGeometry& g = shapes[kinds - size];
+        g.corners.reserve(counts.most[size - 1]);
+        addCorners(mesh, size, g.corners);
+        HxMeshGeometry::Vertices vertices;
+        vertices.points = reinterpret_cast<const SbVec3f*>(mesh.mVertices);
+        vertices.normals = size == 3 && normals ? reinterpret_cast<const SbVec3f*>(mesh.mNormals) : nullptr;
+        vertices.colors = colors.empty() ? nullptr : colors.data();
+        vertices.count = mesh.mNumVertices;
+        // Fewer vertices than the faces name: the file shares its vertices itself.
+        vertices.shared = mesh.mNumVertices < counts.named;
+        std::optional<float> smoothing;
+        if (size == 3 && !normals) smoothing = HxMeshImport::creaseAngle;
+        g.build(vertices, smoothing);
+    }
     std::uint32_t count = 0;
-    for (const Geometry& g : shapes) count += !g.corners.empty();
+    for (const HxMeshGeometry& g : shapes) count += !g.corners.empty();
     out.put(MeshRecord{mesh.mMaterialIndex < materials ? static_cast<std::int32_t>(mesh.mMaterialIndex) : -1, count});
-    for (std::uint32_t size = 3; size > 0; --size) {
-        Geometry& g = shapes[3 - size];
+    for (std::uint32_t size = kinds; size > 0; --size) {
+        HxMeshGeometry& g = shapes[kinds - size];
         if (g.corners.empty()) continue;
         if (size == 1) g.corners.clear();  // the point set takes its points in turn
         const auto points = static_cast<std::uint32_t>(g.points.size());
@@ -538,6 +391,10 @@ bool writeResult(const char* file, int fd) {
     ResultWriter out(fd);
     std::string error;
     try {
+        // The free memory this process took over from its parent would be
+        // copied page by page as the library's allocations land on it: given
+        // back, those pages come fresh and unshared.
+        ::malloc_trim(0);
         // Never deleted: the child ends right after, and freeing a large
         // scene (a million faces, each allocated apart) takes a while.
         Assimp::Importer& importer = *new Assimp::Importer;
@@ -596,7 +453,8 @@ bool mapResult(const char* file, int fd, Mapping& result, std::string& error) {
     struct stat written {};
     const char* reason = "its reading process gave no result";
     if (::fstat(fd, &written) == 0 && written.st_size > 0) {
-        void* data = ::mmap(nullptr, static_cast<std::size_t>(written.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        void* data =
+            ::mmap(nullptr, static_cast<std::size_t>(written.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (data != MAP_FAILED) {
             result.data = data;
             result.size = static_cast<std::size_t>(written.st_size);
@@ -606,6 +464,18 @@ bool mapResult(const char* file, int fd, Mapping& result, std::string& error) {
     }
     error = std::string("could not read \"") + file + "\": " + reason;
     return false;
+}
+
+// Sets memory aside for a read's result while its child reads, on this
+// process's core: the child's writes then copy into pages that are ready
+// instead of waiting for each to be made. As much as the file takes, which
+// is about what its result takes; a result that needs more gets the rest as
+// it writes.
+void prepareResultMemory(int fd, const char* file) {
+    constexpr off_t least = off_t(1) << 20, most = off_t(1) << 30;
+    struct stat read {};
+    if (::stat(file, &read) == 0 && read.st_size >= least)
+        ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, std::min(read.st_size, most));  // only ever faster
 }
 
 // Longest a read may take before it is taken for a hang: far beyond what the
@@ -642,6 +512,7 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
     }
     // The pipe's far end closes when the child ends, however it ends.
     done[1].reset();
+    prepareResultMemory(memory.fd, file);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(readSeconds);
     bool ended = false;
     while (!ended) {
@@ -781,41 +652,65 @@ private:
         const std::uint32_t* colors = in.array<std::uint32_t>(r.colors ? r.points : 0);
         const std::int32_t* corners = in.array<std::int32_t>(r.corners);
         if (!points || !normals || !colors || !corners) return false;
-        for (std::uint32_t c = 0; c < r.corners; ++c)
-            if (corners[c] < 0 || std::uint32_t(corners[c]) >= r.points) return false;
-        auto* property = new SoVertexProperty;
-        property->vertex.setValues(0, static_cast<int>(r.points), points);
+        McHandle<SoVertexProperty> property = new SoVertexProperty;
+        const auto count = static_cast<int>(r.points);
+        setLarge(property->vertex, points, count);
         if (r.normals) {
-            property->normal.setValues(0, static_cast<int>(r.points), normals);
+            setLarge(property->normal, normals, count);
             property->normalBinding = SoVertexProperty::PER_VERTEX_INDEXED;
         }
         if (r.colors) {
-            property->orderedRGBA.setValues(0, static_cast<int>(r.points), colors);
+            setLarge(property->orderedRGBA, colors, count);
             property->materialBinding = SoVertexProperty::PER_VERTEX_INDEXED;
         }
         if (r.size == 1) {
             auto* shape = new SoPointSet;
-            shape->vertexProperty = property;
-            shape->numPoints = static_cast<int>(r.points);
+            shape->vertexProperty = property.ptr();
+            shape->numPoints = count;
             to->addChild(shape);
             return true;
         }
-        SoIndexedShape* shape = r.size == 3 ? static_cast<SoIndexedShape*>(new SoIndexedFaceSet) : new SoIndexedLineSet;
-        shape->vertexProperty = property;
-        setIndex(shape->coordIndex, corners, r.corners, r.size);
+        McHandle<SoIndexedShape> shape =
+            r.size == 3 ? static_cast<SoIndexedShape*>(new SoIndexedFaceSet) : new SoIndexedLineSet;
+        shape->vertexProperty = property.ptr();
+        // Each list of corners ended by -1.
+        SoMFInt32& index = shape->coordIndex;
+        const std::size_t listed = r.corners / r.size * (r.size + 1);
+        index.setNum(static_cast<int>(listed));
+        std::int32_t* list = index.startEditing();
+        mcAdviseHugePages(list, sizeof(std::int32_t) * listed);
+        const bool inRange = copyIndex(list, corners, r.corners, r.size, r.points);
+        index.finishEditing();
+        if (!inRange) return false;
         to->addChild(shape);
         return true;
     }
 
-    // The corners of primitives of `size` corners, each list ended by -1.
-    static void setIndex(SoMFInt32& index, const std::int32_t* corners, std::size_t count, std::size_t size) {
-        index.setNum(static_cast<int>(count / size * (size + 1)));
-        std::int32_t* out = index.startEditing();
+    // Sets the field to `count` items copied from `from`.
+    template <typename Field, typename T>
+    static void setLarge(Field& field, const T* from, int count) {
+        field.setNum(count);
+        auto* to = field.startEditing();
+        static_assert(sizeof(*to) == sizeof(T), "the field's items are the result's");
+        mcAdviseHugePages(to, sizeof(T) * std::size_t(count));
+        std::memcpy(static_cast<void*>(to), from, sizeof(T) * std::size_t(count));
+        field.finishEditing();
+    }
+
+    // Copies the corners of primitives of `size` corners, each list ended by
+    // -1; false when a corner is not one of the `points`.
+    static bool copyIndex(std::int32_t* to, const std::int32_t* corners, std::size_t count, std::size_t size,
+                          std::uint32_t points) {
+        bool inRange = true;
         for (std::size_t c = 0; c < count; c += size) {
-            for (std::size_t k = 0; k < size; ++k) *out++ = corners[c + k];
-            *out++ = -1;
+            for (std::size_t k = 0; k < size; ++k) {
+                const std::int32_t corner = corners[c + k];
+                inRange &= static_cast<std::uint32_t>(corner) < points;
+                *to++ = corner;
+            }
+            *to++ = -1;
         }
-        index.finishEditing();
+        return inRange;
     }
 
     ResultReader& in;
