@@ -480,7 +480,7 @@ void prepareResultMemory(int fd, const char* file) {
 
 // Longest a read may take before it is taken for a hang: far beyond what the
 // largest mesh a user has needs.
-constexpr int readSeconds = 120;
+std::chrono::seconds readLimit(120);
 
 // Reads the file in a child process of its own, which writes its result to
 // memory shared with this one: whatever the library does on a damaged file
@@ -513,7 +513,7 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
     // The pipe's far end closes when the child ends, however it ends.
     done[1].reset();
     prepareResultMemory(memory.fd, file);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(readSeconds);
+    const auto deadline = std::chrono::steady_clock::now() + readLimit;
     bool ended = false;
     while (!ended) {
         const auto left =
@@ -538,7 +538,7 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
     int status = 0;
     pid_t waited;
     while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {}
-    if (!ended) return fail("the import library took more than " + std::to_string(readSeconds) + " s on it");
+    if (!ended) return fail("the import library took more than " + std::to_string(readLimit.count()) + " s on it");
     if (waited != child) return fail("its reading process was lost");
     if (WIFSIGNALED(status))
         return fail("the import library failed on it (signal " + std::to_string(WTERMSIG(status)) + ")");
@@ -804,6 +804,8 @@ std::vector<std::string> HxMeshImport::extensions() {
     }
     return result;
 }
+
+void HxMeshImport::setReadLimit(std::chrono::seconds limit) { readLimit = limit; }
 
 HxInventorScene* HxMeshImport::load(const char* file, std::string& error) {
     SoSeparator* scene = readFile(file, error);

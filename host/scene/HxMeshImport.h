@@ -2,6 +2,7 @@
 // 3DS, COLLADA and every other format the Open Asset Import Library reads) as
 // Inventor scenes.
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ public:
     // name; saved networks load the file itself again. Null (nothing added)
     // with the reason in `error`.
     static HxInventorScene* load(const char* file, std::string& error);
+
+    // Longest the reading process may take before its file is refused as one
+    // the library hangs on: 120 s unless set otherwise.
+    static void setReadLimit(std::chrono::seconds limit);
 
     // Adds a host reader for each extension the library reads that no host
     // reader has yet, and one that takes files of other extensions whose

@@ -5,16 +5,21 @@
 #include <TestFiles.h>
 #include <gmock/gmock.h>
 #include <scene/HxInventorScene.h>
+#include <scene/HxMeshImport.h>
 #include <viewer/HxViewer.h>
 
 #include <Inventor/SoPrimitiveVertex.h>
 #include <Inventor/actions/SoCallbackAction.h>
+#include <Inventor/actions/SoSearchAction.h>
+#include <Inventor/nodes/SoIndexedFaceSet.h>
+#include <Inventor/nodes/SoVertexProperty.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoShape.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <array>
 #include <functional>
 #include <map>
 #include <regex>
@@ -308,6 +313,17 @@ TEST_F(HxMeshImportTest, refusesAFileTheLibraryCrashesOnAndAddsNothing) {
     EXPECT_TRUE(theObjectPool->objects().empty());
 }
 
+TEST_F(HxMeshImportTest, refusesAFileWhoseReadingTakesLongerThanAllowedAndAddsNothing) {
+    struct Limit {
+        Limit() { HxMeshImport::setReadLimit(std::chrono::seconds(0)); }
+        ~Limit() { HxMeshImport::setReadLimit(std::chrono::seconds(120)); }
+    } noTime;
+    const std::string file = off(folder, "tetra");
+    EXPECT_EQ(evalError("load " + file),
+              "load: could not read \"" + file + "\": the import library took more than 0 s on it");
+    EXPECT_TRUE(theObjectPool->objects().empty());
+}
+
 TEST_F(HxMeshImportTest, findsTheFormatByContentWhereTheExtensionIsWrongOrMissing) {
     const std::pair<Writer, const char*> cases[] = {
         {formats[2].write, "ply.stl"}, {stlBinary, "stl"}, {stlBinary, "stl.dat"}, {off, "off.obj"}};
@@ -333,6 +349,38 @@ TEST_F(HxMeshImportTest, savedNetworksLoadTheMeshFileItselfAgain) {
         theObjectPool->clear();
     }
     for (const char* copy : {"tetra.iv", "below/tetra.iv"}) EXPECT_FALSE(QFileInfo::exists(folder.path(copy).c_str()));
+}
+
+TEST_F(HxMeshImportTest, cornersAtOnePlaceShareOneVertexWhereTheFileRepeatsThem) {
+    // Flat, so that no edge is sharp enough to split a vertex: a square as two
+    // triangles in a binary STL, and two squares side by side in an OBJ (whose
+    // reader gives each corner of a face a vertex of its own).
+    std::string stl(80, ' ');
+    append<std::uint32_t>(stl, 2);
+    for (const auto& triangle : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+        for (float n : {0.f, 0.f, 1.f}) append(stl, n);
+        for (int v : triangle)
+            for (float x : {float(v == 1 || v == 2), float(v >= 2), 0.f}) append(stl, x);
+        append<std::uint16_t>(stl, 0);
+    }
+    const std::string obj = "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\nf 1 2 5 4\nf 2 3 6 5\n";
+    const struct {
+        std::string file;
+        int vertices, triangles;
+    } cases[] = {{folder.write("square.stl", stl), 4, 2}, {folder.write("squares.obj", obj), 6, 4}};
+    for (const auto& c : cases) {
+        const std::string name = evalOk("load " + c.file);
+        ASSERT_TRUE(scene(name)) << c.file;
+        SoSearchAction search;
+        search.setType(SoIndexedFaceSet::getClassTypeId());
+        search.apply(scene(name)->getRoot());
+        ASSERT_TRUE(search.getPath()) << c.file;
+        const auto* faces = static_cast<SoIndexedFaceSet*>(search.getPath()->getTail());
+        const auto* vertices = static_cast<SoVertexProperty*>(faces->vertexProperty.getValue());
+        EXPECT_EQ(vertices->vertex.getNum(), c.vertices) << c.file;
+        EXPECT_EQ(faces->coordIndex.getNum(), 4 * c.triangles) << c.file;
+        evalOk("remove " + name);
+    }
 }
 
 TEST_F(HxMeshImportTest, aBinaryStlAndAnAsciiPlyOfOneMeshDrawTheSamePicture) {

@@ -1,14 +1,16 @@
-// The mc module: counted handles and arrays of them, the type registry, and
-// the permissions of safely saved files.
+// The mc module: counted handles and arrays of them, the type registry, the
+// permissions of safely saved files, and memory for large working arrays.
 #include <mc/McDArray.h>
 #include <mc/McHandable.h>
 #include <mc/McHandle.h>
+#include <mc/McLargeAllocator.h>
 #include <mc/McSafeFile.h>
 #include <mc/McTypeInfo.h>
 #include <mc/McTypeMacros.h>
 
 #include <TestFiles.h>
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <memory>
 #include <sys/stat.h>
 
@@ -107,4 +109,21 @@ TEST(McSafeFile, aSavedFileKeepsTheOldFilesModeAndANewOneIsReadableByOthers) {
     ASSERT_TRUE(save(old) && save(folder.path("new.txt")));
     EXPECT_EQ(mode(old), 0640u);
     EXPECT_EQ(mode(folder.path("new.txt")), 0644u);
+}
+
+TEST(McLargeAllocator, arraysKeepTheirItemsAsTheyGrowPastMappedBlocksAndZeroedOnesStartAtZero) {
+    // From blocks of operator new to mapped ones of several huge pages.
+    McLargeVector<std::uint32_t> items;
+    constexpr std::uint32_t count = 3u << 20;
+    for (std::uint32_t i = 0; i < count; ++i) items.push_back(i * 7);
+    for (std::uint32_t i = 0; i < count; i += 4099) ASSERT_EQ(items[i], i * 7) << i;
+    items.assign(16, 1);
+    items.shrink_to_fit();
+    EXPECT_EQ(items.back(), 1u);
+    for (const std::size_t size : {std::size_t(16), std::size_t(3) << 20}) {
+        McZeroedArray<double> zeroed(size);
+        for (std::size_t i = 0; i < size; i += 997) ASSERT_EQ(zeroed[i], 0.0) << size << " " << i;
+        zeroed[size - 1] = 1;
+        EXPECT_EQ(zeroed[size - 1], 1.0);
+    }
 }
