@@ -215,20 +215,23 @@ void HxMeshGeometry::takeShared(const Vertices& from) {
 
 namespace {
 
-// Hands the triangles merged so far to a thread of its own as they come, which
-// gives them to the smoother; the merge goes on meanwhile.
+// Hands the triangles merged so far to a thread of its own as they come, in
+// parts of `part` triangles, which gives them to the smoother; the merge goes
+// on meanwhile.
 class Follower {
 public:
     template <typename Take>
-    explicit Follower(std::size_t all, Take take) : faces(all) {
-        thread = std::thread([this, take] {
+    Follower(std::size_t all, std::size_t part, Take take) : faces(all) {
+        thread = std::thread([this, part, take] {
             try {
-                for (std::size_t done = 0, ready = 0; done < faces; done = ready) {
-                    std::unique_lock<std::mutex> hold(lock);
-                    progress.wait(hold, [&] { return stopped || (ready = merged / 3) > done; });
-                    if (stopped) return;
-                    hold.unlock();
-                    take(done, ready);
+                for (std::size_t done = 0; done < faces;) {
+                    std::size_t ready = 0;
+                    {
+                        std::unique_lock<std::mutex> hold(lock);
+                        progress.wait(hold, [&] { return stopped || (ready = merged / 3) > done; });
+                        if (stopped) return;
+                    }
+                    for (std::size_t next; done < ready; done = next) take(done, next = std::min(ready, done + part));
                 }
             } catch (...) {
                 failure = std::current_exception();
@@ -280,11 +283,16 @@ private:
 void HxMeshGeometry::merge(const Vertices& from, Smoother* smoother) {
     const std::size_t count = corners.size();
     // The merged vertices come as the points, and the smoother follows them.
+    // The triangles go to the smoother in parts of a thirty-second of the
+    // mesh, at least a few thousand: waking the thread costs more than
+    // smoothing a few.
+    const std::size_t part = std::max<std::size_t>(1 << 12, count / 3 / 32);
     std::optional<Follower> follower;
     if (smoother)
-        follower.emplace(count / 3, [smoother, at = points.data(), of = corners.data()](std::size_t a, std::size_t b) {
-            smoother->addFaces(at, of, a, b);
-        });
+        follower.emplace(count / 3, part,
+                         [smoother, at = points.data(), of = corners.data()](std::size_t a, std::size_t b) {
+                             smoother->addFaces(at, of, a, b);
+                         });
     // A vertex is as often shared as the faces round it: six on a closed
     // surface of triangles.
     VertexTable kept(count / 6);
@@ -297,7 +305,6 @@ void HxMeshGeometry::merge(const Vertices& from, Smoother* smoother) {
     // A vertex seen for the first time has its slot anywhere in the table:
     // the slots are asked for some corners ahead, so that their loads overlap.
     constexpr std::size_t ahead = 64;
-    const std::size_t batch = std::max<std::size_t>(3 << 12, count / 32 / 3 * 3);
     std::uint32_t hashes[ahead];
     for (std::size_t k = 0; k < std::min(ahead, count); ++k) kept.prefetch(hashes[k] = hashOf(corners[k]));
     for (std::size_t k = 0; k < count; ++k) {
@@ -315,7 +322,7 @@ void HxMeshGeometry::merge(const Vertices& from, Smoother* smoother) {
             if (from.normals) normals.push_back(from.normals[i]);
             if (from.colors) colors.push_back(from.colors[i]);
         }
-        if (follower && ((k + 1) % batch == 0 || k + 1 == count)) follower->publish(k + 1);
+        if (follower && ((k + 1) % (3 * part) == 0 || k + 1 == count)) follower->publish(k + 1);
     }
     if (follower) follower->finish();
 }
