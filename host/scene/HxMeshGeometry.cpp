@@ -98,10 +98,12 @@ SbVec3f unitOf(const float* s) {
 class HxMeshGeometry::Smoother {
 public:
     Smoother(std::size_t mostVertices, float creaseAngle)
-        : first(mostVertices), cosCrease(std::cos(creaseAngle * float(M_PI) / 180)) {}
+        : seeds(mostVertices), cosCrease(std::cos(creaseAngle * float(M_PI) / 180)) {}
 
-    // Takes the triangles [from, to) of `corners` on `points`.
-    void addFaces(const SbVec3f* points, const std::int32_t* corners, std::size_t from, std::size_t to) {
+    // Takes the triangles [from, to) of `corners` on `points`, adding each
+    // face's normal to the sum of its vertex's first group in `sums` (zero
+    // before a vertex's first face).
+    void addFaces(const SbVec3f* points, const std::int32_t* corners, SbVec3f* sums, std::size_t from, std::size_t to) {
         for (std::size_t c = 3 * from; c < 3 * to; c += 3) {
             const float *a = points[corners[c]].getValue(), *b = points[corners[c + 1]].getValue(),
                         *p = points[corners[c + 2]].getValue();
@@ -116,8 +118,8 @@ public:
             const float d[3] = {n[0] * scale, n[1] * scale, n[2] * scale};
             const bool flat = scale == 0;
             for (std::size_t k = c; k < c + 3; ++k) {
-                Group& group = first[static_cast<std::size_t>(corners[k])];
-                float* seed = group.seed;
+                const auto v = static_cast<std::size_t>(corners[k]);
+                float* seed = seeds[v].direction;
                 if (seed[0] == 0 && seed[1] == 0 && seed[2] == 0)
                     seed[0] = d[0], seed[1] = d[1], seed[2] = d[2];
                 else if (!flat && dot(seed, d) < cosCrease) {
@@ -125,16 +127,14 @@ public:
                         {static_cast<std::uint32_t>(corners[k]), k, {n[0], n[1], n[2]}, {d[0], d[1], d[2]}});
                     continue;
                 }
-                if (!flat) add(group.sum, n);
+                if (!flat) add(&sums[v][0], n);
             }
         }
     }
 
     // Groups the faces set aside and sets every vertex's normal.
     void finish(HxMeshGeometry& g) {
-        const std::size_t vertices = g.points.size();
-        g.normals.resize(vertices);
-        for (std::size_t v = 0; v < vertices; ++v) g.normals[v] = unitOf(first[v].sum);
+        for (SbVec3f& sum : g.normals) sum = unitOf(sum.getValue());
         std::stable_sort(steep.begin(), steep.end(),
                          [](const Steep& x, const Steep& y) { return x.vertex < y.vertex; });
         std::vector<Copy> copies;  // of the vertex in hand
@@ -162,8 +162,11 @@ public:
     }
 
 private:
-    // The direction of the group's first face with an area (zero until there
-    // is one) and the sum of its faces' normals.
+    // The direction of a group's first face with an area; zero until there is one.
+    struct Seed {
+        float direction[3];
+    };
+    // A group of faces round a copy of a vertex, and the sum of their normals.
     struct Group {
         float seed[3], sum[3];
     };
@@ -177,7 +180,7 @@ private:
         Group group;
         std::int32_t vertex;
     };
-    McZeroedArray<Group> first;  // each vertex's first group
+    McZeroedArray<Seed> seeds;  // of each vertex's first group
     std::vector<Steep> steep;
     const float cosCrease;
 };
@@ -200,7 +203,10 @@ void HxMeshGeometry::build(const Vertices& from, std::optional<float> creaseAngl
     if (creaseAngle) smoother.emplace(most, *creaseAngle);
     if (from.shared) {
         takeShared(from);
-        if (smoother) smoother->addFaces(points.data(), corners.data(), 0, corners.size() / 3);
+        if (smoother) {
+            normals.assign(points.size(), SbVec3f(0, 0, 0));
+            smoother->addFaces(points.data(), corners.data(), normals.data(), 0, corners.size() / 3);
+        }
     } else {
         merge(from, smoother ? &*smoother : nullptr);
     }
@@ -290,9 +296,8 @@ void HxMeshGeometry::merge(const Vertices& from, Smoother* smoother) {
     std::optional<Follower> follower;
     if (smoother)
         follower.emplace(count / 3, part,
-                         [smoother, at = points.data(), of = corners.data()](std::size_t a, std::size_t b) {
-                             smoother->addFaces(at, of, a, b);
-                         });
+                         [smoother, at = points.data(), of = corners.data(), sums = normals.data()](
+                             std::size_t a, std::size_t b) { smoother->addFaces(at, of, sums, a, b); });
     // A vertex is as often shared as the faces round it: six on a closed
     // surface of triangles.
     VertexTable kept(count / 6);
@@ -319,7 +324,10 @@ void HxMeshGeometry::merge(const Vertices& from, Smoother* smoother) {
         });
         if (corner == next) {
             points.push_back(from.points[i]);
-            if (from.normals) normals.push_back(from.normals[i]);
+            if (from.normals)
+                normals.push_back(from.normals[i]);
+            else if (smoother)
+                normals.emplace_back(0, 0, 0);  // the sum of its faces' normals, so far
             if (from.colors) colors.push_back(from.colors[i]);
         }
         if (follower && ((k + 1) % (3 * part) == 0 || k + 1 == count)) follower->publish(k + 1);
