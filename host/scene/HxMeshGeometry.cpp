@@ -312,25 +312,31 @@ void HxMeshGeometry::merge(const Vertices& from, Smoother* smoother) {
     constexpr std::size_t ahead = 64;
     std::uint32_t hashes[ahead];
     for (std::size_t k = 0; k < std::min(ahead, count); ++k) kept.prefetch(hashes[k] = hashOf(corners[k]));
-    for (std::size_t k = 0; k < count; ++k) {
-        std::int32_t& corner = corners[k];
-        const auto i = static_cast<std::size_t>(corner);
-        const std::uint32_t hash = hashes[k % ahead];
-        if (k + ahead < count) kept.prefetch(hashes[k % ahead] = hashOf(corners[k + ahead]));
-        const auto next = static_cast<std::int32_t>(points.size());
-        corner = kept.findOrAdd(hash, next, [&](std::int32_t n) {
-            return sameBits(points[n], from.points[i]) && (!from.normals || sameBits(normals[n], from.normals[i])) &&
-                   (!from.colors || colors[n] == from.colors[i]);
-        });
-        if (corner == next) {
-            points.push_back(from.points[i]);
-            if (from.normals)
-                normals.push_back(from.normals[i]);
-            else if (smoother)
-                normals.emplace_back(0, 0, 0);  // the sum of its faces' normals, so far
-            if (from.colors) colors.push_back(from.colors[i]);
+    // The follower is told of each part as it is merged.
+    const std::size_t step = follower ? 3 * part : count;
+    for (std::size_t begin = 0; begin < count; begin += step) {
+        const std::size_t end = std::min(count, begin + step);
+        for (std::size_t k = begin; k < end; ++k) {
+            std::int32_t& corner = corners[k];
+            const auto i = static_cast<std::size_t>(corner);
+            const std::uint32_t hash = hashes[k % ahead];
+            if (k + ahead < count) kept.prefetch(hashes[k % ahead] = hashOf(corners[k + ahead]));
+            const auto next = static_cast<std::int32_t>(points.size());
+            corner = kept.findOrAdd(hash, next, [&](std::int32_t n) {
+                return sameBits(points[n], from.points[i]) &&
+                       (!from.normals || sameBits(normals[n], from.normals[i])) &&
+                       (!from.colors || colors[n] == from.colors[i]);
+            });
+            if (corner == next) {
+                points.push_back(from.points[i]);
+                if (from.normals)
+                    normals.push_back(from.normals[i]);
+                else if (smoother)
+                    normals.emplace_back(0, 0, 0);  // the sum of its faces' normals, so far
+                if (from.colors) colors.push_back(from.colors[i]);
+            }
         }
-        if (follower && ((k + 1) % (3 * part) == 0 || k + 1 == count)) follower->publish(k + 1);
+        if (follower) follower->publish(end);
     }
     if (follower) follower->finish();
 }
