@@ -2,7 +2,6 @@
 #include <scene/HxMeshGeometry.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>

@@ -28,9 +28,6 @@ public:
     // below from.count; build() makes them the numbers of its vertices.
     McLargeVector<std::int32_t> corners;
 
-    // The most vertices build() can make of `corners` from `from`.
-    std::size_t mostVertices(const Vertices& from) const;
-
     // Takes the vertices of the corners from `from`. Vertices the file shares
     // itself are taken as they are. Otherwise each corner has a vertex of its
     // own (STL, OBJ): vertices that agree bit for bit in everything `from`
@@ -47,6 +44,8 @@ public:
     void build(const Vertices& from, std::optional<float> creaseAngle);
 
 private:
+    // The most vertices build() can make of `corners` from `from`.
+    std::size_t mostVertices(const Vertices& from) const;
     void takeShared(const Vertices& from);
     class Smoother;
     void merge(const Vertices& from, Smoother* smoother);
