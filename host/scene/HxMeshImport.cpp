@@ -152,61 +152,47 @@ std::uint32_t packColor(const aiColor4D& c) {
 
 static_assert(sizeof(SbVec3f) == sizeof(aiVector3D), "both three floats");
 
-// Normals that are the same at the three corners of every triangle are the
-// faces' own (as STL stores them), not the vertices'.
-bool hasVertexNormals(const aiMesh& mesh) {
-    if (!mesh.HasNormals()) return false;
+// Kinds of primitives by their number of corners: points, lines, triangles.
+constexpr unsigned int kinds = 3;
+
+// A mesh's faces as primitives of each kind, in one pass over them.
+struct MeshCorners {
+    // The corners of each kind (index: corners - 1), polygons cut into fans of
+    // triangles, leaving out faces with a corner out of range.
+    McLargeVector<std::int32_t> of[kinds];
+    // How many vertices the faces name.
+    std::size_t named = 0;
+    // Whether the mesh's normals are its vertices' own: normals that are the
+    // same at the three corners of every triangle are the faces' (as STL
+    // stores them).
+    bool vertexNormals = false;
+};
+
+MeshCorners cornersOf(const aiMesh& mesh) {
+    MeshCorners corners;
+    corners.of[2].reserve(3 * std::size_t(mesh.mNumFaces));
+    const bool normals = mesh.HasNormals();
     const auto same = [&mesh](unsigned int a, unsigned int b) {
         return std::memcmp(&mesh.mNormals[a], &mesh.mNormals[b], sizeof(aiVector3D)) == 0;
     };
     for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
-        if (face.mNumIndices != 3) return true;
-        const unsigned int* i = face.mIndices;
-        if (i[0] < mesh.mNumVertices && i[1] < mesh.mNumVertices && i[2] < mesh.mNumVertices &&
-            !(same(i[0], i[1]) && same(i[0], i[2])))
-            return true;
-    }
-    return false;
-}
-
-// Kinds of primitives by their number of corners: points, lines, triangles.
-constexpr unsigned int kinds = 3;
-
-// The most corners of each kind (index: corners - 1) the mesh's faces make,
-// polygons cut into fans of triangles, and how many vertices the faces name.
-struct CornerCounts {
-    std::array<std::size_t, kinds> most{};
-    std::size_t named = 0;
-};
-CornerCounts countCorners(const aiMesh& mesh) {
-    CornerCounts counts;
-    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
-        const unsigned int n = mesh.mFaces[f].mNumIndices;
-        if (n >= 3) counts.most[2] += 3 * std::size_t(n - 2);
-        if (n == 2 || n == 1) counts.most[n - 1] += n;
-        counts.named += n;
-    }
-    return counts;
-}
-
-// Adds the corners of the mesh's primitives of `size` corners, leaving out
-// faces of another kind or with a corner out of range.
-template <typename Corners>
-void addCorners(const aiMesh& mesh, unsigned int size, Corners& corners) {
-    for (unsigned int f = 0; f < mesh.mNumFaces; ++f) {
-        const aiFace& face = mesh.mFaces[f];
         const unsigned int n = face.mNumIndices;
         const unsigned int* index = face.mIndices;
-        if (size < 3 ? n != size : n < 3) continue;
-        if (std::any_of(index, index + n, [&mesh](unsigned int i) { return i >= mesh.mNumVertices; })) continue;
-        if (size < 3) {
-            corners.insert(corners.end(), index, index + n);
+        corners.named += n;
+        const bool inRange = std::all_of(index, index + n, [&mesh](unsigned int i) { return i < mesh.mNumVertices; });
+        if (normals && !corners.vertexNormals)
+            corners.vertexNormals = n != 3 || (inRange && !(same(index[0], index[1]) && same(index[0], index[2])));
+        if (n == 0 || !inRange) continue;
+        McLargeVector<std::int32_t>& to = corners.of[std::min(n, kinds) - 1];
+        if (n < 3) {
+            to.insert(to.end(), index, index + n);
             continue;
         }
         for (unsigned int k = 1; k + 1 < n; ++k)
-            for (unsigned int i : {index[0], index[k], index[k + 1]}) corners.push_back(static_cast<std::int32_t>(i));
+            for (unsigned int i : {index[0], index[k], index[k + 1]}) to.push_back(static_cast<std::int32_t>(i));
     }
+    return corners;
 }
 
 // The result of a read as the reading child hands it over: records of 32-bit
@@ -317,23 +303,22 @@ MaterialRecord materialRecord(const aiMaterial& from) {
 
 // A mesh's triangles, lines and points, each kind where it has some.
 void writeMesh(const aiMesh& mesh, unsigned int materials, ResultWriter& out) {
-    const bool normals = hasVertexNormals(mesh);
     std::vector<std::uint32_t> colors;
     for (unsigned int i = 0; mesh.HasVertexColors(0) && i < mesh.mNumVertices; ++i)
         colors.push_back(packColor(mesh.mColors[0][i]));
-    const CornerCounts counts = countCorners(mesh);
+    MeshCorners corners = cornersOf(mesh);
+    const bool normals = corners.vertexNormals;
     HxMeshGeometry shapes[kinds];  // triangles, lines, points
     for (unsigned int size = kinds; size > 0; --size) {
         HxMeshGeometry& g = shapes[kinds - size];
-        g.corners.reserve(counts.most[size - 1]);
-        addCorners(mesh, size, g.corners);
+        g.corners = std::move(corners.of[size - 1]);
         HxMeshGeometry::Vertices vertices;
         vertices.points = reinterpret_cast<const SbVec3f*>(mesh.mVertices);
         vertices.normals = size == 3 && normals ? reinterpret_cast<const SbVec3f*>(mesh.mNormals) : nullptr;
         vertices.colors = colors.empty() ? nullptr : colors.data();
         vertices.count = mesh.mNumVertices;
         // Fewer vertices than the faces name: the file shares its vertices itself.
-        vertices.shared = mesh.mNumVertices < counts.named;
+        vertices.shared = mesh.mNumVertices < corners.named;
         std::optional<float> smoothing;
         if (size == 3 && !normals) smoothing = HxMeshImport::creaseAngle;
         g.build(vertices, smoothing);
