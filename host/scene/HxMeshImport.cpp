@@ -42,6 +42,7 @@
 #include <fstream>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <sstream>
 
@@ -431,6 +432,16 @@ struct Mapping {
     ~Mapping() {
         if (data) ::munmap(data, size);
     }
+    // Unmaps on a thread of its own: giving back the pages of a large result
+    // takes a while that the reader need not wait for.
+    void releaseMeanwhile() {
+        try {
+            std::thread([at = data, bytes = size] { ::munmap(at, bytes); }).detach();
+            data = nullptr;
+        } catch (const std::system_error&) {
+            // No thread to spare: unmapped with its owner.
+        }
+    }
 };
 
 // Maps the result a reading child left in `fd`.
@@ -709,7 +720,9 @@ private:
 SoSeparator* HxMeshImport::readFile(const char* file, std::string& error) {
     Mapping result;
     if (!readInChild(file, result, error)) return nullptr;
-    return buildScene(result.data, result.size, file, error);
+    SoSeparator* scene = buildScene(result.data, result.size, file, error);
+    result.releaseMeanwhile();
+    return scene;
 }
 
 std::string HxMeshImport::readResult(const char* file, std::string& error) {
