@@ -96,16 +96,16 @@ SbVec3f unitOf(const float* s) {
 // are grouped at the end, on copies of their vertices.
 class HxMeshGeometry::Smoother {
 public:
-    Smoother(std::size_t mostVertices, float creaseAngle)
-        : seeds(mostVertices), cosCrease(std::cos(creaseAngle * float(M_PI) / 180)) {}
+    Smoother(std::size_t capacity, float creaseAngle)
+        : seeds(capacity), cosCrease(std::cos(creaseAngle * float(M_PI) / 180)) {}
 
-    // Takes the triangles [from, to) of `corners` on `points`, adding each
+    // Takes the triangles [from, to) of `faces` on `vertices`, adding each
     // face's normal to the sum of its vertex's first group in `sums` (zero
     // before a vertex's first face).
-    void addFaces(const SbVec3f* points, const std::int32_t* corners, SbVec3f* sums, std::size_t from, std::size_t to) {
+    void addFaces(const SbVec3f* vertices, const std::int32_t* faces, SbVec3f* sums, std::size_t from, std::size_t to) {
         for (std::size_t c = 3 * from; c < 3 * to; c += 3) {
-            const float *a = points[corners[c]].getValue(), *b = points[corners[c + 1]].getValue(),
-                        *p = points[corners[c + 2]].getValue();
+            const float *a = vertices[faces[c]].getValue(), *b = vertices[faces[c + 1]].getValue(),
+                        *p = vertices[faces[c + 2]].getValue();
             const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
             const float vx = p[0] - a[0], vy = p[1] - a[1], vz = p[2] - a[2];
             // The face's normal, its length twice the face's area, and its direction.
@@ -117,13 +117,12 @@ public:
             const float d[3] = {n[0] * scale, n[1] * scale, n[2] * scale};
             const bool flat = scale == 0;
             for (std::size_t k = c; k < c + 3; ++k) {
-                const auto v = static_cast<std::size_t>(corners[k]);
+                const auto v = static_cast<std::size_t>(faces[k]);
                 float* seed = seeds[v].direction;
                 if (seed[0] == 0 && seed[1] == 0 && seed[2] == 0)
                     seed[0] = d[0], seed[1] = d[1], seed[2] = d[2];
                 else if (!flat && dot(seed, d) < cosCrease) {
-                    steep.push_back(
-                        {static_cast<std::uint32_t>(corners[k]), k, {n[0], n[1], n[2]}, {d[0], d[1], d[2]}});
+                    steep.push_back({static_cast<std::uint32_t>(faces[k]), k, {n[0], n[1], n[2]}, {d[0], d[1], d[2]}});
                     continue;
                 }
                 if (!flat) add(&sums[v][0], n);
