@@ -24,8 +24,9 @@ void* mcLargeAllocate(std::size_t bytes) {
     if (mapped == MAP_FAILED) throw std::bad_alloc();
     const auto at = reinterpret_cast<std::uintptr_t>(mapped);
     const std::uintptr_t start = (at + hugePage - 1) / hugePage * hugePage;
-    if (start > at) ::munmap(mapped, start - at);
-    if (start + size < at + size + hugePage) ::munmap(reinterpret_cast<void*>(start + size), at + hugePage - start);
+    const std::size_t head = start - at;  // less than a huge page; the rest of it is the tail
+    if (head > 0) ::munmap(mapped, head);
+    ::munmap(reinterpret_cast<void*>(start + size), hugePage - head);
     void* block = reinterpret_cast<void*>(start);
     ::madvise(block, size, MADV_HUGEPAGE);  // a hint: without it the block works the same
     return block;
