@@ -5,7 +5,6 @@
 #include <HxDisplayCameraPath.h>
 #include <HxKeyframeCameraPath.h>
 #include "HelixPath.h"
-#include <hxcore/HxApplication.h>
 
 #include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
@@ -86,11 +85,3 @@ BENCHMARK(BM_updateMovedKeyframe)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicro
 BENCHMARK(BM_playedFrame)->Arg(1000)->Arg(10000);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    HxApplication::initInventor();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -17,7 +17,6 @@
 // Run from a Release build; the drawing renders offscreen through EGL.
 #include "BenchTempDir.h"
 
-#include <hxcore/HxApplication.h>
 #include <mc/McHandle.h>
 #include <scene/HxMeshGeometry.h>
 #include <scene/HxMeshImport.h>
@@ -350,11 +349,3 @@ BENCHMARK(BM_draw)->DenseRange(0, shapes - 1)->Iterations(10)->Unit(benchmark::k
 BENCHMARK(BM_firstFrame)->DenseRange(0, shapes - 1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    HxApplication::initInventor();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
