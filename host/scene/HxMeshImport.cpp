@@ -37,12 +37,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <fstream>
 #include <set>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <sstream>
 
@@ -409,6 +411,76 @@ bool writeResult(const char* file, int fd) {
     return out.finish();
 }
 
+// What is left to do after a read that the reader need not wait for: reaping
+// the reading process, and giving back the memory its result came in. Done on
+// one thread that starts once and never ends, and forks wait until it has
+// nothing but a child's end to wait for: a process forked while a thread
+// starts or ends, or while memory is given back, can find its runtime's
+// bookkeeping locked for good, and the reading process starts threads.
+class Aftercare {
+public:
+    // Running on return.
+    static Aftercare& get() {
+        static Aftercare& running = *new Aftercare;  // never ends, so never destroyed
+        return running;
+    }
+    void reap(pid_t child) { add({child, nullptr, 0}); }
+    void unmap(void* data, std::size_t size) { add({0, data, size}); }
+    // Returns once no memory is being or waiting to be given back.
+    void quiet() {
+        std::unique_lock<std::mutex> hold(lock);
+        idle.wait(hold, [this] { return unmaps == 0; });
+    }
+
+private:
+    struct Job {
+        pid_t child;
+        void* data;
+        std::size_t size;
+    };
+    Aftercare() {
+        std::unique_lock<std::mutex> hold(lock);
+        std::thread([this] { run(); }).detach();
+        idle.wait(hold, [this] { return started; });
+    }
+    void add(const Job& job) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            jobs.push_back(job);
+            unmaps += job.data != nullptr;
+        }
+        work.notify_one();
+    }
+    void run() {
+        std::unique_lock<std::mutex> hold(lock);
+        started = true;
+        idle.notify_all();
+        for (;;) {
+            work.wait(hold, [this] { return !jobs.empty(); });
+            // Memory first: a fork may be waiting for it, and a child's end can take a while.
+            auto next = std::find_if(jobs.begin(), jobs.end(), [](const Job& job) { return job.data != nullptr; });
+            if (next == jobs.end()) next = jobs.begin();
+            const Job job = *next;
+            jobs.erase(next);
+            hold.unlock();
+            if (job.data) {
+                ::munmap(job.data, job.size);
+            } else {
+                int status = 0;
+                while (::waitpid(job.child, &status, 0) < 0 && errno == EINTR) {}
+            }
+            hold.lock();
+            if (job.data && --unmaps == 0) idle.notify_all();
+        }
+    }
+
+    std::mutex lock;
+    std::condition_variable work, idle;
+    std::deque<Job> jobs;
+    std::size_t unmaps = 0;
+    bool started = false;
+};
+
 // A file descriptor, closed with its owner.
 struct Descriptor {
     int fd = -1;
@@ -432,15 +504,11 @@ struct Mapping {
     ~Mapping() {
         if (data) ::munmap(data, size);
     }
-    // Unmaps on a thread of its own: giving back the pages of a large result
-    // takes a while that the reader need not wait for.
+    // Unmaps after the reader goes on: giving back the pages of a large
+    // result takes a while that it need not wait for.
     void releaseMeanwhile() {
-        try {
-            std::thread([at = data, bytes = size] { ::munmap(at, bytes); }).detach();
-            data = nullptr;
-        } catch (const std::system_error&) {
-            // No thread to spare: unmapped with its owner.
-        }
+        Aftercare::get().unmap(data, size);
+        data = nullptr;
     }
 };
 
@@ -493,6 +561,7 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
     if (memory.fd < 0 || ::pipe2(ends, O_CLOEXEC) != 0)
         return fail(std::string("no room to read it: ") + std::strerror(errno));
     done[0].fd = ends[0], done[1].fd = ends[1];
+    Aftercare::get().quiet();
     const pid_t child = ::fork();
     if (child < 0) return fail(std::string("no process to read it: ") + std::strerror(errno));
     if (child == 0) {
@@ -524,10 +593,7 @@ bool readInChild(const char* file, Mapping& result, std::string& error) {
     ssize_t got = 0;
     while (ended && (got = ::read(done[0].fd, &whole, 1)) < 0 && errno == EINTR) {}
     if (ended && got == 1) {
-        std::thread([child] {
-            int status = 0;
-            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-        }).detach();
+        Aftercare::get().reap(child);
         return mapResult(file, memory.fd, result, error);
     }
     if (!ended) ::kill(child, SIGKILL);
